@@ -1,0 +1,24 @@
+#pragma once
+
+// The module's one exported function.
+//
+//   filePath   NUL-terminated path of a Quorix LAY-Y lay file or marker definition file.
+//   orderName  caller's buffer of at least 21 bytes; receives the order name (at most 20 characters and a
+//              NUL) when the result is 1, and is not touched otherwise.
+//   result     1 when the file was imported (both host import files written), 0 when it is in neither
+//              format (reported to the host's error log through dll_vq_log_error).
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define QUORIX_MARKER_API
+#else
+#define QUORIX_MARKER_API __attribute__((visibility("default")))
+#endif
+
+QUORIX_MARKER_API int ImportQuorixFile(const char* filePath, char* orderName);
+
+#ifdef __cplusplus
+}
+#endif

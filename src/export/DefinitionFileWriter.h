@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/TextModeWriter.h"
+
+#include <cstdint>
+#include <string>
+
+// Writes the host's definition file: model blocks ("=:model", "m:", then "p:"/"i:"/"x:" per piece) and
+// one order block ("=:order", "o:", "d:", "w:", then "m:"/"q:1"/"s:" per model). Every line is a
+// one-character key, a colon and a value; texts are written byte for byte.
+class DefinitionFileWriter {
+public:
+    // Creates or truncates the file; false (and nothing written) when it cannot be opened.
+    bool Open(const std::string& path);
+    int LastError() const { return file.LastError(); }
+
+    // "=:model" and "m:<order name>-<label>".
+    void BeginModel(const std::string& orderName, const std::string& label);
+    // "p:<cleaned piece name>" and "i:<count>".
+    void Piece(const std::string& pieceName, int32_t count);
+    // "x:<extra count>", after the piece it belongs to.
+    void ExtraCount(int32_t extraCount);
+    // "=:order", "o:", "d:" and "w:" with the width in inches.
+    void BeginOrder(const std::string& orderName, const std::string& description, double widthInches);
+    // "m:<order name>-<label>", "q:1", "s:<label>".
+    void OrderLine(const std::string& orderName, const std::string& label);
+    void Close();
+
+private:
+    void ModelName(const std::string& orderName, const std::string& label);
+    void EndLine();
+
+    TextModeWriter file;
+    std::string line;
+};

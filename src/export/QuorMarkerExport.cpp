@@ -1,0 +1,47 @@
+// The marker written as the host's import files.
+#include "export/CleanName.h"
+#include "export/DefinitionFileWriter.h"
+#include "marker/QuorMarker.h"
+#include "platform/TextModeWriter.h"
+
+namespace {
+constexpr double kMicrometresPerInch = 25400.0;
+}
+
+std::string QuorMarker::SizeLabel(int32_t sizeKey) {
+    // Every size number is written whole, also those beyond the nine characters the host's own label
+    // buffer holds.
+    return std::to_string(sizeKey);
+}
+
+bool QuorMarker::WriteDefinitionFile(const std::string& path) const {
+    DefinitionFileWriter writer;
+    if (!writer.Open(path)) {
+        return false;
+    }
+    const std::string orderName = OrderNameOf(*this);
+    for (const auto& [sizeKey, model] : sizeModels) {
+        writer.BeginModel(orderName, SizeLabel(sizeKey));
+        for (const PieceTally& tally : model) {
+            writer.Piece(tally.pieceName, tally.quantity);
+            if (tally.extraQuantity > 0) {
+                writer.ExtraCount(tally.extraQuantity);
+            }
+        }
+    }
+    writer.BeginOrder(orderName, kDescription, static_cast<double>(markerWidth) / kMicrometresPerInch);
+    for (const auto& entry : sizeModels) {
+        writer.OrderLine(orderName, SizeLabel(entry.first));
+    }
+    writer.Close();
+    return true;
+}
+
+bool QuorMarker::WritePositionFile(const std::string& path) const {
+    TextModeWriter file;
+    if (!file.Create(path)) {
+        return false;
+    }
+    file.Close();
+    return true;
+}

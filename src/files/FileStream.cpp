@@ -1,0 +1,191 @@
+#include "files/FileStream.h"
+
+#include "platform/PathMapping.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr size_t kBufferSize = 1 << 16;
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
+constexpr char kCtrlZ = 0x1A;
+} // namespace
+
+FileStream::FileStream() = default;
+
+bool FileStream::Open(const std::string& modulePath, Mode openMode) {
+    Close();
+    if (!file.OpenForReading(PathMapping::ToSystemPath(modulePath))) {
+        return false;
+    }
+    mode = openMode;
+    buffer.resize(kBufferSize);
+    if (mode == Mode::Text) {
+        rawBuffer.resize(kBufferSize);
+    }
+    return true;
+}
+
+void FileStream::Close() {
+    file.Close();
+    pos = length = 0;
+    bufferStart = 0;
+    seekPending = false;
+    sourceEnded = false;
+    heldCarriageReturn = false;
+}
+
+bool FileStream::Fill() {
+    if (mode == Mode::Binary) {
+        bufferStart += static_cast<int64_t>(length);
+        pos = length = 0;
+        if (seekPending) {
+            seekPending = false;
+            if (!file.SeekTo(bufferStart)) {
+                sourceEnded = true;
+                return false;
+            }
+            sourceEnded = false;
+        }
+        if (sourceEnded) {
+            return false;
+        }
+        length = file.Read(buffer.data(), buffer.size());
+        if (length == 0) {
+            sourceEnded = true;
+        }
+        return length > 0;
+    }
+    pos = length = 0;
+    while (length == 0 && !sourceEnded) {
+        const size_t got = file.Read(rawBuffer.data(), rawBuffer.size());
+        TranslateText(rawBuffer.data(), got, got == 0);
+    }
+    return length > 0;
+}
+
+void FileStream::TranslateText(const char* raw, size_t count, bool sourceAtEnd) {
+    char* out = buffer.data();
+    size_t n = 0;
+    size_t i = 0;
+    if (heldCarriageReturn) {
+        heldCarriageReturn = false;
+        if (count > 0 && raw[0] == kLf) {
+            out[n++] = kLf;
+            i = 1;
+        } else {
+            out[n++] = kCr;
+        }
+    }
+    for (; i < count; ++i) {
+        const char c = raw[i];
+        if (c == kCtrlZ) {
+            sourceEnded = true;
+            break;
+        }
+        if (c == kCr) {
+            if (i + 1 == count) {
+                // Decided by the first byte of the next chunk.
+                heldCarriageReturn = true;
+                break;
+            }
+            if (raw[i + 1] == kLf) {
+                out[n++] = kLf;
+                ++i;
+                continue;
+            }
+        }
+        out[n++] = c;
+    }
+    if (sourceAtEnd) {
+        sourceEnded = true;
+    }
+    length = n;
+}
+
+size_t FileStream::Read(char* destination, size_t count) {
+    if (!Good()) {
+        failBit = true;
+        return 0;
+    }
+    size_t done = 0;
+    while (done < count) {
+        if (pos == length && !Fill()) {
+            eofBit = failBit = true;
+            break;
+        }
+        const size_t take = std::min(count - done, length - pos);
+        std::memcpy(destination + done, buffer.data() + pos, take);
+        pos += take;
+        done += take;
+    }
+    return done;
+}
+
+int64_t FileStream::Tell() const {
+    if (failBit) {
+        return -1;
+    }
+    return bufferStart + static_cast<int64_t>(pos);
+}
+
+void FileStream::SeekRelative(int64_t offset) {
+    if (failBit || offset == 0) {
+        return;
+    }
+    const int64_t target = bufferStart + static_cast<int64_t>(pos) + offset;
+    if (target < 0) {
+        failBit = true;
+        return;
+    }
+    if (!seekPending && target >= bufferStart && target <= bufferStart + static_cast<int64_t>(length)) {
+        pos = static_cast<size_t>(target - bufferStart);
+        return;
+    }
+    bufferStart = target;
+    pos = length = 0;
+    seekPending = true;
+}
+
+void FileStream::GetLine(std::string& field, size_t maxStored, char delim) {
+    field.clear();
+    if (!Good()) {
+        failBit = true;
+        return;
+    }
+    size_t extracted = 0;
+    for (;;) {
+        if (pos == length && !Fill()) {
+            eofBit = true;
+            break;
+        }
+        const char* start = buffer.data() + pos;
+        const size_t available = length - pos;
+        const size_t room = maxStored - field.size();
+        // Look at one character more than fits, to tell a delimiter after a full field from an overlong one.
+        const size_t window = std::min(available, room + 1);
+        const void* found = std::memchr(start, delim, window);
+        if (found != nullptr) {
+            const size_t taken = static_cast<size_t>(static_cast<const char*>(found) - start);
+            field.append(start, taken);
+            pos += taken + 1;
+            extracted += taken + 1;
+            break;
+        }
+        if (available > room) {
+            // The field is full and the next character is not the delimiter: it stays unread.
+            field.append(start, room);
+            pos += room;
+            extracted += room;
+            failBit = true;
+            break;
+        }
+        field.append(start, available);
+        pos += available;
+        extracted += available;
+    }
+    if (extracted == 0) {
+        failBit = true;
+    }
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/RawFile.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The input stream of a reader: a buffered file with the state flags and the unformatted read, seek and
+// line-getting semantics of a C++ input file stream. In text mode the bytes are translated as the Windows
+// C runtime reads a text file: each CR LF pair becomes one LF, a lone CR stays, and a byte 0x1A ends the
+// file. In binary mode the bytes arrive unchanged.
+class FileStream {
+public:
+    enum class Mode { Binary, Text };
+
+    FileStream();
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    // Opens the file (path in the module's form) for reading; the state flags are not changed.
+    bool Open(const std::string& modulePath, Mode mode);
+    bool IsOpen() const { return file.IsOpen(); }
+    void Close();
+    int LastError() const { return file.LastError(); }
+
+    bool Eof() const { return eofBit; }
+    bool Fail() const { return failBit; }
+    bool Good() const { return !eofBit && !failBit; }
+    void ClearState() { eofBit = failBit = false; }
+    void SetFail() { failBit = true; }
+
+    // Reads `count` bytes like an unformatted stream read: when fewer are left, those are read and the
+    // stream is put into the end-of-file and failed states. Returns the number of bytes read.
+    size_t Read(char* destination, size_t count);
+
+    // The read position in bytes from the start of the file; -1 when the stream is failed (binary mode).
+    int64_t Tell() const;
+    // Moves the read position by `offset` bytes from where it stands (binary mode); positions past the end
+    // of the file are allowed and make the next read fail. Does nothing on a failed stream.
+    void SeekRelative(int64_t offset);
+
+    // Gets one field like the stream's line-getting operation with a buffer of `maxStored` + 1 characters:
+    // characters are taken up to `delim` (consumed, not stored), the end of the file, or `maxStored`
+    // characters; a further character other than `delim` then fails the stream and is left unread. A read
+    // that takes nothing at all fails the stream. `field` receives the characters stored.
+    void GetLine(std::string& field, size_t maxStored, char delim);
+
+private:
+    bool Fill();
+    void TranslateText(const char* raw, size_t count, bool sourceAtEnd);
+
+    RawFile file;
+    Mode mode = Mode::Binary;
+    std::vector<char> buffer;
+    std::vector<char> rawBuffer;
+    size_t pos = 0;
+    size_t length = 0;
+    int64_t bufferStart = 0;   // file offset of buffer[0] (binary mode)
+    bool seekPending = false;  // the file position must be set to bufferStart before the next fill
+    bool sourceEnded = false;  // no more bytes will come from the file (end of file or 0x1A in text mode)
+    bool heldCarriageReturn = false; // text mode: a CR at the end of a raw chunk waits for its next byte
+    bool eofBit = false;
+    bool failBit = false;
+};

@@ -1,0 +1,46 @@
+#include "files/QuorTextFile.h"
+
+#include "files/CrtNumbers.h"
+
+#include <cstring>
+
+bool QuorTextFile::ReadField(char delim) {
+    stream.GetLine(field, kMaxFieldLength, delim);
+    return !stream.Fail();
+}
+
+bool QuorTextFile::ReadVersionLine() {
+    ReadField('\n');
+    if (!field.empty() && field[0] == '%') {
+        formatVersion = CrtNumbers::Atoi(field.c_str() + 1);
+    } else {
+        formatVersion = -1;
+    }
+    return IsSupportedVersion();
+}
+
+bool QuorTextFile::ReadInt(int& value, char delim) {
+    const bool ok = ReadField(delim);
+    value = CrtNumbers::Atoi(field.c_str());
+    return ok;
+}
+
+bool QuorTextFile::ReadFloat(float& value, char delim) {
+    const bool ok = ReadField(delim);
+    value = CrtNumbers::NarrowToFloat(CrtNumbers::Atof(field.c_str()));
+    return ok;
+}
+
+bool QuorTextFile::ReadBool(bool& value, char delim) {
+    int number = 0;
+    const bool ok = ReadInt(number, delim);
+    value = number != 0;
+    return ok;
+}
+
+bool QuorTextFile::ReadString(std::string& value, char delim) {
+    const bool ok = ReadField(delim);
+    // The field is a C string: it ends at its first NUL byte.
+    value.assign(field.c_str(), std::strlen(field.c_str()));
+    return ok;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "files/QuorFile.h"
+
+#include <cstdint>
+#include <string>
+
+// A text input file: opened in text mode, begins with a version line "%<number>", and is read field by
+// field, each field ended by a delimiter (the line feed unless a reader says otherwise).
+class QuorTextFile : public QuorFile {
+public:
+    static constexpr size_t kMaxFieldLength = 255;
+
+    bool IsBinary() const override { return false; }
+    virtual bool IsSupportedVersion() const { return formatVersion >= 0; }
+
+    // Reads the first line: `formatVersion` becomes the number after a leading '%', or -1 without one.
+    // Returns IsSupportedVersion().
+    bool ReadVersionLine();
+
+    // Each reads one field and converts it; the result is false when the stream is failed afterwards.
+    bool ReadInt(int& value, char delim = '\n');
+    bool ReadFloat(float& value, char delim = '\n');
+    bool ReadBool(bool& value, char delim = '\n');
+    bool ReadString(std::string& value, char delim = '\n');
+
+    // True once every further field of the file will read as empty (the stream is failed or at its end).
+    bool IsExhausted() const { return stream.Fail() || stream.Eof(); }
+
+    int32_t GetFormatVersion() const { return formatVersion; }
+
+protected:
+    int32_t formatVersion = -1;
+
+private:
+    // Reads one field into `field` (bytes up to the delimiter, at most 255 of them).
+    bool ReadField(char delim);
+
+    std::string field;
+};

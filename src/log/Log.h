@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/TextModeWriter.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// The process-wide diagnostic log ".\Log.txt", kept for file format investigations. It is created by the
+// first file open of the process, stays open until the process ends, and prefixes each line with its line
+// number in brackets.
+class Log {
+public:
+    static constexpr const char* kPath = ".\\Log.txt";
+    static constexpr const char* kHeader =
+        "Log file for CAD data parser demo [file format investigation support] follows: ";
+
+    // The process-wide log, created (with its file) on the first call.
+    static Log* Instance();
+
+    // Makes a log created afterwards keep no file (for programs that must not leave Log.txt behind). Has no
+    // effect once the log exists.
+    static void DisableFile();
+
+    virtual ~Log();
+    Log(const Log&) = delete;
+    Log& operator=(const Log&) = delete;
+
+    void ResetLineNumber();
+    void Write(const std::string& text);
+    void WriteLine(const std::string& text);
+
+    int32_t LineNumber() const { return lineNumber.load(); }
+    bool HasFile() const { return hasFile; }
+
+private:
+    explicit Log(bool withFile);
+
+    std::atomic<int32_t> lineNumber{0};
+    int32_t indentDepth = 0;
+    TextModeWriter file;
+    bool hasFile = false;
+    bool atLineStart = true;
+};

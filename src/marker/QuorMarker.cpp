@@ -1,0 +1,133 @@
+#include "marker/QuorMarker.h"
+
+#include "marker/QuorStyle.h"
+#include "platform/HostLog.h"
+#include "platform/ModuleStateGuard.h"
+#include "platform/StringTable.h"
+
+bool QuorMarker::IsSupportedVersion() const {
+    return QuorTextFile::IsSupportedVersion() &&
+           (formatVersion == 10 || formatVersion == 12 || formatVersion == 18 || formatVersion == 19);
+}
+
+void QuorMarker::ReportUnsupportedVersion() const {
+    const ModuleStateGuard ownResources;
+    const std::string text =
+        StringTable::Format(StringTable::kUnsupportedMarkerVersion, {GetBaseName(), std::to_string(formatVersion)});
+    HostLog::Report(text, nullptr);
+}
+
+bool QuorMarker::Parse() {
+    if (!ReadVersionLine() && formatVersion >= 1 && formatVersion <= 23) {
+        ReportUnsupportedVersion();
+        return false;
+    }
+    // Other versions outside the supported ones read on: 24 and above with the newest layout, 0 and below
+    // (and a missing version line) with the oldest; the separator decides.
+    ReadInt(headerInt1);
+    ReadFloat(headerReal1);
+    ReadFloat(headerReal2);
+    ReadInt(headerInt2);
+    ReadInt(headerInt3);
+    ReadInt(headerInt4);
+    ReadInt(headerInt5);
+    ReadInt(markerLength);
+    ReadInt(markerWidth);
+    ReadBool(headerFlag1);
+    std::string separator;
+    ReadString(separator);
+    if (separator != "%") {
+        SetFailureText("the separator line after the header is not \"%\"");
+        return false;
+    }
+    ReadOptions();
+    for (int slot = 0; slot < kStyleSlots; ++slot) {
+        ReadStyleSlot();
+    }
+    return true;
+}
+
+void QuorMarker::ReadOptions() {
+    float percent = 0.0f;
+    ReadFloat(percent);
+    percentValue = percent / 100.0f;
+    ReadBool(optionFlag1);
+    ReadBool(optionFlag2);
+    float dropFloat = 0.0f;
+    int dropInt = 0;
+    std::string dropText;
+    if (formatVersion >= 18) {
+        ReadFloat(dropFloat);
+    }
+    ReadString(markerText1);
+    if (formatVersion >= 12) {
+        ReadString(markerText2);
+    }
+    ReadString(dropText);
+    if (formatVersion >= 12) {
+        ReadInt(dropInt);
+    }
+    if (formatVersion >= 18) {
+        for (int i = 0; i < 4; ++i) {
+            ReadInt(dropInt);
+        }
+    }
+}
+
+void QuorMarker::ReadStyleSlot() {
+    StyleEntry entry;
+    ReadString(entry.styleName);
+    int declared = 0;
+    ReadInt(declared);
+    const uint32_t sizes = declared > 0 ? static_cast<uint32_t>(declared) : 0u;
+
+    // Three passes over the sizes: keys, then values, then counts. Once the file is exhausted every
+    // further read gives the same empty value, so the sizes still to come are one item with copies.
+    for (uint32_t read = 0; read < sizes; ++read) {
+        if (IsExhausted()) {
+            SizeItem rest;
+            rest.copies = sizes - read;
+            entry.sizeItems.push_back(rest);
+            break;
+        }
+        SizeItem item;
+        ReadInt(item.sizeKey);
+        entry.sizeItems.push_back(item);
+    }
+    for (SizeItem& item : entry.sizeItems) {
+        ReadFloat(item.sizeValue);
+    }
+    for (SizeItem& item : entry.sizeItems) {
+        ReadInt(item.sizeCount);
+    }
+    if (formatVersion >= 18 && sizes >= 1) {
+        int dropInt = 0;
+        ReadInt(dropInt);
+        ReadInt(dropInt);
+    }
+    if (!entry.styleName.empty()) {
+        styleEntries.push_back(std::move(entry));
+    }
+}
+
+bool QuorMarker::Resolve() {
+    const std::string folder = QuorStyle::StylesFolderOf(fileName) + "\\";
+    bool result = true;
+    for (const StyleEntry& entry : styleEntries) {
+        QuorStyle style;
+        // Only the last style's load decides the outcome; a style that fails to load has no pieces.
+        result = style.Load(folder + entry.styleName);
+        for (const SizeItem& size : entry.sizeItems) {
+            SizeModel& model = sizeModels[size.sizeKey];
+            for (const StylePiece& piece : style.GetPieces()) {
+                PieceTally key;
+                key.pieceName = piece.pieceName;
+                key.sizeValue = size.sizeValue;
+                key.sizeCount = size.sizeCount;
+                const auto tally = model.insert(std::move(key)).first;
+                tally->Add(piece.quantity, piece.extraQuantity, size.copies);
+            }
+        }
+    }
+    return result;
+}

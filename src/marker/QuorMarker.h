@@ -1,0 +1,74 @@
+#pragma once
+
+#include "files/QuorTextFile.h"
+#include "marker/MarkerModel.h"
+#include "marker/PieceTally.h"
+#include "platform/ApplicationBase.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A marker definition file: header values, options and 40 style slots, each naming a style file and the
+// sizes of that style in the marker. Versions 10, 12, 18 and 19. Resolve reads the named style files and
+// sums their pieces into one size model per size number.
+class QuorMarker : public QuorTextFile, public ApplicationBase {
+public:
+    static constexpr int kStyleSlots = 40;
+    static constexpr const char* kDescription = "quorix marker definition file import";
+
+    QuorMarker() = default;
+    ~QuorMarker() override = default;
+
+    bool Parse() override;
+    bool Resolve() override;
+    bool IsSupportedVersion() const override;
+
+    // Writers of the host's import files. The position file of a marker is always empty.
+    bool WriteDefinitionFile(const std::string& path) const;
+    bool WritePositionFile(const std::string& path) const;
+
+    // The label of a size model: its size number in decimal.
+    static std::string SizeLabel(int32_t sizeKey);
+
+    int32_t GetHeaderInt1() const { return headerInt1; }
+    float GetHeaderReal1() const { return headerReal1; }
+    float GetHeaderReal2() const { return headerReal2; }
+    int32_t GetHeaderInt2() const { return headerInt2; }
+    int32_t GetHeaderInt3() const { return headerInt3; }
+    int32_t GetHeaderInt4() const { return headerInt4; }
+    int32_t GetHeaderInt5() const { return headerInt5; }
+    int32_t GetMarkerLength() const { return markerLength; }
+    int32_t GetMarkerWidth() const { return markerWidth; }
+    bool GetHeaderFlag1() const { return headerFlag1; }
+    float GetPercentValue() const { return percentValue; }
+    bool GetOptionFlag1() const { return optionFlag1; }
+    bool GetOptionFlag2() const { return optionFlag2; }
+    const std::string& GetMarkerText1() const { return markerText1; }
+    const std::string& GetMarkerText2() const { return markerText2; }
+    const std::vector<StyleEntry>& GetStyleEntries() const { return styleEntries; }
+    const SizeModels& GetSizeModels() const { return sizeModels; }
+
+private:
+    void ReportUnsupportedVersion() const;
+    void ReadOptions();
+    void ReadStyleSlot();
+
+    int32_t headerInt1 = 0;
+    float headerReal1 = 1.0f;
+    float headerReal2 = 1.0f;
+    int32_t headerInt2 = 0;
+    int32_t headerInt3 = 0;
+    int32_t headerInt4 = 0;
+    int32_t headerInt5 = 0;
+    int32_t markerLength = 50800000; // micrometres (2000 inches)
+    int32_t markerWidth = 1397000;   // micrometres (55 inches)
+    bool headerFlag1 = false;
+    float percentValue = 0.8f;
+    bool optionFlag1 = false;
+    bool optionFlag2 = false;
+    std::string markerText1;
+    std::string markerText2;
+    std::vector<StyleEntry> styleEntries;
+    SizeModels sizeModels;
+};

@@ -1,0 +1,57 @@
+#include "marker/QuorStyle.h"
+
+namespace {
+std::string CutBeforeLastBackslash(const std::string& path) {
+    const size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(0, slash);
+}
+} // namespace
+
+bool QuorStyle::IsSupportedVersion() const {
+    return QuorTextFile::IsSupportedVersion() &&
+           (formatVersion == 12 || formatVersion == 13 || formatVersion == 16);
+}
+
+std::string QuorStyle::StylesFolderOf(const std::string& markerPath) {
+    return CutBeforeLastBackslash(CutBeforeLastBackslash(markerPath)) + "\\styles";
+}
+
+bool QuorStyle::Parse() {
+    if (!ReadVersionLine()) {
+        return false;
+    }
+    int dropInt = 0;
+    std::string dropText;
+    ReadInt(dropInt);
+    ReadString(dropText);
+    ReadString(dropText);
+    ReadString(styleText);
+    if (formatVersion >= 13) {
+        ReadString(dropText);
+    }
+    // Piece blocks follow while the block mark line begins with '+'; an exhausted file reads as an empty
+    // line and ends the list.
+    std::string mark;
+    for (;;) {
+        ReadString(mark);
+        if (mark.empty() || mark[0] != '+') {
+            return true;
+        }
+        StylePiece piece;
+        ReadString(piece.pieceName);
+        ReadString(piece.pieceText);
+        // The count line: a word, the two counts, each ended by a single space, then the rest of the line.
+        ReadString(dropText, ' ');
+        ReadInt(piece.quantity, ' ');
+        ReadInt(piece.extraQuantity, ' ');
+        ReadString(dropText);
+        ReadInt(dropInt);
+        ReadString(dropText);
+        ReadString(dropText);
+        ReadInt(dropInt);
+        for (int i = 0; i < 5; ++i) {
+            ReadString(dropText);
+        }
+        pieces.push_back(std::move(piece));
+    }
+}

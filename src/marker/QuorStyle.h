@@ -1,0 +1,28 @@
+#pragma once
+
+#include "files/QuorTextFile.h"
+#include "marker/MarkerModel.h"
+
+#include <string>
+#include <vector>
+
+// A style file: the pieces of one garment style, each with two counts. Versions 12, 13 and 16.
+class QuorStyle : public QuorTextFile {
+public:
+    QuorStyle() = default;
+    ~QuorStyle() override = default;
+
+    bool Parse() override;
+    bool IsSupportedVersion() const override;
+
+    // The styles folder of the marker file at `markerPath`: the folder above the marker's folder, then
+    // "styles". Only the backslash separates folders; a cut that finds none keeps its whole input.
+    static std::string StylesFolderOf(const std::string& markerPath);
+
+    const std::string& GetStyleText() const { return styleText; }
+    const std::vector<StylePiece>& GetPieces() const { return pieces; }
+
+private:
+    std::string styleText;
+    std::vector<StylePiece> pieces;
+};

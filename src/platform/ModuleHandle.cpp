@@ -1,0 +1,22 @@
+#ifdef _WIN32
+#include "platform/ModuleHandle.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+void* ModuleHandle::Get() {
+    HMODULE module = nullptr;
+    // The address of this function lies inside this module, whatever name the module was loaded under.
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ModuleHandle::Get), &module);
+    return module;
+}
+
+std::string ModuleHandle::LoadResourceString(unsigned id) {
+    char buffer[1024];
+    const int length = LoadStringA(static_cast<HMODULE>(Get()), id, buffer, static_cast<int>(sizeof buffer));
+    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+#endif

@@ -1,0 +1,19 @@
+#include "platform/PathMapping.h"
+
+#include <algorithm>
+
+std::string PathMapping::FromCallerPath(const std::string& callerPath) {
+    std::string path = callerPath;
+#ifndef _WIN32
+    std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+    return path;
+}
+
+std::string PathMapping::ToSystemPath(const std::string& modulePath) {
+    std::string path = modulePath;
+#ifndef _WIN32
+    std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+    return path;
+}

@@ -1,0 +1,72 @@
+#include "platform/StringTable.h"
+
+#include "platform/MessageTexts.h"
+
+#ifdef _WIN32
+#include "platform/ModuleHandle.h"
+#endif
+
+const char* StringTable::Text(unsigned id) {
+    for (const MessageText& m : kMessageTexts) {
+        if (m.id == id) {
+            return m.text;
+        }
+    }
+    return nullptr;
+}
+
+std::string StringTable::Format(unsigned id, const std::vector<std::string>& inserts) {
+#ifdef _WIN32
+    // On Windows the text comes from the string table resource of this module (never the host's).
+    std::string pattern = ModuleHandle::LoadResourceString(id);
+#else
+    const char* text = Text(id);
+    std::string pattern = text != nullptr ? text : "";
+#endif
+    return FormatText(pattern, inserts);
+}
+
+std::string StringTable::FormatText(const std::string& pattern, const std::vector<std::string>& inserts) {
+    std::string out;
+    out.reserve(pattern.size() + 64);
+    const size_t n = pattern.size();
+    for (size_t i = 0; i < n; ++i) {
+        const char c = pattern[i];
+        if (c != '%' || i + 1 == n) {
+            out += c;
+            continue;
+        }
+        const char next = pattern[i + 1];
+        if (next >= '1' && next <= '9') {
+            // %1 to %99: one or two digits name the insert.
+            unsigned index = static_cast<unsigned>(next - '0');
+            i += 1;
+            if (i + 1 < n && pattern[i + 1] >= '0' && pattern[i + 1] <= '9') {
+                index = index * 10 + static_cast<unsigned>(pattern[i + 1] - '0');
+                i += 1;
+            }
+            if (index <= inserts.size()) {
+                out += inserts[index - 1];
+            }
+            continue;
+        }
+        i += 1;
+        switch (next) {
+        case '0': // ends the message without a line break
+            return out;
+        case 'n':
+            out += "\r\n";
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        default: // %%, %., %!, %space and any other character stand for themselves
+            out += next;
+            break;
+        }
+    }
+    return out;
+}
