@@ -15,8 +15,8 @@ enum ExitCode {
 
 struct ConversionResult {
     int exitCode = kExitOk;
-    std::string orderName;            // as handed back to the host: at most 20 characters
-    std::vector<std::string> errors;  // messages for the user, without the program and file prefix
+    std::string orderName;           // as handed back to the host: at most 20 characters
+    std::vector<std::string> errors; // messages for the user, without the program and file prefix
 };
 
 // Runs one import as the exported function does, but into a folder of the user's choice, and turns its

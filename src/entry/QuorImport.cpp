@@ -13,7 +13,8 @@
 
 namespace {
 template <typename Reader>
-void WriteImportFiles(const Reader& reader, const ImportPaths& paths, ImportOutcome& outcome, char* orderName) {
+void WriteImportFiles(const Reader& reader, const ImportPaths& paths, ImportOutcome& outcome,
+                      char* orderName) {
     outcome.definitionWritten = reader.WriteDefinitionFile(paths.definitionFile);
     outcome.positionWritten = reader.WritePositionFile(paths.positionFile);
     outcome.orderName = OrderNameOf(reader);

@@ -23,9 +23,10 @@ bool InRange(int32_t index, size_t size) {
 
 } // namespace
 
-bool PositionMatcher::Match(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
-                            const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
-                            std::vector<size_t>& order) {
+bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
+                            const std::vector<std::string>& pieceNames,
+                            const std::vector<Placement>& placements,
+                            const std::map<PairKey, int32_t>& counts, std::vector<size_t>& order) {
     order.clear();
     const std::vector<int32_t> firstModel = FirstIndexByName(modelNames);
     const std::vector<int32_t> firstPiece = FirstIndexByName(pieceNames);
@@ -43,7 +44,8 @@ bool PositionMatcher::Match(const std::vector<std::string>& modelNames, const st
                              i});
         }
     }
-    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
 
     // Every pair inside the lists must have as many placements keyed to it as its count says; pairs with
     // a count of 0 or without an entry have none. Both sides are walked in key order.

@@ -30,5 +30,4 @@ public:
     static bool Match(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
                       const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
                       std::vector<size_t>& order);
-
 };

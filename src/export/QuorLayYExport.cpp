@@ -61,9 +61,10 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
     for (const size_t index : order) {
         const Placement& p = placements[index];
         const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
-        writer.Record(pieceNames[static_cast<size_t>(p.pieceIndex)], modelNames[static_cast<size_t>(p.modelIndex)],
-                      p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags, WrittenAngle(p), p.x,
-                      p.y);
+        writer.Record(pieceNames[static_cast<size_t>(p.pieceIndex)],
+                      modelNames[static_cast<size_t>(p.modelIndex)],
+                      p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags, WrittenAngle(p),
+                      p.x, p.y);
     }
     writer.Close();
     return true;

@@ -56,9 +56,9 @@ private:
     std::vector<char> rawBuffer;
     size_t pos = 0;
     size_t length = 0;
-    int64_t bufferStart = 0;   // file offset of buffer[0] (binary mode)
-    bool seekPending = false;  // the file position must be set to bufferStart before the next fill
-    bool sourceEnded = false;  // no more bytes will come from the file (end of file or 0x1A in text mode)
+    int64_t bufferStart = 0;  // file offset of buffer[0] (binary mode)
+    bool seekPending = false; // the file position must be set to bufferStart before the next fill
+    bool sourceEnded = false; // no more bytes will come from the file (end of file or 0x1A in text mode)
     bool heldCarriageReturn = false; // text mode: a CR at the end of a raw chunk waits for its next byte
     bool eofBit = false;
     bool failBit = false;

@@ -20,7 +20,8 @@ bool QuorFile::Load(const std::string& path) {
 
 bool QuorFile::Open(const std::string& path) {
     if (path.empty()) {
-        SetFailureText("No Design File Name provided!\n(please specify design file name as program argument)");
+        SetFailureText(
+            "No Design File Name provided!\n(please specify design file name as program argument)");
         return false;
     }
     Log::Instance()->ResetLineNumber();

@@ -12,7 +12,7 @@ struct Placement {
     bool flag1 = false; // the piece is turned: its written angle is turned by a further 180 degrees
     float x = 0.0f;
     float y = 0.0f;
-    float angle = 0.0f; // degrees
+    float angle = 0.0f;   // degrees
     int32_t ordinalB = 0; // the file's value minus 1
     int32_t ordinalC = 0; // the file's value minus 1
     bool isP = false;     // from a 'P' record (true) or a 'T' record (false)

@@ -24,7 +24,8 @@ public:
     static constexpr const char* kNotLayText = "Not the proper file type / format [LAY]!";
     static constexpr const char* kOverReadAtEndText = "Lay Record Over-read Exceeding End of File";
     static constexpr const char* kOverReadText = "Lay Record Over-read";
-    static constexpr const char* kNoMatchText = "There is no position matching an item of CSV definition found.";
+    static constexpr const char* kNoMatchText =
+        "There is no position matching an item of CSV definition found.";
 
     QuorLayY() = default;
     ~QuorLayY() override = default;

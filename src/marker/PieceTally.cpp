@@ -1,7 +1,8 @@
 #include "marker/PieceTally.h"
 
 void PieceTally::Add(int32_t pieceQuantity, int32_t pieceExtraQuantity, uint32_t copies) const {
-    quantity = static_cast<int32_t>(static_cast<uint32_t>(quantity) + copies * static_cast<uint32_t>(pieceQuantity));
+    quantity =
+        static_cast<int32_t>(static_cast<uint32_t>(quantity) + copies * static_cast<uint32_t>(pieceQuantity));
     extraQuantity = static_cast<int32_t>(static_cast<uint32_t>(extraQuantity) +
                                          copies * static_cast<uint32_t>(pieceExtraQuantity));
 }

@@ -12,8 +12,8 @@ bool QuorMarker::IsSupportedVersion() const {
 
 void QuorMarker::ReportUnsupportedVersion() const {
     const ModuleStateGuard ownResources;
-    const std::string text =
-        StringTable::Format(StringTable::kUnsupportedMarkerVersion, {GetBaseName(), std::to_string(formatVersion)});
+    const std::string text = StringTable::Format(StringTable::kUnsupportedMarkerVersion,
+                                                 {GetBaseName(), std::to_string(formatVersion)});
     HostLog::Report(text, nullptr);
 }
 

@@ -1,0 +1,53 @@
+#include "support/TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/quorix-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string TempDir::Write(const std::string& relative, const std::string& bytes) const {
+    const std::string full = Path(relative);
+    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+    std::ofstream out(full, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + full);
+    }
+    return full;
+}
+
+std::string TempDir::MakeDir(const std::string& relative) const {
+    const std::string full = Path(relative);
+    std::filesystem::create_directories(full);
+    return full;
+}
+
+std::string TempDir::ReadFile(const std::string& fullPath) {
+    std::ifstream in(fullPath, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + fullPath);
+    }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool TempDir::Exists(const std::string& fullPath) {
+    return std::filesystem::exists(fullPath);
+}
