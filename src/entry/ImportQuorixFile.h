@@ -11,13 +11,17 @@
 extern "C" {
 #endif
 
+// On Windows the function is exported by its plain name through the module definition file
+// (quorix_marker.def) and keeps the C calling convention whatever a caller's default convention is.
 #if defined(_WIN32)
 #define QUORIX_MARKER_API
+#define QUORIX_MARKER_CALL __cdecl
 #else
 #define QUORIX_MARKER_API __attribute__((visibility("default")))
+#define QUORIX_MARKER_CALL
 #endif
 
-QUORIX_MARKER_API int ImportQuorixFile(const char* filePath, char* orderName);
+QUORIX_MARKER_API int QUORIX_MARKER_CALL ImportQuorixFile(const char* filePath, char* orderName);
 
 #ifdef __cplusplus
 }

@@ -221,9 +221,10 @@ void QuorLayY::ReadORecord() {
 }
 
 void QuorLayY::ReadCRecord() {
-    // The count includes one entry more than the record holds; plain 32-bit arithmetic.
-    const int32_t entries = static_cast<int32_t>(Wrap(ReadI32()) - 1u);
-    for (int32_t i = 0; Below(i, entries); ++i) {
+    // The count includes one entry more than the record holds, so a count of 1 or less gives none; the
+    // lowest count must not wrap round to the highest.
+    const int32_t count = ReadI32();
+    for (int32_t i = 1; Below(i, count); ++i) {
         CEntry entry;
         for (uint32_t& word : entry.words) {
             word = ReadWord();

@@ -65,15 +65,15 @@ MarkerBuilder& MarkerBuilder::OptionLine(int index, std::string line) {
     return *this;
 }
 
-MarkerBuilder& MarkerBuilder::Slot(const std::string& styleName, const std::vector<SizeSpec>& sizes) {
+MarkerBuilder& MarkerBuilder::Slot(const std::string& styleName, const std::vector<MarkerSize>& sizes) {
     std::vector<std::string> lines = {styleName, std::to_string(sizes.size())};
-    for (const SizeSpec& size : sizes) {
+    for (const MarkerSize& size : sizes) {
         lines.push_back(std::to_string(size.key));
     }
-    for (const SizeSpec& size : sizes) {
+    for (const MarkerSize& size : sizes) {
         lines.push_back(size.value);
     }
-    for (const SizeSpec& size : sizes) {
+    for (const MarkerSize& size : sizes) {
         lines.push_back(std::to_string(size.count));
     }
     if (layout >= 18 && !sizes.empty()) {

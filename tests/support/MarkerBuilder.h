@@ -5,7 +5,7 @@
 #include <vector>
 
 // One size of a marker's style slot, its value written as text.
-struct SizeSpec {
+struct MarkerSize {
     int32_t key = 0;
     std::string value = "0";
     int32_t count = 0;
@@ -26,7 +26,7 @@ public:
     MarkerBuilder& Options(std::vector<std::string> lines); // replaces the whole option block
     MarkerBuilder& OptionLine(int index, std::string line);
     // A slot whose size count is the number of sizes; keys, values and counts in three passes.
-    MarkerBuilder& Slot(const std::string& styleName, const std::vector<SizeSpec>& sizes);
+    MarkerBuilder& Slot(const std::string& styleName, const std::vector<MarkerSize>& sizes);
     // A slot written exactly as the given lines.
     MarkerBuilder& SlotLines(const std::vector<std::string>& lines);
     // Ends the file after the slots given so far, without the empty ones up to 40.

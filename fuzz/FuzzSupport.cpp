@@ -1,0 +1,53 @@
+#include "FuzzSupport.h"
+
+#include "log/Log.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+const std::string& FuzzScratch::Folder() {
+    // Never freed: the clean-up at exit still needs it.
+    static const std::string* const folder = new std::string([] {
+        Log::DisableFile();
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/quorix-fuzz-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot create the scratch folder");
+        }
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(Folder(), ignored);
+        });
+        return pattern;
+    }());
+    return *folder;
+}
+
+std::string FuzzScratch::Path(const std::string& relative) {
+    return Folder() + "/" + relative;
+}
+
+std::string FuzzScratch::MakeDir(const std::string& relative) {
+    const std::string path = Path(relative);
+    std::filesystem::create_directories(path);
+    return path;
+}
+
+std::string FuzzScratch::Write(const std::string& relative, const uint8_t* data, size_t size) {
+    const std::string path = Path(relative);
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        throw std::runtime_error("cannot write " + path);
+    }
+    if (size > 0) {
+        std::fwrite(data, 1, size, file);
+    }
+    std::fclose(file);
+    return path;
+}
+
+// The module's reports to the host go nowhere while fuzzing.
+extern "C" void dll_vq_log_error(int, int, const char*, const char*) {}

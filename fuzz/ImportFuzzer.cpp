@@ -1,0 +1,27 @@
+// The whole import, as the host runs it: either reader, both writers, the order name and the error that
+// passes to the host, into a scratch folder.
+#include "FuzzSupport.h"
+
+#include "entry/QuorImport.h"
+#include "files/QuorUnhandledFormatFeatureException.h"
+
+#include <cstdlib>
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string input = FuzzScratch::Write("lays/in#1.lay", data, size);
+    char name[32];
+    std::memset(name, '@', sizeof name);
+    try {
+        const ImportOutcome outcome =
+            QuorImport::Run(input, name, ImportPaths::InFolder(FuzzScratch::MakeDir("out")));
+        if (outcome.loaded && std::strcmp(name, "in-1-lay") != 0) {
+            std::abort();
+        }
+        if (!outcome.loaded && name[0] != '@') {
+            std::abort(); // the name buffer is written only when the import succeeds
+        }
+    } catch (const QuorUnhandledFormatFeatureException&) {
+    }
+    return 0;
+}
