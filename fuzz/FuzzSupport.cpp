@@ -12,7 +12,8 @@ const std::string& FuzzScratch::Folder() {
     static const std::string* const folder = new std::string([] {
         Log::DisableFile();
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/quorix-fuzz-XXXXXX";
+        std::string pattern =
+            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/quorix-fuzz-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot create the scratch folder");
         }

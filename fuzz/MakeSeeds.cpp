@@ -78,11 +78,14 @@ std::vector<std::string> MarkerSeeds() {
     std::vector<std::string> seeds;
     for (int version : {10, 12, 18, 19}) {
         MarkerBuilder marker(version);
-        marker.Slot("a", {{38, "1", 1}, {40, "1.5", 2}}).Slot("b", {{40, "1.5", 2}}).Slot("c", {{-1, "0", 0}});
+        marker.Slot("a", {{38, "1", 1}, {40, "1.5", 2}})
+            .Slot("b", {{40, "1.5", 2}})
+            .Slot("c", {{-1, "0", 0}});
         seeds.push_back(marker.Text() + "@@\n" + styleA + "@@\n" + styleB + "@@\n" + styleC);
     }
     seeds.push_back(MarkerBuilder(11).Text());
-    seeds.push_back(MarkerBuilder("%25", 19).Slot("a", {{12, "1", 1}}).Truncate().Text("\r\n") + "@@\n" + styleA);
+    seeds.push_back(MarkerBuilder("%25", 19).Slot("a", {{12, "1", 1}}).Truncate().Text("\r\n") + "@@\n" +
+                    styleA);
     return seeds;
 }
 
@@ -109,14 +112,16 @@ int main(int argc, char** argv) {
     lays.push_back(ReadFile(examples / "lays/W12.LAY"));
     lays.push_back(ReadFile(examples / "lays/SKIP-01.LAY"));
     std::vector<std::string> markers = MarkerSeeds();
-    markers.push_back(ReadFile(examples / "markers/m1.mkr") + "@@\n" + ReadFile(examples / "styles/shirt.sty"));
+    markers.push_back(ReadFile(examples / "markers/m1.mkr") + "@@\n" +
+                      ReadFile(examples / "styles/shirt.sty"));
 
     std::vector<std::string> fields;
     for (const std::string& marker : markers) {
         fields.push_back("\n" + marker.substr(0, marker.find("@@\n")));
     }
     fields.push_back(" X 2 1 rest\n" + std::string(255, 'a') + "\n" + std::string(256, 'b') + "\n");
-    fields.push_back("\n%19\r\n  42abc\r\n-7\r\n0.8\r\n1e2\r\n\x1a" "after");
+    fields.push_back("\n%19\r\n  42abc\r\n-7\r\n0.8\r\n1e2\r\n\x1a"
+                     "after");
 
     std::vector<std::string> imports = lays;
     for (const std::string& marker : markers) {
@@ -127,7 +132,7 @@ int main(int argc, char** argv) {
     WriteSeeds(corpus / "MarkerFuzzer", markers);
     WriteSeeds(corpus / "TextFieldFuzzer", fields);
     WriteSeeds(corpus / "ImportFuzzer", imports);
-    std::printf("%zu lay, %zu marker, %zu field and %zu import seeds\n", lays.size(), markers.size(), fields.size(),
-                imports.size());
+    std::printf("%zu lay, %zu marker, %zu field and %zu import seeds\n", lays.size(), markers.size(),
+                fields.size(), imports.size());
     return 0;
 }

@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string& part = i + 1 < parts.size() ? parts[i + 1] : std::string();
         FuzzScratch::Write(styleNames[i], reinterpret_cast<const uint8_t*>(part.data()), part.size());
     }
-    const std::string marker =
-        FuzzScratch::Write("markers/m.mkr", reinterpret_cast<const uint8_t*>(parts[0].data()), parts[0].size());
+    const std::string marker = FuzzScratch::Write(
+        "markers/m.mkr", reinterpret_cast<const uint8_t*>(parts[0].data()), parts[0].size());
     QuorMarker reader;
     if (reader.Load(marker)) {
         reader.WriteDefinitionFile(FuzzScratch::Path("csvimprt.txt"));
