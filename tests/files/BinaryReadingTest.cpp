@@ -1,5 +1,4 @@
-// Binary read primitives: CR LF folding with its carried byte, big-endian values, strings, skips and the
-// end-of-file error.
+// Binary read primitives: CR LF folding with its carried byte, strings, skips and the end-of-file error.
 #include "files/QuorBinaryFile.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "log/Log.h"
@@ -7,205 +6,85 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <tuple>
 #include <vector>
 
 namespace {
+using namespace std::string_literals;
+const std::string kEof = "Exceeding End of File while reading file...";
 
-class BinaryProbe : public QuorBinaryFile {
-public:
+struct BinaryProbe : QuorBinaryFile {
     bool Parse() override { return true; }
     using QuorBinaryFile::Position;
 };
 
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (const int v : values) {
-        out += static_cast<char>(v);
-    }
-    return out;
-}
-
 class BinaryReading : public ::testing::Test {
 protected:
     void SetUp() override { Log::DisableFile(); }
-
-    void OpenOn(BinaryProbe& probe, const std::string& bytes) {
-        ASSERT_TRUE(probe.Open(dir.Write("f" + std::to_string(++fileCount) + ".bin", bytes)));
+    void OpenOn(BinaryProbe& reader, const std::string& bytes) {
+        ASSERT_TRUE(reader.Open(dir.Write(std::to_string(++files), bytes)));
     }
-    static std::string Read(BinaryProbe& probe, int count) {
+    // The `count` bytes read, or the message of the end-of-file error.
+    static std::string Read(BinaryProbe& reader, int count) {
         std::string out(static_cast<size_t>(count), '?');
-        probe.ReadBytes(out.data(), count);
+        try {
+            reader.ReadBytes(out.data(), count);
+        } catch (const QuorUnhandledFormatFeatureException& e) {
+            return e.GetMessage();
+        }
         return out;
     }
-
     TempDir dir;
-    int fileCount = 0;
+    BinaryProbe probe;
+    int files = 0;
 };
 
-struct ReadStep {
-    int count;
-    std::string expected;
-    int64_t positionAfter;
-};
-
-struct FoldCase {
-    const char* name;
-    std::string file;
-    std::vector<ReadStep> steps;
-};
-
-TEST_F(BinaryReading, FoldsCrLfPairsIntoLineFeeds) {
-    const std::string lf = "\n";
-    const std::string cr = "\r";
-    const FoldCase cases[] = {
-        {"pair at start", Bytes({0x0D, 0x0A, 0x41, 0x42, 0x43}), {{4, lf + "ABC", 5}}},
-        {"CR last in buffer, LF next", Bytes({0x41, 0x0D, 0x0A}), {{2, "A" + lf, 3}}},
-        {"CR last in buffer, other byte carried", Bytes({0x41, 0x0D, 0x42}), {{2, "A" + cr, 3}, {1, "B", 3}}},
-        {"carried byte leads a longer read",
-         Bytes({0x41, 0x0D, 0x42, 0x43}),
-         {{2, "A" + cr, 3}, {2, "BC", 4}}},
-        {"carried CR pairs with the next LF",
-         Bytes({0x41, 0x0D, 0x0D, 0x0A}),
-         {{2, "A" + cr, 3}, {1, lf, 4}}},
-        {"lone CR inside buffer stays", Bytes({0x41, 0x0D, 0x42, 0x43}), {{3, "A" + cr + "B", 3}}},
-        {"CR CR LF", Bytes({0x0D, 0x0D, 0x0A, 0x41}), {{3, cr + lf + "A", 4}}},
-        {"CR CR LF, pair completed by peek", Bytes({0x0D, 0x0D, 0x0A}), {{2, cr + lf, 3}}},
-        {"LF CR LF", Bytes({0x0A, 0x0D, 0x0A, 0x41}), {{2, lf + lf, 3}, {1, "A", 4}}},
-        {"pair split across a refill", Bytes({0x0D, 0x0A, 0x41, 0x0D, 0x0A}), {{3, lf + "A" + lf, 5}}},
-        {"several refills",
-         Bytes({0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A, 0x41}),
-         {{5, lf + lf + lf + lf + "A", 9}}},
-        {"single byte reads", Bytes({0x0D, 0x0A, 0x0D, 0x42}), {{1, lf, 2}, {1, cr, 4}, {1, "B", 4}}}};
-    for (const FoldCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        BinaryProbe probe;
-        OpenOn(probe, c.file);
-        for (const ReadStep& step : c.steps) {
-            EXPECT_EQ(Read(probe, step.count), step.expected);
-            EXPECT_EQ(probe.Position(), step.positionAfter);
+TEST_F(BinaryReading, FoldsCrLfPairsUpToTheEndOfTheFile) {
+    // Reads of `count` bytes: what each delivers and the file position after it (-1 once failed).
+    const std::pair<std::string, std::vector<std::tuple<int, std::string, int64_t>>> cases[] = {
+        {"A\rB", {{2, "A\r", 3}, {1, "B", 3}, {1, kEof, -1}}}, // the byte after the CR is carried
+        {"A\r\r\n", {{2, "A\r", 3}, {1, "\n", 4}}},            // a carried CR pairs with the next LF
+        {"\r\nA\r\nB", {{4, "\nA\nB", 6}}},                    // a pair split between two refills
+        {"A\r", {{2, kEof, -1}}}};                             // the CR asks for a byte past the end
+    for (const auto& [file, reads] : cases) {
+        OpenOn(probe, file);
+        for (const auto& [count, bytes, position] : reads) {
+            EXPECT_EQ(Read(probe, count), bytes) << testing::PrintToString(file);
+            EXPECT_EQ(probe.Position(), position) << testing::PrintToString(file);
         }
     }
 }
 
-TEST_F(BinaryReading, ReadingPastTheEndThrows) {
-    struct EndCase {
-        const char* name;
-        std::string file;
-        std::function<void(BinaryProbe&)> read;
-    };
-    char four[4];
-    std::string text;
-    short narrow = 0;
-    int wide = 0;
-    bool flag = false;
-    char byte = 0;
-    const EndCase cases[] = {
-        {"CR as last byte of the file", Bytes({0x41, 0x0D}), [](BinaryProbe& p) { Read(p, 2); }},
-        {"CR as last byte, single read", Bytes({0x0D}), [](BinaryProbe& p) { Read(p, 1); }},
-        {"carried byte was the last", Bytes({0x41, 0x0D, 0x42}),
-         [](BinaryProbe& p) {
-             Read(p, 2);
-             Read(p, 1);
-             Read(p, 1);
-         }},
-        {"ReadBytes", Bytes({0x41, 0x42}), [](BinaryProbe& p) { Read(p, 3); }},
-        {"ReadByte", "", [&](BinaryProbe& p) { p.ReadByte(byte); }},
-        {"ReadInt8", "", [&](BinaryProbe& p) { p.ReadInt8(wide); }},
-        {"ReadBool", "", [&](BinaryProbe& p) { p.ReadBool(flag); }},
-        {"ReadInt16 short", Bytes({0x01}), [&](BinaryProbe& p) { p.ReadInt16(narrow); }},
-        {"ReadInt16 int, folded short", Bytes({0x0D, 0x0A}), [&](BinaryProbe& p) { p.ReadInt16(wide); }},
-        {"ReadInt32", Bytes({1, 2, 3}), [&](BinaryProbe& p) { p.ReadInt32(four); }},
-        {"ReadF32", Bytes({1, 2, 3}), [](BinaryProbe& p) { p.ReadF32(); }},
-        {"ReadString without NUL", "AB", [&](BinaryProbe& p) { p.ReadString(text); }}};
-    for (const EndCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        BinaryProbe probe;
-        OpenOn(probe, c.file);
-        try {
-            c.read(probe);
-            ADD_FAILURE() << "no exception";
-        } catch (const QuorUnhandledFormatFeatureException& e) {
-            EXPECT_EQ(e.GetMessage(), "Exceeding End of File while reading file...");
-        }
-    }
+TEST_F(BinaryReading, ReadStringCountsTheBytesItDelivers) {
+    OpenOn(probe, "AB\0\0A\r\nB\0"s);
+    std::vector<std::string> texts(3, "old");
+    const std::vector<int> counts{probe.ReadString(texts[0]), probe.ReadString(texts[1]),
+                                  probe.ReadString(texts[2])};
+    EXPECT_EQ(counts, std::vector<int>({3, 1, 4})); // the NUL included; a folded pair counts once
+    EXPECT_EQ(texts, std::vector<std::string>({"AB", "", "A\nB"}));
 }
 
-TEST_F(BinaryReading, ConvertsBigEndianValues) {
-    BinaryProbe probe;
-    OpenOn(probe, Bytes({0xFF, 0xFE, 0x80, 0x00, 0x7F, 0xFF, 0x0D, 0x0A, 0x05, 0xFF, 0x80, 0x02, 0x00,
-                         0x01, 0x02, 0x03, 0x04, 0x42, 0xB4, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFE}));
-    int wide = 0;
-    short narrow = 0;
-    probe.ReadInt16(wide);
-    EXPECT_EQ(wide, -2);
-    probe.ReadInt16(narrow);
-    EXPECT_EQ(narrow, -32768);
-    probe.ReadInt16(wide);
-    EXPECT_EQ(wide, 32767);
-    probe.ReadInt16(wide); // 0D 0A folds to one byte: 0A 05
-    EXPECT_EQ(wide, 0x0A05);
-    probe.ReadInt8(wide);
-    EXPECT_EQ(wide, -1);
-    probe.ReadInt8(wide);
-    EXPECT_EQ(wide, -128);
-    bool flag = false;
-    probe.ReadBool(flag);
-    EXPECT_TRUE(flag);
-    probe.ReadBool(flag);
-    EXPECT_FALSE(flag);
-    char four[4];
-    probe.ReadInt32(four);
-    EXPECT_EQ(std::string(four, 4), Bytes({4, 3, 2, 1}));
-    EXPECT_EQ(probe.ReadF32(), 90.0f);
-    EXPECT_EQ(probe.ReadWord(), 0xFFFFFFFEu);
-}
-
-TEST_F(BinaryReading, ReadsNulTerminatedStrings) {
-    BinaryProbe probe;
-    OpenOn(probe, Bytes({0x41, 0x42, 0x00, 0x00, 0x41, 0x0D, 0x0A, 0x42, 0x00, 0x43}));
-    std::string value = "old";
-    EXPECT_EQ(probe.ReadString(value), 3);
-    EXPECT_EQ(value, "AB");
-    EXPECT_EQ(probe.ReadString(value), 1);
-    EXPECT_EQ(value, "");
-    EXPECT_EQ(probe.ReadString(value), 4); // one count per folded byte
-    EXPECT_EQ(value, "A\nB");
-    EXPECT_EQ(probe.Position(), 9);
-}
-
-TEST_F(BinaryReading, SkipMovesForwardOverRawBytesOnly) {
-    BinaryProbe probe;
-    OpenOn(probe, Bytes({0x0D, 0x0A, 0x41, 0x42, 0x43, 0x44}));
-    char byte = 0;
-    probe.Skip(0);
-    EXPECT_EQ(probe.Position(), 0);
+TEST_F(BinaryReading, SkipAndTheCarriedByte) {
+    OpenOn(probe, "\r\nABCD");
     probe.Skip(2); // the pair counts as two bytes
-    probe.ReadByte(byte);
-    EXPECT_EQ(byte, 'A');
+    EXPECT_EQ(Read(probe, 1), "A");
+    probe.Skip(0);
     probe.Skip(-2);
-    EXPECT_EQ(probe.Position(), 3);
-    probe.ReadByte(byte);
-    EXPECT_EQ(byte, 'B');
+    EXPECT_EQ(Read(probe, 1), "B");
     probe.Skip(10);
-    EXPECT_THROW(probe.ReadByte(byte), QuorUnhandledFormatFeatureException);
-
-    // A byte carried from the last read still comes first after a skip.
-    OpenOn(probe, Bytes({0x41, 0x0D, 0x42, 0x43, 0x44}));
+    EXPECT_EQ(Read(probe, 1), kEof);
+    OpenOn(probe, "A\rBCD");
     EXPECT_EQ(Read(probe, 2), "A\r");
-    probe.Skip(1);
+    probe.Skip(1); // the carried byte still comes first
     EXPECT_EQ(Read(probe, 2), "BD");
-}
-
-TEST_F(BinaryReading, CarriedByteBelongsToOneReaderAndOneOpening) {
-    BinaryProbe first;
-    OpenOn(first, Bytes({0x41, 0x0D, 0x42}));
-    EXPECT_EQ(Read(first, 2), "A\r");
-    BinaryProbe second;
-    OpenOn(second, "X");
-    EXPECT_EQ(Read(second, 1), "X");
-    OpenOn(first, "Y");
-    EXPECT_EQ(Read(first, 1), "Y");
+    // It belongs to one reader and does not outlive an opening.
+    OpenOn(probe, "A\rB");
+    EXPECT_EQ(Read(probe, 2), "A\r");
+    BinaryProbe other;
+    OpenOn(other, "X");
+    EXPECT_EQ(Read(other, 1), "X");
+    OpenOn(probe, "Y");
+    EXPECT_EQ(Read(probe, 1), "Y");
 }
 
 } // namespace

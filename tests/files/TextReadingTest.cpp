@@ -1,207 +1,133 @@
-// Text files: text-mode translation, the version line and the field readers with their 255-character limit.
+// Text files: text-mode translation, fields with their 255-character limit, and the
+// runtime's number conversions behind them, independent of the user's locale.
+#include "files/CrtNumbers.h"
 #include "files/QuorTextFile.h"
 #include "log/Log.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <clocale>
+#include <cmath>
+#include <locale>
+#include <tuple>
 #include <vector>
 
 namespace {
+using namespace std::string_literals;
+using Lines = std::vector<std::string>;
+constexpr size_t kBufferSize = 65536;
 
-class TextProbe : public QuorTextFile {
-public:
+struct TextProbe : QuorTextFile {
     bool Parse() override { return true; }
-};
-
-// A reader that accepts the marker file's versions only.
-class MarkerVersionProbe : public TextProbe {
-public:
-    bool IsSupportedVersion() const override {
-        return QuorTextFile::IsSupportedVersion() &&
-               (formatVersion == 10 || formatVersion == 12 || formatVersion == 18 || formatVersion == 19);
-    }
 };
 
 class TextReading : public ::testing::Test {
 protected:
     void SetUp() override { Log::DisableFile(); }
-
-    void OpenOn(QuorTextFile& probe, const std::string& bytes) {
-        ASSERT_TRUE(probe.Open(dir.Write("f" + std::to_string(++fileCount) + ".txt", bytes)));
+    void OpenOn(const std::string& bytes) {
+        ASSERT_TRUE(probe.Open(dir.Write(std::to_string(++files), bytes)));
     }
     // Every field that reads successfully with the line feed as delimiter.
-    std::vector<std::string> ReadLines(const std::string& bytes) {
-        TextProbe probe;
-        OpenOn(probe, bytes);
-        std::vector<std::string> lines;
-        std::string line;
-        while (lines.size() < 1000 && probe.ReadString(line)) {
+    Lines ReadLines(const std::string& bytes) {
+        OpenOn(bytes);
+        Lines lines;
+        for (std::string line; lines.size() <= kBufferSize && probe.ReadString(line);) {
             lines.push_back(line);
         }
-        EXPECT_EQ(line, "");
         return lines;
     }
-
     TempDir dir;
-    int fileCount = 0;
+    TextProbe probe;
+    int files = 0;
 };
 
-using Lines = std::vector<std::string>;
-
 TEST_F(TextReading, TranslatesLikeATextModeStream) {
-    const struct {
-        const char* name;
-        std::string file;
-        Lines expected;
-    } cases[] = {{"CR LF reads as LF", "A\r\nB\r\n", {"A", "B"}},
-                 {"lone CR stays", "A\rB\n\r", {"A\rB", "\r"}},
-                 {"CR CR LF", "A\r\r\nB", {"A\r", "B"}},
-                 {"LF CR", "A\n\rB\n", {"A", "\rB"}},
-                 {"Ctrl-Z ends the file", "A\nB\x1A\nC\n", {"A", "B"}},
-                 {"Ctrl-Z after a CR", "A\r\x1A\r\n", {"A\r"}},
-                 {"Ctrl-Z first", "\x1A\nA\n", {}},
-                 {"empty file", "", {}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(ReadLines(c.file), c.expected);
+    EXPECT_EQ(ReadLines("A\r\nB\rC\n\r\r\nD\n\rE\x1A\nF\n"), Lines({"A", "B\rC", "\r", "D", "\rE"}));
+    // A CR as the last byte of a read buffer, followed by an LF, another byte or the end mark.
+    const std::pair<char, Lines> boundary[] = {{'\n', {"z", "tail"}}, {'B', {"z\rBtail"}}, {'\x1A', {"z\r"}}};
+    for (const auto& [next, tail] : boundary) {
+        Lines expected(kBufferSize - 2, "");
+        expected.insert(expected.end(), tail.begin(), tail.end());
+        const std::string file = std::string(kBufferSize - 2, '\n') + "z\r" + next + "tail\n";
+        EXPECT_TRUE(ReadLines(file) == expected) << static_cast<int>(next);
     }
 }
 
-// Lines of 200 characters filling `file` up to at most `end` bytes, each also added to `lines`.
-void Fill(std::string& file, Lines& lines, size_t end) {
-    while (file.size() + 202 <= end) {
-        lines.push_back(std::string(200, static_cast<char>('a' + lines.size() % 26)));
-        file += lines.back() + "\r\n";
-    }
-}
-
-constexpr size_t kBufferSize = 65536;
-
-TEST_F(TextReading, TranslatesAcrossTheReadBufferBoundary) {
-    for (const char next : {'\n', 'B', '\x1A'}) {
-        SCOPED_TRACE(static_cast<int>(next));
-        std::string file;
-        Lines expected;
-        Fill(file, expected, kBufferSize - 1);
-        const std::string last(kBufferSize - 1 - file.size(), 'z');
-        file += last + '\r' + next + "tail\r\n"; // the CR is the last byte before the boundary
-        ASSERT_EQ(file[kBufferSize - 1], '\r');
-        if (next == '\n') {
-            expected.insert(expected.end(), {last, "tail"});
-        } else {
-            expected.push_back(next == 'B' ? last + "\rBtail" : last + '\r');
-        }
-        const Lines lines = ReadLines(file);
-        ASSERT_EQ(lines.size(), expected.size());
-        EXPECT_EQ(lines.back(), expected.back());
-        EXPECT_TRUE(lines == expected);
-    }
-}
-
-TEST_F(TextReading, FieldLimitAcrossTheReadBufferBoundary) {
+TEST_F(TextReading, FieldsEndAtTheirDelimiterAndAllAreEmptyAfterAnOverlongOne) {
+    const std::string filler(kBufferSize - 100, '\n'); // the long field straddles the end of a read buffer
     for (const size_t length : {255u, 256u}) {
-        std::string file;
-        Lines filler;
-        Fill(file, filler, kBufferSize - 50);
-        ASSERT_TRUE(file.size() < kBufferSize && file.size() + 255 > kBufferSize); // straddles the boundary
-        file += std::string(length, 'x') + "\nnext\n";
-        TextProbe probe;
-        OpenOn(probe, file);
-        std::string value;
+        OpenOn(filler + std::string(length, 'x') + "\n7\n0.8\n2\nA\r\nB C\0D\nlast"s);
+        std::string text;
         for (size_t i = 0; i < filler.size(); ++i) {
-            probe.ReadString(value);
+            probe.ReadString(text);
         }
-        EXPECT_EQ(probe.ReadString(value), length == 255);
-        EXPECT_EQ(value, std::string(255, 'x'));
-        probe.ReadString(value);
-        EXPECT_EQ(value, length == 255 ? "next" : "");
+        const bool fits = length == 255;
+        EXPECT_EQ(probe.ReadString(text), fits);
+        EXPECT_EQ(text, std::string(255, 'x'));
+        int number = -1;
+        float real = -1.0f;
+        bool flag = !fits;
+        Lines texts(3, "?");
+        const std::vector<bool> results{probe.ReadInt(number),      probe.ReadFloat(real),
+                                        probe.ReadBool(flag),       probe.ReadString(texts[0], ' '),
+                                        probe.ReadString(texts[1]), probe.ReadString(texts[2])};
+        EXPECT_EQ(results, std::vector<bool>(6, fits));
+        // A line feed is an ordinary character when a space ends the field; a NUL ends the text, not the
+        // field.
+        EXPECT_EQ(std::tie(number, real, flag, texts),
+                  fits ? std::make_tuple(7, 0.8f, true, Lines{"A\nB", "C", "last"})
+                       : std::make_tuple(0, 0.0f, false, Lines(3, "")));
     }
 }
 
-TEST_F(TextReading, VersionLine) {
-    const struct {
-        std::string file;
-        int32_t version;
-        bool anyVersion;    // a reader that accepts every version found
-        bool markerVersion; // a reader that accepts 10, 12, 18 and 19
-    } cases[] = {{"%19\r\n1\r\n", 19, true, true}, {"%11\n", 11, true, false},    {"19\n", -1, false, false},
-                 {"%\n", 0, true, false},          {"%x\n", 0, true, false},      {"", -1, false, false},
-                 {"%12", 12, true, true},          {"% 18abc\n", 18, true, true}, {"%-3\n", -3, false, false},
-                 {" %19\n", -1, false, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        TextProbe any;
-        OpenOn(any, c.file);
-        EXPECT_EQ(any.ReadVersionLine(), c.anyVersion);
-        EXPECT_EQ(any.GetFormatVersion(), c.version);
-        MarkerVersionProbe marker;
-        OpenOn(marker, c.file);
-        EXPECT_EQ(marker.ReadVersionLine(), c.markerVersion);
+TEST(CrtNumbers, ConvertAsTheTargetRuntime) {
+    // i: Atoi, d: Atof, f: Atof narrowed to a float.
+    const std::tuple<char, const char*, double> cases[] = {
+        // clang-format off
+        {'i', " \t\v\f\r\n-7", -7}, {'i', "+5x", 5}, {'i', "- 5", 0}, {'i', "2147483648", INT32_MIN},
+        {'i', "4294967297", 1}, {'i', "-4294967295", 1}, {'d', "  -2.5x", -2.5}, {'d', "1.5d3", 1500},
+        {'d', "1.5D-1", 0.15}, {'d', "+.5e1", 5}, {'d', "1e+", 1}, {'d', ".", 0}, {'d', "1,5", 1},
+        {'d', "000123.4500", 123.45}, {'d', "-0", -0.0}, {'d', "0e999999", 0}, {'d', "-1e-400", -0.0},
+        {'d', "123456789012345678901234567890", 123456789012345678901234567890.0}, {'d', "-1e400", -HUGE_VAL},
+        {'d', "1e99999999999999999999", HUGE_VAL}, {'d', "1.7976931348623157e308", DBL_MAX},
+        {'d', "1.7976931348623159e308", HUGE_VAL}, {'d', "4.9406564584124654e-324", 4.9406564584124654e-324},
+        // halfway between the largest float and 2^128, and the double below it
+        {'f', "3.4028235677973366e38", HUGE_VAL}, {'f', "-3.4028235677973366e38", -HUGE_VAL},
+        {'f', "3.4028235677973362e38", FLT_MAX}, {'f', "-3.4028235677973362e38", -FLT_MAX}
+        // clang-format on
+    };
+    for (const auto& [kind, text, expected] : cases) {
+        const double value = kind == 'i'   ? CrtNumbers::Atoi(text)
+                             : kind == 'd' ? CrtNumbers::Atof(text)
+                                           : CrtNumbers::NarrowToFloat(CrtNumbers::Atof(text));
+        EXPECT_EQ(value, expected) << text;
+        EXPECT_EQ(std::signbit(value), std::signbit(expected)) << text;
     }
 }
 
-TEST_F(TextReading, FieldOf255CharactersIsTheLimit) {
-    TextProbe exact;
-    OpenOn(exact, std::string(255, 'x') + "\nnext");
-    std::string value;
-    EXPECT_TRUE(exact.ReadString(value));
-    EXPECT_EQ(value, std::string(255, 'x'));
-    EXPECT_TRUE(exact.ReadString(value));
-    EXPECT_EQ(value, "next");
-
-    TextProbe overlong;
-    OpenOn(overlong, std::string(255, 'y') + "7\n12\n1.5\n1\nnext\n");
-    EXPECT_FALSE(overlong.ReadString(value));
-    EXPECT_EQ(value, std::string(255, 'y'));
-    int number = -1;
-    float real = -1.0f;
-    EXPECT_FALSE(overlong.ReadInt(number));
-    EXPECT_EQ(number, 0);
-    EXPECT_FALSE(overlong.ReadFloat(real));
-    EXPECT_EQ(real, 0.0f);
-    EXPECT_FALSE(overlong.ReadString(value));
-    EXPECT_EQ(value, "");
-}
-
-TEST_F(TextReading, FieldEndsOnlyAtItsDelimiter) {
-    TextProbe probe;
-    static const char kFile[] = "AB\r\nCD EF\nG\0H\n42\0"
-                                "7\n";
-    OpenOn(probe, std::string(kFile, sizeof kFile - 1));
-    std::string value;
-    EXPECT_TRUE(probe.ReadString(value, ' '));
-    EXPECT_EQ(value, "AB\nCD");
-    EXPECT_TRUE(probe.ReadString(value));
-    EXPECT_EQ(value, "EF");
-    EXPECT_TRUE(probe.ReadString(value)); // a NUL ends the text but not the field
-    EXPECT_EQ(value, "G");
-    int number = 0;
-    EXPECT_TRUE(probe.ReadInt(number));
-    EXPECT_EQ(number, 42);
-    EXPECT_FALSE(probe.ReadInt(number));
-    EXPECT_EQ(number, 0);
-}
-
-TEST_F(TextReading, ConvertsFieldsAndReadsTheLastOneUpToTheEnd) {
-    TextProbe probe;
-    OpenOn(probe, "  42abc\n0.8\n2\n\nlast");
-    int number = 0;
+TEST_F(TextReading, DecimalCommaLocaleDoesNotChangeFields) {
+    const std::string cLocale = std::setlocale(LC_ALL, nullptr);
+    const std::locale cppLocale;
+    const char* comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "German_Germany.1252"}) {
+        if (!comma && std::setlocale(LC_ALL, name) && *std::localeconv()->decimal_point == ',') {
+            comma = name;
+        }
+    }
     float real = 0.0f;
-    bool flag = false;
-    std::string text;
-    EXPECT_TRUE(probe.ReadInt(number));
-    EXPECT_EQ(number, 42);
-    EXPECT_TRUE(probe.ReadFloat(real));
+    if (comma != nullptr) {
+        std::locale::global(std::locale(comma)); // the stream locale too
+        OpenOn("0.8\n");
+        EXPECT_TRUE(probe.ReadFloat(real));
+    }
+    std::locale::global(cppLocale);
+    std::setlocale(LC_ALL, cLocale.c_str());
+    if (comma == nullptr) {
+        GTEST_SKIP() << "no locale with a decimal comma is installed (tried de_DE and fr_FR)";
+    }
     EXPECT_EQ(real, 0.8f);
-    EXPECT_TRUE(probe.ReadBool(flag));
-    EXPECT_TRUE(flag);
-    EXPECT_TRUE(probe.ReadBool(flag)); // an empty line
-    EXPECT_FALSE(flag);
-    EXPECT_TRUE(probe.ReadString(text)); // ended by the end of the file
-    EXPECT_EQ(text, "last");
-    EXPECT_TRUE(probe.IsExhausted());
-    EXPECT_FALSE(probe.ReadString(text));
 }
 
 } // namespace

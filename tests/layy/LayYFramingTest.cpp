@@ -7,99 +7,110 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 using B = LayBuilder;
 
 const std::string kEof = QuorBinaryFile::kEndOfFileText;
 const std::string kOverRead = QuorLayY::kOverReadText;
+constexpr float kStart = QuorLayY::kDefaultWidth;
 
-struct FramingCase {
-    const char* name;
-    std::string bytes;
-    bool accepted;
-    std::string failure; // empty when accepted
-    float width;         // the lay width afterwards: 100 shows that the closing 'W' record was reached
-};
-
-std::string Lay(const LayBuilder& b) {
-    return b.Bytes();
+// One record whose length field counts its content.
+std::string R(char tag, const std::string& content) {
+    return B().Record(tag, content).Bytes();
 }
 
-// A 'Y' record, then `middle`, then a 'W' record with the width 100.
-std::string Around(const LayBuilder& middle) {
-    return Lay(B().Y().Raw(middle.Bytes()).W(100.0f));
+// A 'Y' record, then `middle`, then a 'W' record with the width 100 (reached when the width is 100).
+std::string Around(const std::string& middle) {
+    return B().Y().Raw(middle).W(100.0f).Bytes();
 }
 
-// Record content that fails the parse when it is taken for records: a 'B' record with the length field 0.
-const std::string kPoison = Lay(B().RecordWithLength(0, 'B', ""));
+// Content that fails the parse when it is taken for records: a 'B' record with the length field 0.
+const std::string kPoison = B().RecordWithLength(0, 'B', "").Bytes();
 
-const FramingCase kCases[] = {
-    {"EmptyFile", "", true, "", 1397000.0f},
-    {"OneByte", std::string(1, '\0'), true, "", 1397000.0f},
-    {"TwoBytesNoTag", std::string("\x00\x05", 2), false, kEof, 1397000.0f},
-    {"FirstTagNotY", Lay(B().W(100.0f).Y()), false, QuorLayY::kNotLayText, 1397000.0f},
-    {"LaterYRecords", Lay(B().Y().Y().Record('Y', B::I32(9)).W(100.0f)), true, "", 100.0f},
-    {"StrayByteAfterLast", Lay(B().Y().W(100.0f).Raw("\x07")), true, "", 100.0f},
-    {"KnownRecordWithSpareContent", Around(B().Record('m', B::I32(5) + kPoison)), true, "", 100.0f},
-    {"KnownRecordDeclaresTooLittle", Around(B().RecordWithLength(4, 'm', B::I32(5))), false, kOverRead,
-     1397000.0f},
-    {"BSkippedWhole", Around(B().Record('B', kPoison)), true, "", 100.0f},
-    {"SmallBSkippedWhole", Around(B().Record('b', kPoison)), true, "", 100.0f},
-    {"SmallSSkippedWhole", Around(B().Record('s', kPoison)), true, "", 100.0f},
-    {"EqualsSkippedWhole", Around(B().Record('=', kPoison)), true, "", 100.0f},
-    {"BWithoutContent", Around(B().Record('B', "")), true, "", 100.0f},
-    {"TagAbove0x7F", Around(B().Record('\x80', kPoison).Record('\xFF', "ab")), true, "", 100.0f},
-    {"UnsupportedA", Around(B().Record('A', kPoison)), true, "", 100.0f},
-    {"BWithLengthZero", Around(B().RecordWithLength(0, 'B', "")), false, kOverRead, 1397000.0f},
-    // A backward skip of 3 would land on this record's own length field again, and again.
-    {"UnsupportedWithNegativeLength", Around(B().RecordWithLength(-2, 'A', "")), false, kOverRead,
-     1397000.0f},
-    {"CrLfCountedTwice", Around(B().Record('m', std::string("\x00\r\n\x05\x06", 5))), true, "", 100.0f},
-    {"CrLfCountedOnce", Around(B().RecordWithLength(5, 'm', std::string("\x00\r\n\x05\x06", 5))), false,
-     kOverRead, 1397000.0f},
-    // The byte after a CR is read ahead to look for an LF: one byte of the next record is consumed.
-    {"CrAsLastContentByte", Around(B().Record('m', std::string("\x00\x00\x00\r", 4))), false, kOverRead,
-     1397000.0f},
-    {"CrAsLastByteOfFile", Lay(B().Y().Record('m', std::string("\x00\x00\x00\r", 4))), false, kEof,
-     1397000.0f},
-    {"UnsupportedRunsPastEnd", Lay(B().Y().W(100.0f).RecordWithLength(1000, 'A', "abc")), true, "", 100.0f},
-    {"KnownFieldsRunPastEnd", Lay(B().Y().Record('W', B::F32(100.0f))), false, kEof, 100.0f},
-    {"EndInsidePlacement", Lay(B().Y().Raw(B::I16(49) + "P" + B::I32(1) + std::string(20, '\0'))), false,
-     kEof, 1397000.0f},
-};
+// Name, bytes of the lay, failure text (empty when the lay is accepted) and the lay width afterwards.
+using FramingCase = std::tuple<std::string, std::string, std::string, float>;
 
-class LayYFraming : public ::testing::TestWithParam<FramingCase> {};
-
-TEST_P(LayYFraming, ParseResultAndFailureText) {
-    const FramingCase& c = GetParam();
-    TempDir dir;
-    QuorLayY lay;
-    EXPECT_EQ(lay.Load(PathMapping::FromCallerPath(dir.Write("a.lay", c.bytes))), c.accepted);
-    EXPECT_EQ(lay.GetFailureText(), c.failure);
-    EXPECT_EQ(lay.GetLayWidth(), c.width);
+std::vector<FramingCase> Cases() {
+    // Record content of `count` 4-byte values, none holding a CR or an LF byte.
+    const auto words = [](int count) { return std::string(4 * static_cast<size_t>(count), '\1'); };
+    std::vector<FramingCase> cases = {
+        {"empty file", "", "", kStart},
+        {"two bytes, no tag", std::string("\x00\x05", 2), kEof, kStart},
+        {"first tag not Y", B().W(100.0f).Y().Bytes(), QuorLayY::kNotLayText, kStart},
+        {"stray byte after the last record", B().Y().W(100.0f).Raw("\x07").Bytes(), "", 100.0f},
+        {"spare content skipped", Around(R('m', B::I32(5) + kPoison)), "", 100.0f},
+        // Records that read nothing, unsupported ones and tags from 0x80 up are passed over whole.
+        {"skipped whole",
+         Around(R('B', kPoison) + R('b', kPoison) + R('s', kPoison) + R('=', kPoison) + R('B', "") +
+                R('A', kPoison) + R('\x80', kPoison) + R('\xFF', "ab")),
+         "", 100.0f},
+        // A count of 0 or less reads no entries; the count of a 'C' record is one more than its entries.
+        {"counts of 0 or less",
+         Around(R('S', B::I32(-1)) + R('g', B::I32(-5)) + R('K', B::I32(-1)) + R('P', B::I32(-2)) +
+                R('O', B::I32(-1) + B::I32(-1)) + R('M', B::I32(-1) + B::I32(-1)) + R('C', B::I32(0)) +
+                R('c', B::I32(INT32_MIN))),
+         "", 100.0f},
+        {"B with length 0", Around(kPoison), kOverRead, kStart},
+        // A backward skip of 3 would land on this record's own length field again, and again.
+        {"negative length", Around(B().RecordWithLength(-2, 'A', "").Bytes()), kOverRead, kStart},
+        // The byte after a CR is read ahead to look for an LF: one byte of the next record is consumed.
+        {"CR as last content byte", Around(R('m', std::string("\0\0\0\r", 4))), kOverRead, kStart},
+        // An 'L' entry that starts below the declared length is read whole, past the record.
+        {"L entry past the length", Around(R('L', words(5) + B::Str("") + "\1")), kOverRead, kStart},
+        {"skip past the end", B().Y().W(100.0f).RecordWithLength(1000, 'A', "abc").Bytes(), "", 100.0f},
+        {"known fields run past the end", B().Y().Record('W', B::F32(100.0f)).Bytes(), kEof, 100.0f},
+    };
+    // Each record as declared reaches the closing record; declared one byte short it fails, so the record
+    // takes exactly its content. 't', '^', '|' and 'L' read more when the declared length allows.
+    const std::pair<char, std::string> exact[] = {
+        {'Y', words(1)},
+        {'<', words(3)},
+        {'>', words(2)},
+        {'r', words(2)},
+        {'F', words(3)},
+        {'m', words(1)},
+        {'m', std::string("\0\r\n\5\6", 5)}, // a CR LF pair is one byte of the value, two of the record
+        {'G', words(1) + "\x05"},
+        {'i', "\x05" + words(1)},
+        {'I', B::I16(3) + B::Str("name") + words(1)},
+        // The three bytes before the strings are skipped as file bytes: a CR LF pair there counts twice.
+        {'@', "\r\nz" + B::Str("") + B::Str("a") + B::Str("") + B::Str("bc")},
+        {'X', words(2) + B::Str("a") + B::Str("b") + words(3) + B::Str("") + B::Str("cd")},
+        {'H', words(14) + B::Str("a") + B::Str("bc")},
+        {'S', B::I32(2) + words(8)},
+        {'g', B::I32(2) + "ab" + words(1) + "cd" + words(1)},
+        {'C', B::I32(3) + words(18)},
+        {'t', words(1)},
+        {'t', words(2)},
+        {'^', words(1)},
+        {'^', words(4)},
+        {'|', B::I32(1) + words(2)},
+        {'|', B::I32(1) + words(2) + B::I32(0)},
+        {'|', B::I32(1) + words(2) + B::I32(1) + words(1) + B::I32(2) + words(2)},
+        {'L', ""},
+        {'L', words(5) + B::Str("ab") + words(5) + B::Str("")},
+        {'l', words(6) + B::Str("ab") + words(6) + B::Str("")},
+        {'p', words(6) + B::Str("")},
+    };
+    for (const auto& [tag, content] : exact) {
+        const int size = static_cast<int>(content.size());
+        const std::string name = tag + std::string(" of ") + std::to_string(size) + " bytes";
+        cases.push_back({name, Around(R(tag, content)), "", 100.0f});
+        cases.push_back({name + ", declared one short",
+                         Around(B().RecordWithLength(size, tag, content).Bytes()), kOverRead, kStart});
+    }
+    return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Records, LayYFraming, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<FramingCase>& info) { return info.param.name; });
-
-TEST(LayYFramingStart, EmptyLayKeepsStartValues) {
-    TempDir dir;
-    QuorLayY lay;
-    ASSERT_TRUE(lay.Load(PathMapping::FromCallerPath(dir.Write("a.lay", ""))));
-    EXPECT_EQ(lay.GetLayWidth(), 1397000.0f);
-    EXPECT_EQ(lay.GetLayLength(), 50800000.0f);
-    EXPECT_TRUE(lay.GetPlacements().empty());
-    EXPECT_TRUE(lay.GetModelNames().empty());
-    EXPECT_TRUE(lay.GetPieceNames().empty());
-}
-
-TEST(LayYFramingStart, CrLfInsideANameArrivesAsOneLineFeed) {
-    TempDir dir;
-    QuorLayY lay;
-    const std::string bytes = Lay(B().Y().O({"A\r\nB"}, {"\r\n"}).W(100.0f));
-    ASSERT_TRUE(lay.Load(PathMapping::FromCallerPath(dir.Write("a.lay", bytes))));
-    EXPECT_EQ(lay.GetPieceNames(), std::vector<std::string>{"A\nB"});
-    EXPECT_EQ(lay.GetModelNames(), std::vector<std::string>{"\n"});
-    EXPECT_EQ(lay.GetLayWidth(), 100.0f);
+TEST(LayYFraming, ParseResultFailureTextAndWidth) {
+    for (const auto& [name, bytes, failure, width] : Cases()) {
+        TempDir dir;
+        QuorLayY lay;
+        EXPECT_EQ(lay.Load(PathMapping::FromCallerPath(dir.Write("a.lay", bytes))), failure.empty()) << name;
+        EXPECT_EQ(lay.GetFailureText(), failure) << name;
+        EXPECT_EQ(lay.GetLayWidth(), width) << name;
+    }
 }
 } // namespace
