@@ -1,6 +1,7 @@
 #include "Converter.h"
 
-#include "entry/QuorImport.h"
+#include "export/CleanName.h"
+#include "files/QuorFile.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "platform/PathMapping.h"
 #include "platform/RawFile.h"
@@ -27,24 +28,6 @@ std::string CurrentFolder() {
     return folder;
 }
 
-std::string Absolute(const std::string& path) {
-    if (path.empty() || path[0] == '/') {
-        return path;
-    }
-    std::string folder = CurrentFolder();
-    if (folder.empty() || folder.back() != '/') {
-        folder += '/';
-    }
-    return folder + path;
-}
-
-std::string JoinPath(const std::string& folder, const char* name) {
-    if (!folder.empty() && folder.back() == '/') {
-        return folder + name;
-    }
-    return folder + "/" + name;
-}
-
 // Why a folder cannot take the output files, or empty when it can.
 std::string FolderProblem(const std::string& folder) {
     struct stat info {};
@@ -60,14 +43,33 @@ std::string FolderProblem(const std::string& folder) {
     return {};
 }
 
-class HostMessageCapture {
-public:
-    explicit HostMessageCapture(std::vector<std::string>& messages) { hostMessages = &messages; }
-    ~HostMessageCapture() { hostMessages = nullptr; }
-    HostMessageCapture(const HostMessageCapture&) = delete;
-    HostMessageCapture& operator=(const HostMessageCapture&) = delete;
-};
+int Seriousness(int exitCode) {
+    switch (exitCode) {
+    case kExitOk:
+        return 0;
+    case kExitDataError:
+        return 1;
+    case kExitNoInput:
+        return 2;
+    case kExitCannotCreate:
+        return 3;
+    default:
+        return 4;
+    }
+}
 } // namespace
+
+HostMessageCapture::HostMessageCapture(std::vector<std::string>& messages) : previous(hostMessages) {
+    hostMessages = &messages;
+}
+
+HostMessageCapture::~HostMessageCapture() {
+    hostMessages = previous;
+}
+
+int MoreSeriousExitCode(int a, int b) {
+    return Seriousness(b) > Seriousness(a) ? b : a;
+}
 
 // The converter is the host of the module here: it receives the module's error reports itself.
 extern "C" void dll_vq_log_error(int /*level*/, int /*code*/, const char* text, const char* /*detail*/) {
@@ -76,7 +78,7 @@ extern "C" void dll_vq_log_error(int /*level*/, int /*code*/, const char* text, 
     }
 }
 
-Converter::Converter(std::string outputDir) {
+Converter::Converter(std::string outputDir, bool createFolder) : createFolder(createFolder) {
     if (outputDir.empty()) {
         const std::string fixed = ImportPaths::Fixed().definitionFile;
         const std::string system = PathMapping::ToSystemPath(fixed);
@@ -86,17 +88,55 @@ Converter::Converter(std::string outputDir) {
     }
 }
 
+std::string Converter::AbsolutePath(const std::string& path) {
+    if (path.empty() || path[0] == '/') {
+        return path;
+    }
+    std::string folder = CurrentFolder();
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    return folder + path;
+}
+
+int Converter::InputError(const std::string& absolutePath) {
+    RawFile probe;
+    if (probe.OpenForReading(absolutePath)) {
+        return 0;
+    }
+    return probe.LastError() != 0 ? probe.LastError() : ENOENT;
+}
+
+std::string Converter::FullOrderName(const std::string& file) {
+    std::string name = QuorFile::BaseNameOf(PathMapping::FromCallerPath(AbsolutePath(file)));
+    return CleanName(name);
+}
+
+std::string Converter::JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') {
+        return folder + name;
+    }
+    return folder + "/" + name;
+}
+
 ConversionResult Converter::Convert(const std::string& file) const {
     ConversionResult result;
-    const std::string input = Absolute(file);
-    RawFile probe;
-    const bool readable = probe.OpenForReading(input);
-    const int inputError = probe.LastError();
-    probe.Close();
+    const std::string input = AbsolutePath(file);
+    const int inputError = InputError(input);
+    const bool readable = inputError == 0;
+    bool createdFolder = false;
 
     const std::string definitionPath = JoinPath(systemOutputDir, ImportPaths::kDefinitionFileName);
     const std::string positionPath = JoinPath(systemOutputDir, ImportPaths::kPositionFileName);
     if (readable) {
+        if (createFolder) {
+            createdFolder = mkdir(systemOutputDir.c_str(), 0777) == 0;
+            if (!createdFolder && errno != EEXIST) {
+                result.errors.push_back(systemOutputDir + ": cannot create folder: " + std::strerror(errno));
+                result.exitCode = kExitCannotCreate;
+                return result;
+            }
+        }
         const std::string problem = FolderProblem(systemOutputDir);
         if (!problem.empty()) {
             result.errors.push_back(definitionPath + ": cannot create file: " + problem);
@@ -105,7 +145,8 @@ ConversionResult Converter::Convert(const std::string& file) const {
         }
     }
 
-    const ImportPaths paths = ImportPaths::InFolder(PathMapping::FromCallerPath(Absolute(systemOutputDir)));
+    const ImportPaths paths =
+        ImportPaths::InFolder(PathMapping::FromCallerPath(AbsolutePath(systemOutputDir)));
     std::vector<std::string> messages;
     char orderName[QuorImport::kOrderNameLength + 1] = {};
     ImportOutcome outcome;
@@ -113,6 +154,8 @@ ConversionResult Converter::Convert(const std::string& file) const {
         const HostMessageCapture capture(messages);
         outcome = QuorImport::Run(input, orderName, paths);
     } catch (const QuorUnhandledFormatFeatureException& error) {
+        // Only the lay's position writer lets an error pass: its placements disagree with their counts.
+        result.kind = ImportOutcome::Kind::LayY;
         result.errors.push_back(error.GetMessage());
         result.exitCode = kExitDataError;
         return result;
@@ -122,12 +165,16 @@ ConversionResult Converter::Convert(const std::string& file) const {
         return result;
     }
     result.errors = messages;
+    result.kind = outcome.kind;
     if (!readable) {
         result.errors.push_back(std::string("cannot read input file: ") + std::strerror(inputError));
         result.exitCode = kExitNoInput;
         return result;
     }
     if (!outcome.loaded) {
+        if (createdFolder) {
+            rmdir(systemOutputDir.c_str()); // nothing was written into it
+        }
         result.exitCode = kExitDataError;
         return result;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -7,6 +8,9 @@
 // the process's locale and of any stream state.
 class NumberFormat {
 public:
+    // The room that WriteInteger and WriteGeneral need at their destination (the text itself is shorter).
+    static constexpr size_t kRoom = 32;
+
     // Plain decimal, a leading '-' when negative.
     static void AppendInteger(std::string& out, int64_t value);
 
@@ -16,6 +20,14 @@ public:
     // Rounding is half away from zero on the decimal expansion, as the target's formatter rounds. Special
     // values are written as the target writes them: 1.#INF, -1.#INF, 1.#QNAN, -1.#QNAN, -1.#IND.
     static void AppendGeneral(std::string& out, double value);
+    // The same, always by way of the 21-digit expansion that the target's formatter rounds from.
+    // AppendGeneral takes the exact decimal expansion instead when it is short enough, with the same result.
+    static void AppendGeneralByExpansion(std::string& out, double value);
+
+    // AppendInteger and AppendGeneral into a character buffer with kRoom characters of room from `out`;
+    // they return the end of the text.
+    static char* WriteInteger(char* out, int64_t value);
+    static char* WriteGeneral(char* out, double value);
 
     static std::string General(double value);
 };

@@ -16,10 +16,12 @@
 // yet taken placement whose model name and piece name equal the pair's, so when a name stands twice in
 // its list, the first of the equal entries takes the placements of both.
 //
-// This is done in time linear in the placements (plus a sort): each name is mapped to the first index
-// that carries it, each placement with valid indices is keyed by the pair of those first indices, and the
-// counts of the pairs must equal the number of placements keyed to them. The result and the cases that
-// fail are exactly those of walking every pair over every placement.
+// This is done in time linear in the placements and the names: each name is mapped to the first index
+// that carries it, each placement with valid indices is keyed by the pair of those first indices and put
+// in key order by a stable counting sort (over all pairs when they are not many more than the
+// placements, else by piece and then by model), and the counts of the pairs must equal the number of
+// placements keyed to them. The result and the cases that fail are exactly those of walking
+// every pair over every placement.
 class PositionMatcher {
 public:
     using PairKey = std::pair<int32_t, int32_t>;

@@ -6,6 +6,9 @@
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 constexpr double kMillimetresPerInch = 25.4;
 }
@@ -58,13 +61,23 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
         writer.Close();
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
-    for (const size_t index : order) {
-        const Placement& p = placements[index];
-        const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
-        writer.Record(pieceNames[static_cast<size_t>(p.pieceIndex)],
-                      modelNames[static_cast<size_t>(p.modelIndex)],
-                      p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags, WrittenAngle(p),
-                      p.x, p.y);
+    // The matched order jumps about the placement list: the placements are copied out a block at a time
+    // before they are written, so that their reads from memory overlap.
+    constexpr size_t kBlock = 256;
+    std::vector<Placement> block(std::min(kBlock, order.size()));
+    for (size_t start = 0; start < order.size(); start += kBlock) {
+        const size_t count = std::min(kBlock, order.size() - start);
+        for (size_t i = 0; i < count; ++i) {
+            block[i] = placements[order[start + i]];
+        }
+        for (size_t i = 0; i < count; ++i) {
+            const Placement& p = block[i];
+            const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
+            writer.Record(pieceNames[static_cast<size_t>(p.pieceIndex)],
+                          modelNames[static_cast<size_t>(p.modelIndex)],
+                          p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags,
+                          WrittenAngle(p), p.x, p.y);
+        }
     }
     writer.Close();
     return true;

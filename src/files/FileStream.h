@@ -34,6 +34,20 @@ public:
     // stream is put into the end-of-file and failed states. Returns the number of bytes read.
     size_t Read(char* destination, size_t count);
 
+    // Direct access to the bytes that follow the read position, for readers that take values straight out
+    // of the buffer. Refills a drained buffer first; returns the number of bytes at `data`, 0 when the
+    // stream is not good or the file has no more. The state flags are left as they are: a read that finds
+    // nothing more sets them as usual.
+    size_t Window(const char*& data) {
+        if (pos == length && Good()) {
+            Fill();
+        }
+        data = buffer.data() + pos;
+        return Good() ? length - pos : 0;
+    }
+    // Moves the read position over `count` bytes of the last Window, as a read of them would.
+    void Advance(size_t count) { pos += count; }
+
     // The read position in bytes from the start of the file; -1 when the stream is failed (binary mode).
     int64_t Tell() const;
     // Moves the read position by `offset` bytes from where it stands (binary mode); positions past the end

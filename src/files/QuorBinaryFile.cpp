@@ -6,12 +6,12 @@
 #include <utility>
 
 namespace {
-constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 
 // Removes, from position `from` on, each CR directly followed by an LF; returns the number removed and
 // shortens `length` accordingly.
 size_t FoldCrLf(char* buffer, size_t from, size_t& length) {
+    constexpr char kCr = '\r';
     size_t write = from;
     for (size_t read = from; read < length; ++read) {
         if (buffer[read] == kCr && read + 1 < length && buffer[read + 1] == kLf) {
@@ -25,7 +25,7 @@ size_t FoldCrLf(char* buffer, size_t from, size_t& length) {
 }
 } // namespace
 
-void QuorBinaryFile::ReadBytes(char* buffer, int count) {
+void QuorBinaryFile::ReadBytesFolding(char* buffer, int count) {
     if (count < 1) {
         return;
     }
@@ -63,61 +63,13 @@ void QuorBinaryFile::ReadBytes(char* buffer, int count) {
     }
 }
 
-void QuorBinaryFile::ReadByte(char& value) {
-    ReadBytes(&value, 1);
-}
-
-void QuorBinaryFile::ReadInt8(int& value) {
-    char byte = 0;
-    ReadBytes(&byte, 1);
-    value = static_cast<signed char>(byte);
-}
-
-void QuorBinaryFile::ReadBool(bool& value) {
-    char byte = 0;
-    ReadBytes(&byte, 1);
-    value = byte != 0;
-}
-
-void QuorBinaryFile::ReadInt16(short& value) {
-    unsigned char bytes[2] = {0, 0};
-    ReadBytes(reinterpret_cast<char*>(bytes), 2);
-    value = static_cast<short>(static_cast<uint16_t>((bytes[0] << 8) | bytes[1]));
-}
-
-void QuorBinaryFile::ReadInt16(int& value) {
-    short narrow = 0;
-    ReadInt16(narrow);
-    value = narrow;
-}
-
 void QuorBinaryFile::ReadInt32(char* fourBytes) {
     ReadBytes(fourBytes, 4);
     std::swap(fourBytes[0], fourBytes[3]);
     std::swap(fourBytes[1], fourBytes[2]);
 }
 
-int32_t QuorBinaryFile::ReadI32() {
-    char bytes[4] = {0, 0, 0, 0};
-    ReadInt32(bytes);
-    int32_t value = 0;
-    std::memcpy(&value, bytes, 4);
-    return value;
-}
-
-uint32_t QuorBinaryFile::ReadWord() {
-    return static_cast<uint32_t>(ReadI32());
-}
-
-float QuorBinaryFile::ReadF32() {
-    char bytes[4] = {0, 0, 0, 0};
-    ReadInt32(bytes);
-    float value = 0;
-    std::memcpy(&value, bytes, 4);
-    return value;
-}
-
-int QuorBinaryFile::ReadString(std::string& value) {
+int QuorBinaryFile::ReadStringByBytes(std::string& value) {
     value.clear();
     int consumed = 0;
     for (;;) {

@@ -3,43 +3,130 @@
 #include "files/QuorFile.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 // A binary input file with the big-endian read primitives of the lay reader. Every primitive reads through
 // ReadBytes, which delivers the file's bytes with each CR LF pair folded into one LF.
+//
+// The primitives take their bytes straight from the stream's buffer when no carried byte is pending and
+// none of the bytes is a CR: folding cannot touch such bytes, so they are delivered unchanged. Everything
+// else goes through the folding of ReadBytes.
 class QuorBinaryFile : public QuorFile {
 public:
     bool IsBinary() const override { return true; }
 
     // The next `count` bytes after folding; throws QuorUnhandledFormatFeatureException when the stream
     // reaches the end of the file.
-    void ReadBytes(char* buffer, int count);
-    void ReadByte(char& value);
-    void ReadInt8(int& value);
-    void ReadBool(bool& value);
-    void ReadInt16(short& value);
-    void ReadInt16(int& value);
+    void ReadBytes(char* buffer, int count) {
+        if (count > 0) {
+            if (const char* direct = TakeDirect(static_cast<size_t>(count))) {
+                std::memcpy(buffer, direct, static_cast<size_t>(count));
+                return;
+            }
+        }
+        ReadBytesFolding(buffer, count);
+    }
+    void ReadByte(char& value) { ReadBytes(&value, 1); }
+    void ReadInt8(int& value) {
+        char byte = 0;
+        ReadBytes(&byte, 1);
+        value = static_cast<signed char>(byte);
+    }
+    void ReadBool(bool& value) {
+        char byte = 0;
+        ReadBytes(&byte, 1);
+        value = byte != 0;
+    }
+    void ReadInt16(short& value) {
+        char bytes[2] = {0, 0};
+        ReadBytes(bytes, 2);
+        value = static_cast<short>(BigEndian16(bytes));
+    }
+    void ReadInt16(int& value) {
+        short narrow = 0;
+        ReadInt16(narrow);
+        value = narrow;
+    }
     // Four bytes reversed in place: a big-endian 32-bit value of the file lands in host order.
     void ReadInt32(char* fourBytes);
     // Bytes up to the first NUL; returns the number of bytes consumed, the NUL included.
-    int ReadString(std::string& value);
+    int ReadString(std::string& value) {
+        if (!hasCarriedByte) {
+            const char* data = nullptr;
+            const size_t available = stream.Window(data);
+            const void* nul = available > 0 ? std::memchr(data, '\0', available) : nullptr;
+            if (nul != nullptr) {
+                const size_t length = static_cast<size_t>(static_cast<const char*>(nul) - data);
+                if (std::memchr(data, kCr, length) == nullptr) {
+                    value.assign(data, length);
+                    stream.Advance(length + 1);
+                    return static_cast<int>(length + 1);
+                }
+            }
+        }
+        return ReadStringByBytes(value);
+    }
     // Moves the read position forward by `count` file bytes without folding; 0 or less does nothing.
     void Skip(int count);
 
     // Typed forms of ReadInt32.
-    int32_t ReadI32();
-    uint32_t ReadWord();
-    float ReadF32();
+    int32_t ReadI32() {
+        char bytes[4] = {0, 0, 0, 0};
+        ReadBytes(bytes, 4);
+        return static_cast<int32_t>(BigEndian32(bytes));
+    }
+    uint32_t ReadWord() { return static_cast<uint32_t>(ReadI32()); }
+    float ReadF32() {
+        const uint32_t bits = ReadWord();
+        float value = 0;
+        std::memcpy(&value, &bits, 4);
+        return value;
+    }
 
     static constexpr const char* kEndOfFileText = "Exceeding End of File while reading file...";
 
 protected:
+    static constexpr char kCr = '\r';
+
     void ResetReadState() override { hasCarriedByte = false; }
     // The stream position in file bytes.
     int64_t Position() const { return stream.Tell(); }
     bool AtEndOfFile() const { return stream.Eof(); }
 
+    // The next `count` bytes (at least 1) when they can be delivered unchanged, without folding: no byte
+    // is carried and none of them is a CR. The read position moves over them. Null, with nothing read,
+    // when the bytes must go through ReadBytes (also when fewer than `count` bytes are buffered).
+    const char* TakeDirect(size_t count) {
+        if (hasCarriedByte) {
+            return nullptr;
+        }
+        const char* data = nullptr;
+        if (stream.Window(data) < count || std::memchr(data, kCr, count) != nullptr) {
+            return nullptr;
+        }
+        stream.Advance(count);
+        return data;
+    }
+
+    static uint16_t BigEndian16(const char* bytes) {
+        return static_cast<uint16_t>((static_cast<unsigned char>(bytes[0]) << 8) |
+                                     static_cast<unsigned char>(bytes[1]));
+    }
+    static uint32_t BigEndian32(const char* bytes) {
+        return (static_cast<uint32_t>(static_cast<unsigned char>(bytes[0])) << 24) |
+               (static_cast<uint32_t>(static_cast<unsigned char>(bytes[1])) << 16) |
+               (static_cast<uint32_t>(static_cast<unsigned char>(bytes[2])) << 8) |
+               static_cast<uint32_t>(static_cast<unsigned char>(bytes[3]));
+    }
+
 private:
+    // The folding read: CR LF pairs become LF, a CR at the end looks at the next byte of the file and
+    // carries it when it is not an LF; throws at the end of the file.
+    void ReadBytesFolding(char* buffer, int count);
+    // ReadString one byte at a time through ReadBytes.
+    int ReadStringByBytes(std::string& value);
+
     char carriedByte = 0;
     bool hasCarriedByte = false;
 };

@@ -2,6 +2,8 @@
 
 #include "files/QuorUnhandledFormatFeatureException.h"
 
+#include <cstring>
+
 namespace {
 // Loop bound for a count of the file: as a 32-bit signed number, so 0 or less gives no entries.
 bool Below(int32_t index, int32_t count) {
@@ -10,6 +12,20 @@ bool Below(int32_t index, int32_t count) {
 
 uint32_t Wrap(int32_t value) {
     return static_cast<uint32_t>(value);
+}
+
+constexpr size_t kPlacementBytes = 44;
+
+float FloatOf(uint32_t bits) {
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// The home slot of a pair in a table of `size` slots (a power of 2).
+size_t SlotOf(uint64_t key, size_t size) {
+    const uint64_t mixed = key * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(mixed ^ (mixed >> 32)) & (size - 1);
 }
 } // namespace
 
@@ -29,11 +45,25 @@ bool QuorLayY::ReadRecordHeader(int32_t& tag, int32_t& contentLength) {
 }
 
 bool QuorLayY::Parse() {
+    const bool parsed = ReadRecords();
+    try {
+        MoveCountsToMap();
+    } catch (...) {
+        SetFailureText("unexpected failure while reading the lay");
+        return false;
+    }
+    return parsed;
+}
+
+bool QuorLayY::ReadRecords() {
     bool first = true;
     try {
         for (;;) {
             int32_t tag = 0;
             int32_t contentLength = 0;
+            if (diagnosticSink) {
+                recordOffset = Position();
+            }
             if (!ReadRecordHeader(tag, contentLength)) {
                 return true;
             }
@@ -73,7 +103,7 @@ void QuorLayY::Diagnose(const char* text, int32_t tag) const {
         std::string line = text;
         line += static_cast<char>(tag);
         line += '\'';
-        diagnosticSink(line);
+        diagnosticSink(recordOffset, line);
     }
 }
 
@@ -273,36 +303,91 @@ void QuorLayY::ReadPlacementRecord(int32_t tag) {
 
 void QuorLayY::ReadPlacement(bool fromP) {
     Placement p;
-    char dropByte = 0;
-    int dropShort = 0;
-    int small = 0;
-    p.modelIndex = ReadI32();
-    p.pieceIndex = ReadI32();
-    ReadBool(p.flag1);
-    ReadInt8(small);
-    p.ordinalA = small - 1;
-    ReadByte(dropByte);
-    ReadBool(p.flag2);
-    p.angle = ReadF32();
-    p.x = ReadF32();
-    p.y = ReadF32();
-    ReadInt16(small);
-    p.ordinalB = small - 1;
-    ReadInt16(dropShort);
-    ReadWord();
-    p.valueC = ReadI32();
-    ReadByte(dropByte);
-    ReadByte(dropByte);
-    ReadInt16(small);
-    p.ordinalC = small - 1;
-    ReadByte(dropByte);
-    ReadByte(dropByte);
-    ReadInt16(dropShort);
+    if (const char* entry = TakeDirect(kPlacementBytes)) {
+        // The whole entry holds no CR and no byte is carried: its fields are the bytes as they stand.
+        p.modelIndex = static_cast<int32_t>(BigEndian32(entry));
+        p.pieceIndex = static_cast<int32_t>(BigEndian32(entry + 4));
+        p.flag1 = entry[8] != 0;
+        p.ordinalA = static_cast<signed char>(entry[9]) - 1;
+        p.flag2 = entry[11] != 0;
+        p.angle = FloatOf(BigEndian32(entry + 12));
+        p.x = FloatOf(BigEndian32(entry + 16));
+        p.y = FloatOf(BigEndian32(entry + 20));
+        p.ordinalB = static_cast<int16_t>(BigEndian16(entry + 24)) - 1;
+        p.valueC = static_cast<int32_t>(BigEndian32(entry + 32));
+        p.ordinalC = static_cast<int16_t>(BigEndian16(entry + 38)) - 1;
+    } else {
+        char dropByte = 0;
+        int dropShort = 0;
+        int small = 0;
+        p.modelIndex = ReadI32();
+        p.pieceIndex = ReadI32();
+        ReadBool(p.flag1);
+        ReadInt8(small);
+        p.ordinalA = small - 1;
+        ReadByte(dropByte);
+        ReadBool(p.flag2);
+        p.angle = ReadF32();
+        p.x = ReadF32();
+        p.y = ReadF32();
+        ReadInt16(small);
+        p.ordinalB = small - 1;
+        ReadInt16(dropShort);
+        ReadWord();
+        p.valueC = ReadI32();
+        ReadByte(dropByte);
+        ReadByte(dropByte);
+        ReadInt16(small);
+        p.ordinalC = small - 1;
+        ReadByte(dropByte);
+        ReadByte(dropByte);
+        ReadInt16(dropShort);
+    }
     p.isP = fromP;
     p.matched = false;
     placements.push_back(p);
-    int32_t& count = placementCounts[PairKey(p.modelIndex, p.pieceIndex)];
-    count = static_cast<int32_t>(Wrap(count) + 1u);
+    CountPlacement(p.modelIndex, p.pieceIndex);
+}
+
+void QuorLayY::CountPlacement(int32_t modelIndex, int32_t pieceIndex) {
+    if (2 * (usedCountSlots + 1) > countSlots.size()) {
+        std::vector<CountSlot> grown(countSlots.empty() ? 1024 : 2 * countSlots.size());
+        for (const CountSlot& slot : countSlots) {
+            if (slot.used) {
+                size_t i = SlotOf(slot.key, grown.size());
+                while (grown[i].used) {
+                    i = (i + 1) & (grown.size() - 1);
+                }
+                grown[i] = slot;
+            }
+        }
+        countSlots.swap(grown);
+    }
+    const uint64_t key = (static_cast<uint64_t>(Wrap(modelIndex)) << 32) | Wrap(pieceIndex);
+    size_t i = SlotOf(key, countSlots.size());
+    while (countSlots[i].used && countSlots[i].key != key) {
+        i = (i + 1) & (countSlots.size() - 1);
+    }
+    CountSlot& slot = countSlots[i];
+    if (!slot.used) {
+        slot.used = true;
+        slot.key = key;
+        ++usedCountSlots;
+    }
+    ++slot.count;
+}
+
+void QuorLayY::MoveCountsToMap() {
+    for (const CountSlot& slot : countSlots) {
+        if (slot.used) {
+            const PairKey key(static_cast<int32_t>(static_cast<uint32_t>(slot.key >> 32)),
+                              static_cast<int32_t>(static_cast<uint32_t>(slot.key)));
+            int32_t& count = placementCounts[key];
+            count = static_cast<int32_t>(Wrap(count) + slot.count);
+        }
+    }
+    countSlots = std::vector<CountSlot>();
+    usedCountSlots = 0;
 }
 
 void QuorLayY::ReadSRecord() {

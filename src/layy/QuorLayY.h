@@ -16,7 +16,8 @@
 class QuorLayY : public QuorBinaryFile {
 public:
     using PairKey = std::pair<int32_t, int32_t>; // (model index, piece index)
-    using DiagnosticSink = std::function<void(const std::string&)>;
+    // Receives the file offset of the record's length field and the diagnostic line.
+    using DiagnosticSink = std::function<void(int64_t recordOffset, const std::string& line)>;
 
     static constexpr float kDefaultWidth = 1397000.0f;
     static constexpr float kDefaultLength = 50800000.0f;
@@ -41,7 +42,8 @@ public:
     static float WrittenAngle(const Placement& placement);
 
     // Receives the diagnostic lines that the record walk composes (unsupported records, left-over or
-    // over-read content); none are composed without a sink.
+    // over-read content), each with the offset of its record; none are composed, and no offset is taken,
+    // without a sink.
     void SetDiagnosticSink(DiagnosticSink sink) { diagnosticSink = std::move(sink); }
 
     float GetLayWidth() const { return layWidth; }
@@ -56,6 +58,8 @@ public:
     const std::vector<MGroup>& GetMGroups() const { return mGroups; }
 
 private:
+    // The record walk of Parse; the counts of the placements read are still in countSlots.
+    bool ReadRecords();
     bool ReadRecordHeader(int32_t& tag, int32_t& contentLength);
     void DispatchRecord(int32_t tag, int32_t contentLength);
     void Diagnose(const char* text, int32_t tag) const;
@@ -67,6 +71,10 @@ private:
     void ReadMRecord();
     void ReadPlacementRecord(int32_t tag);
     void ReadPlacement(bool fromP);
+    // Adds 1 to the count of the pair (model index, piece index) in countSlots.
+    void CountPlacement(int32_t modelIndex, int32_t pieceIndex);
+    // Adds the counts of countSlots into placementCounts and empties countSlots.
+    void MoveCountsToMap();
     void ReadSRecord();
     void ReadGSmallRecord();
     void ReadBarRecord(int32_t contentLength);
@@ -83,6 +91,17 @@ private:
     std::vector<std::string> modelNames;
     std::vector<int32_t> mValues;
     std::map<PairKey, int32_t> placementCounts;
+    // The placements of each pair counted while the records are read: a hash table on the pair (open
+    // addressing, at most half full), so that a placement does not walk the ordered map. Parse moves the
+    // counts into placementCounts when the walk ends, however it ends.
+    struct CountSlot {
+        uint64_t key = 0;
+        uint32_t count = 0;
+        bool used = false;
+    };
+    std::vector<CountSlot> countSlots;
+    size_t usedCountSlots = 0;
     std::vector<MGroup> mGroups;
     DiagnosticSink diagnosticSink;
+    int64_t recordOffset = 0; // of the record being read; kept only while a sink is set
 };
