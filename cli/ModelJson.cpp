@@ -1,156 +1,228 @@
 #include "ModelJson.h"
 
 #include "ByteText.h"
-
-#include <nlohmann/json.hpp>
-
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-
-// Objects keep their members in the order written here.
-using json = nlohmann::ordered_json;
+#include "JsonWriter.h"
 
 namespace {
-json Bytes(const std::string& bytes) {
+void Bytes(JsonWriter& json, const std::string& bytes) {
     if (IsValidUtf8(bytes)) {
-        return bytes;
+        json.String(bytes);
+        return;
     }
-    return json{{"hex", HexOf(bytes)}, {"text", ToValidUtf8(bytes)}};
+    json.BeginObject();
+    json.Key("hex");
+    json.String(HexOf(bytes));
+    json.Key("text");
+    json.String(ToValidUtf8(bytes));
+    json.EndObject();
 }
 
-json Number(float value) {
-    if (std::isnan(value)) {
-        return "nan";
-    }
-    if (std::isinf(value)) {
-        return value > 0 ? "inf" : "-inf";
-    }
-    // The shortest decimal form of the single-precision value, so that 0.8f is written 0.8.
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text - 1, value).ptr;
-    *end = '\0';
-    return std::strtod(text, nullptr);
-}
-
-template <typename Items, typename Convert> json ListOf(const Items& items, Convert convert) {
-    json list = json::array();
+template <typename Items, typename Write>
+void ListOf(JsonWriter& json, const char* key, const Items& items, Write write) {
+    json.Key(key);
+    json.BeginArray();
     for (const auto& item : items) {
-        list.push_back(convert(item));
+        write(item);
     }
-    return list;
+    json.EndArray();
 }
 
-json LayJson(const QuorLayY& lay) {
-    json placements = json::array();
-    for (const Placement& p : lay.GetPlacements()) {
-        placements.push_back({{"record", p.isP ? "P" : "T"},
-                              {"modelIndex", p.modelIndex},
-                              {"pieceIndex", p.pieceIndex},
-                              {"x", Number(p.x)},
-                              {"y", Number(p.y)},
-                              {"angle", Number(p.angle)},
-                              {"writtenAngle", Number(QuorLayY::WrittenAngle(p))},
-                              {"flag1", p.flag1},
-                              {"flag2", p.flag2},
-                              {"ordinalA", p.ordinalA},
-                              {"ordinalB", p.ordinalB},
-                              {"ordinalC", p.ordinalC},
-                              {"valueC", p.valueC},
-                              {"isP", p.isP},
-                              {"matched", p.matched}});
-    }
-    json counts = json::array();
-    for (const auto& [key, count] : lay.GetPlacementCounts()) {
-        counts.push_back({{"model", key.first}, {"piece", key.second}, {"count", count}});
-    }
-    return {{"width", Number(lay.GetLayWidth())},
-            {"length", Number(lay.GetLayLength())},
-            {"pieceNames", ListOf(lay.GetPieceNames(), Bytes)},
-            {"modelNames", ListOf(lay.GetModelNames(), Bytes)},
-            {"placements", placements},
-            {"placementCounts", counts},
-            {"cEntries", ListOf(lay.GetCEntries(), [](const CEntry& e) { return json(e.words); })},
-            {"kEntries", ListOf(lay.GetKEntries(),
-                                [](const KEntry& e) {
-                                    return json{{"words", e.words}, {"value", e.value}};
-                                })},
-            {"mGroups", ListOf(lay.GetMGroups(),
-                               [](const MGroup& g) {
-                                   return json{{"name", Bytes(g.name)}, {"values", g.values}};
-                               })},
-            {"mValues", lay.GetMValues()}};
+void Ints(JsonWriter& json, const char* key, const std::vector<int32_t>& values) {
+    ListOf(json, key, values, [&](int32_t v) { json.Int(v); });
 }
 
-json StyleJson(const StyleEntry& entry, const StyleReading& reading) {
-    json style = {{"styleName", Bytes(entry.styleName)},
-                  {"sizes", ListOf(entry.sizeItems,
-                                   [](const SizeItem& s) {
-                                       return json{{"sizeKey", s.sizeKey},
-                                                   {"sizeValue", Number(s.sizeValue)},
-                                                   {"sizeCount", s.sizeCount},
-                                                   {"copies", s.copies}};
-                                   })},
-                  {"styleFile", Bytes(reading.path)},
-                  {"styleLoaded", reading.loaded}};
-    if (!reading.loaded) {
-        style["refusal"] = Bytes(reading.refusal);
+void Placement(JsonWriter& json, const ::Placement& p) {
+    json.BeginObject();
+    json.Key("record");
+    json.String(p.isP ? "P" : "T");
+    const std::pair<const char*, int64_t> indices[] = {{"modelIndex", p.modelIndex},
+                                                       {"pieceIndex", p.pieceIndex}};
+    for (const auto& [key, value] : indices) {
+        json.Key(key);
+        json.Int(value);
     }
-    style["formatVersion"] = reading.style->GetFormatVersion();
-    style["styleText"] = Bytes(reading.style->GetStyleText());
-    style["pieces"] = ListOf(reading.style->GetPieces(), [](const StylePiece& p) {
-        return json{{"pieceName", Bytes(p.pieceName)},
-                    {"pieceText", Bytes(p.pieceText)},
-                    {"quantity", p.quantity},
-                    {"extraQuantity", p.extraQuantity}};
+    const std::pair<const char*, float> reals[] = {
+        {"x", p.x}, {"y", p.y}, {"angle", p.angle}, {"writtenAngle", QuorLayY::WrittenAngle(p)}};
+    for (const auto& [key, value] : reals) {
+        json.Key(key);
+        json.Float(value);
+    }
+    json.Key("flag1");
+    json.Bool(p.flag1);
+    json.Key("flag2");
+    json.Bool(p.flag2);
+    const std::pair<const char*, int64_t> values[] = {
+        {"ordinalA", p.ordinalA}, {"ordinalB", p.ordinalB}, {"ordinalC", p.ordinalC}, {"valueC", p.valueC}};
+    for (const auto& [key, value] : values) {
+        json.Key(key);
+        json.Int(value);
+    }
+    json.Key("isP");
+    json.Bool(p.isP);
+    json.Key("matched");
+    json.Bool(p.matched);
+    json.EndObject();
+}
+
+void Lay(JsonWriter& json, const QuorLayY& lay) {
+    json.Key("width");
+    json.Float(lay.GetLayWidth());
+    json.Key("length");
+    json.Float(lay.GetLayLength());
+    ListOf(json, "pieceNames", lay.GetPieceNames(), [&](const std::string& n) { Bytes(json, n); });
+    ListOf(json, "modelNames", lay.GetModelNames(), [&](const std::string& n) { Bytes(json, n); });
+    ListOf(json, "placements", lay.GetPlacements(), [&](const ::Placement& p) { Placement(json, p); });
+    ListOf(json, "placementCounts", lay.GetPlacementCounts(), [&](const auto& entry) {
+        json.BeginObject();
+        json.Key("model");
+        json.Int(entry.first.first);
+        json.Key("piece");
+        json.Int(entry.first.second);
+        json.Key("count");
+        json.Int(entry.second);
+        json.EndObject();
     });
-    return style;
+    ListOf(json, "cEntries", lay.GetCEntries(), [&](const CEntry& e) {
+        json.BeginArray();
+        for (const uint32_t word : e.words) {
+            json.Int(word);
+        }
+        json.EndArray();
+    });
+    ListOf(json, "kEntries", lay.GetKEntries(), [&](const KEntry& e) {
+        json.BeginObject();
+        ListOf(json, "words", e.words, [&](uint32_t word) { json.Int(word); });
+        json.Key("value");
+        json.Int(e.value);
+        json.EndObject();
+    });
+    ListOf(json, "mGroups", lay.GetMGroups(), [&](const MGroup& g) {
+        json.BeginObject();
+        json.Key("name");
+        Bytes(json, g.name);
+        Ints(json, "values", g.values);
+        json.EndObject();
+    });
+    Ints(json, "mValues", lay.GetMValues());
 }
 
-json MarkerJson(const QuorMarker& marker, const std::vector<StyleReading>& styles) {
-    json entries = json::array();
+void Style(JsonWriter& json, const StyleEntry& entry, const StyleReading& reading) {
+    json.BeginObject();
+    json.Key("styleName");
+    Bytes(json, entry.styleName);
+    ListOf(json, "sizes", entry.sizeItems, [&](const SizeItem& s) {
+        json.BeginObject();
+        json.Key("sizeKey");
+        json.Int(s.sizeKey);
+        json.Key("sizeValue");
+        json.Float(s.sizeValue);
+        json.Key("sizeCount");
+        json.Int(s.sizeCount);
+        json.Key("copies");
+        json.Int(s.copies);
+        json.EndObject();
+    });
+    json.Key("styleFile");
+    Bytes(json, reading.path);
+    json.Key("styleLoaded");
+    json.Bool(reading.loaded);
+    if (!reading.loaded) {
+        json.Key("refusal");
+        Bytes(json, reading.refusal);
+    }
+    json.Key("formatVersion");
+    json.Int(reading.style->GetFormatVersion());
+    json.Key("styleText");
+    Bytes(json, reading.style->GetStyleText());
+    ListOf(json, "pieces", reading.style->GetPieces(), [&](const StylePiece& p) {
+        json.BeginObject();
+        json.Key("pieceName");
+        Bytes(json, p.pieceName);
+        json.Key("pieceText");
+        Bytes(json, p.pieceText);
+        json.Key("quantity");
+        json.Int(p.quantity);
+        json.Key("extraQuantity");
+        json.Int(p.extraQuantity);
+        json.EndObject();
+    });
+    json.EndObject();
+}
+
+void Marker(JsonWriter& json, const QuorMarker& marker, const std::vector<StyleReading>& styles) {
+    json.Key("formatVersion");
+    json.Int(marker.GetFormatVersion());
+    json.Key("header");
+    json.BeginObject();
+    const std::pair<const char*, int64_t> header[] = {
+        {"headerInt1", marker.GetHeaderInt1()},  {"headerInt2", marker.GetHeaderInt2()},
+        {"headerInt3", marker.GetHeaderInt3()},  {"headerInt4", marker.GetHeaderInt4()},
+        {"headerInt5", marker.GetHeaderInt5()},  {"markerLength", marker.GetMarkerLength()},
+        {"markerWidth", marker.GetMarkerWidth()}};
+    for (const auto& [key, value] : header) {
+        json.Key(key);
+        json.Int(value);
+    }
+    json.Key("headerReal1");
+    json.Float(marker.GetHeaderReal1());
+    json.Key("headerReal2");
+    json.Float(marker.GetHeaderReal2());
+    json.Key("headerFlag1");
+    json.Bool(marker.GetHeaderFlag1());
+    json.EndObject();
+    json.Key("options");
+    json.BeginObject();
+    json.Key("percentValue");
+    json.Float(marker.GetPercentValue());
+    json.Key("optionFlag1");
+    json.Bool(marker.GetOptionFlag1());
+    json.Key("optionFlag2");
+    json.Bool(marker.GetOptionFlag2());
+    json.Key("markerText1");
+    Bytes(json, marker.GetMarkerText1());
+    json.Key("markerText2");
+    Bytes(json, marker.GetMarkerText2());
+    json.EndObject();
+    json.Key("styleEntries");
+    json.BeginArray();
     for (size_t i = 0; i < marker.GetStyleEntries().size() && i < styles.size(); ++i) {
-        entries.push_back(StyleJson(marker.GetStyleEntries()[i], styles[i]));
+        Style(json, marker.GetStyleEntries()[i], styles[i]);
     }
-    json models = json::array();
-    for (const auto& [sizeKey, model] : marker.GetSizeModels()) {
-        models.push_back({{"sizeKey", sizeKey}, {"pieces", ListOf(model, [](const PieceTally& t) {
-                                                     return json{{"pieceName", Bytes(t.pieceName)},
-                                                                 {"sizeValue", Number(t.sizeValue)},
-                                                                 {"sizeCount", t.sizeCount},
-                                                                 {"quantity", t.quantity},
-                                                                 {"extraQuantity", t.extraQuantity}};
-                                                 })}});
-    }
-    return {{"formatVersion", marker.GetFormatVersion()},
-            {"header",
-             {{"headerInt1", marker.GetHeaderInt1()},
-              {"headerReal1", Number(marker.GetHeaderReal1())},
-              {"headerReal2", Number(marker.GetHeaderReal2())},
-              {"headerInt2", marker.GetHeaderInt2()},
-              {"headerInt3", marker.GetHeaderInt3()},
-              {"headerInt4", marker.GetHeaderInt4()},
-              {"headerInt5", marker.GetHeaderInt5()},
-              {"markerLength", marker.GetMarkerLength()},
-              {"markerWidth", marker.GetMarkerWidth()},
-              {"headerFlag1", marker.GetHeaderFlag1()}}},
-            {"options",
-             {{"percentValue", Number(marker.GetPercentValue())},
-              {"optionFlag1", marker.GetOptionFlag1()},
-              {"optionFlag2", marker.GetOptionFlag2()},
-              {"markerText1", Bytes(marker.GetMarkerText1())},
-              {"markerText2", Bytes(marker.GetMarkerText2())}}},
-            {"styleEntries", entries},
-            {"sizeModels", models}};
+    json.EndArray();
+    ListOf(json, "sizeModels", marker.GetSizeModels(), [&](const auto& entry) {
+        json.BeginObject();
+        json.Key("sizeKey");
+        json.Int(entry.first);
+        ListOf(json, "pieces", entry.second, [&](const PieceTally& t) {
+            json.BeginObject();
+            json.Key("pieceName");
+            Bytes(json, t.pieceName);
+            json.Key("sizeValue");
+            json.Float(t.sizeValue);
+            json.Key("sizeCount");
+            json.Int(t.sizeCount);
+            json.Key("quantity");
+            json.Int(t.quantity);
+            json.Key("extraQuantity");
+            json.Int(t.extraQuantity);
+            json.EndObject();
+        });
+        json.EndObject();
+    });
 }
 } // namespace
 
-std::string ModelJson(const Inspection& inspection, const std::string& file) {
-    json document = {{"kind", inspection.lay != nullptr ? "lay" : "marker"}, {"file", Bytes(file)}};
+void WriteModelJson(const Inspection& inspection, const std::string& file, FILE* out) {
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Key("kind");
+    json.String(inspection.lay != nullptr ? "lay" : "marker");
+    json.Key("file");
+    Bytes(json, file);
     if (inspection.lay != nullptr) {
-        document.update(LayJson(*inspection.lay));
+        Lay(json, *inspection.lay);
     } else if (inspection.marker != nullptr) {
-        document.update(MarkerJson(*inspection.marker, inspection.styles));
+        Marker(json, *inspection.marker, inspection.styles);
     }
-    return document.dump(2) + "\n";
+    json.EndObject();
 }

@@ -51,7 +51,7 @@ int Show(const CommandLine& line) {
         }
     }
     if (line.dump) {
-        std::fputs(ModelJson(inspection, file).c_str(), stdout);
+        WriteModelJson(inspection, file, stdout);
     }
     return kExitOk;
 }

@@ -4,7 +4,9 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#ifdef QUORIX_HAVE_JSON_READER
 #include <nlohmann/json.hpp>
+#endif
 #ifdef QUORIX_HAVE_PNG
 #include <png.h>
 #endif
@@ -17,7 +19,6 @@
 namespace {
 const std::string kConverter = QUORIX_CONVERTER;
 const std::string kExamples = QUORIX_EXAMPLES_DIR;
-using nlohmann::json;
 
 ProcessResult RunConverter(std::vector<std::string> args) {
     args.insert(args.begin(), kConverter);
@@ -26,6 +27,10 @@ ProcessResult RunConverter(std::vector<std::string> args) {
 } // namespace
 
 TEST(ConverterDump, KeepsEveryByteOfTheNamesAndEveryPlacementField) {
+#ifndef QUORIX_HAVE_JSON_READER
+    GTEST_SKIP() << "no JSON reader to read the dump back (Debian package nlohmann-json3-dev)";
+#else
+    using nlohmann::json;
     TempDir dir;
     const std::string piece = "FR\xff\xfe"
                               "ONT\x01"; // not UTF-8
@@ -44,6 +49,7 @@ TEST(ConverterDump, KeepsEveryByteOfTheNamesAndEveryPlacementField) {
         "y": 0.1, "angle": 90.0, "writtenAngle": 270.0, "flag1": true, "flag2": false, "ordinalA": 2,
         "ordinalB": 3, "ordinalC": 1, "valueC": 7, "isP": false, "matched": false})"));
     EXPECT_EQ(doc["placementCounts"], json::parse(R"([{"model": 0, "piece": 0, "count": 1}])"));
+#endif
 }
 
 TEST(ConverterVerbose, ShowsRecordWarningsWithOffsetsAndWhyEachReaderRefused) {
