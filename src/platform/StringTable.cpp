@@ -50,23 +50,9 @@ std::string StringTable::FormatText(const std::string& pattern, const std::vecto
             }
             continue;
         }
+        // %% and the other escapes of a character stand for that character.
+        out += next;
         i += 1;
-        switch (next) {
-        case '0': // ends the message without a line break
-            return out;
-        case 'n':
-            out += "\r\n";
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        default: // %%, %., %!, %space and any other character stand for themselves
-            out += next;
-            break;
-        }
     }
     return out;
 }

@@ -19,6 +19,7 @@ public:
     // id.
     static std::string Format(unsigned id, const std::vector<std::string>& inserts);
 
-    // The formatter itself, on any template text.
+    // The formatter itself, on any template text: %1 to %99 are inserts, "%%" and any other "%c" stand
+    // for the character c.
     static std::string FormatText(const std::string& pattern, const std::vector<std::string>& inserts);
 };
