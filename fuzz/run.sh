@@ -23,25 +23,45 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
-status=0
-for target in "${targets[@]}"; do
+# Runs one target; its summary is printed when all are done.
+fuzz_one() {
+    local target="$1" dict
     case "$target" in
         LayYFuzzer|ImportFuzzer) dict=fuzz/lay.dict ;;
         *) dict=fuzz/marker.dict ;;
     esac
-    work="build/fuzz/work/$target"
-    crashes="build/fuzz/crashes/$target"
-    mkdir -p "$work" "$crashes"
-    log="build/fuzz/$target.log"
-    echo "== $target: ${seconds}s"
-    if ! "build/fuzz/fuzz/$target" "$work" "fuzz/corpus/$target" "fuzz/regressions/$target" \
+    local crashes="build/fuzz/crashes/$target"
+    mkdir -p "build/fuzz/work/$target" "$crashes"
+    local code=0
+    "build/fuzz/fuzz/$target" "build/fuzz/work/$target" "fuzz/corpus/$target" "fuzz/regressions/$target" \
         -dict="$dict" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -timeout=10 \
-        -artifact_prefix="$crashes/" -print_final_stats=1 >"$log" 2>&1; then
-        echo "!! $target failed; see $log and $crashes/"
+        -artifact_prefix="$crashes/" -print_final_stats=1 >"build/fuzz/$target.log" 2>&1 || code=$?
+    echo "$code" >"build/fuzz/$target.status"
+}
+
+# As many targets at a time as the machine has cores.
+parallel="${FUZZ_PARALLEL:-$(nproc)}"
+pids=()
+for target in "${targets[@]}"; do
+    echo "== $target: ${seconds}s"
+    fuzz_one "$target" &
+    pids+=("$!")
+    if [ "${#pids[@]}" -ge "$parallel" ]; then
+        wait "${pids[0]}" || true
+        pids=("${pids[@]:1}")
+    fi
+done
+wait || true
+
+status=0
+for target in "${targets[@]}"; do
+    log="build/fuzz/$target.log"
+    if [ "$(cat "build/fuzz/$target.status" 2>/dev/null)" != "0" ]; then
+        echo "!! $target failed; see $log and build/fuzz/crashes/$target/"
         tail -n 40 "$log"
         status=1
     fi
-    grep -E "^#[0-9]+.*(DONE|cov:)" "$log" | tail -n 1 || true
+    echo "-- $target: $(grep -E "^#[0-9]+.*DONE" "$log" | tail -n 1)"
     grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$log" || true
 done
 exit "$status"
