@@ -4,6 +4,16 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "NumberFormat keeps digit characters in integer words, first character in the lowest byte"
+#endif
+
+#if defined(__GNUC__)
+#define QUORIX_INLINE inline __attribute__((always_inline))
+#else
+#define QUORIX_INLINE inline
+#endif
+
 namespace {
 constexpr int kSignificantDigits = 6;
 // The target's formatter works from a 21-digit decimal expansion before rounding to the precision asked.
@@ -29,23 +39,25 @@ char* WriteSpecial(char* out, double value) {
     return Put(out, negative ? "-1.#QNAN" : "1.#QNAN");
 }
 
-// Writes the number whose significant digits are `kept` (six digits followed by at least ten '0's, of
-// which the first `used` are written) and whose decimal exponent is `exponent`: fixed notation unless the
-// exponent is below -4 or at least 6, the exponent then written with a sign and at least three digits.
-// Copies run in fixed widths, so up to NumberFormat::kRoom characters from `out` may be touched.
-char* WriteKept(char* out, bool negative, const char* kept, int used, int exponent) {
+// Writes the number whose six significant digits are the characters of `kept`, first digit in the lowest
+// byte (bytes 6 and 7 hold '0'), of which the first `used` are written, and whose decimal exponent is
+// `exponent`: fixed notation unless the exponent is below -4 or at least 6, the exponent then written with
+// a sign and at least three digits. Digits are stored eight bytes at a time, so up to NumberFormat::kRoom
+// characters from `out` may be touched.
+QUORIX_INLINE char* WriteKept(char* out, bool negative, uint64_t kept, int used, int exponent) {
     char* p = out;
     if (negative) {
         *p++ = '-';
     }
     if (exponent >= 0 && exponent < kSignificantDigits) {
-        // Integer part: digits 0..exponent, kept digits past `used` being zeros.
+        // Integer part: digits 0..exponent, the kept digits past `used` being zeros.
         const int whole = exponent + 1;
-        std::memcpy(p, kept, 8);
+        std::memcpy(p, &kept, 8);
         p += whole;
         if (used > whole) {
             *p++ = '.';
-            std::memcpy(p, kept + whole, 8);
+            const uint64_t rest = kept >> (8 * whole);
+            std::memcpy(p, &rest, 8);
             p += used - whole;
         }
         return p;
@@ -53,13 +65,14 @@ char* WriteKept(char* out, bool negative, const char* kept, int used, int expone
     if (exponent < 0 && exponent >= -4) {
         std::memcpy(p, "0.000", 5);
         p += 1 - exponent; // "0." and -exponent - 1 zeros
-        std::memcpy(p, kept, 8);
+        std::memcpy(p, &kept, 8);
         return p + used;
     }
-    *p++ = kept[0];
+    *p++ = static_cast<char>(kept);
     if (used > 1) {
         *p++ = '.';
-        std::memcpy(p, kept + 1, 8);
+        const uint64_t rest = kept >> 8;
+        std::memcpy(p, &rest, 8);
         p += used - 1;
     }
     *p++ = 'e';
@@ -72,6 +85,16 @@ char* WriteKept(char* out, bool negative, const char* kept, int used, int expone
         }
     }
     return std::to_chars(p, p + 8, magnitude).ptr;
+}
+
+// Six digit characters as WriteKept takes them.
+uint64_t KeptOf(const char* six) {
+    char bytes[8] = {six[0], six[1], six[2], six[3], six[4], six[5], '0', '0'};
+    uint64_t kept = 0;
+    for (int i = 7; i >= 0; --i) {
+        kept = (kept << 8) | static_cast<unsigned char>(bytes[i]);
+    }
+    return kept;
 }
 
 // The six digits kept of `digits` (at least seven), rounded up when `roundUp` (carrying into the exponent
@@ -96,7 +119,7 @@ char* WriteRounded(char* out, bool negative, const char* digits, int exponent, b
     while (used > 1 && kept[used - 1] == '0') {
         --used;
     }
-    return WriteKept(out, negative, kept, used, exponent);
+    return WriteKept(out, negative, KeptOf(kept), used, exponent);
 }
 
 char* WriteByExpansion(char* out, double value) {
@@ -124,13 +147,87 @@ char* WriteByExpansion(char* out, double value) {
     return WriteRounded(out, std::signbit(value), digits, exponent, digits[kSignificantDigits] >= '5');
 }
 
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the value of decimal exponent `exponent` whose six significant digits (rounded) are `six`, from
+// 100000 to 999999.
+QUORIX_INLINE char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
+    uint16_t pairs[3];
+    std::memcpy(&pairs[0], kDigitPairs + 2 * (six / 10000), 2);
+    std::memcpy(&pairs[1], kDigitPairs + 2 * (six / 100 % 100), 2);
+    std::memcpy(&pairs[2], kDigitPairs + 2 * (six % 100), 2);
+    const uint64_t kept = static_cast<uint64_t>(pairs[0]) | (static_cast<uint64_t>(pairs[1]) << 16) |
+                          (static_cast<uint64_t>(pairs[2]) << 32) | (uint64_t{0x3030} << 48);
+    const int zeros = (six % 10 == 0 ? 1 : 0) + (six % 100 == 0 ? 1 : 0) + (six % 1000 == 0 ? 1 : 0) +
+                      (six % 10000 == 0 ? 1 : 0) + (six % 100000 == 0 ? 1 : 0);
+    return WriteKept(out, negative, kept, kSignificantDigits - zeros, exponent);
+}
+
+// The quick route, for magnitudes from 1e-5 to 1e15: the value scaled by a power of ten (exact in double
+// precision) into [100000, 1000000) by one correctly rounded multiplication or division, which is off by
+// at most 2^-53 relative, about 1.2e-10. Unless the scaled value lies within 1e-6 of a half, it rounds to
+// six digits as the exact value does; and so does the 21-digit expansion, which is far closer to the exact
+// value than that. Null when the value does not take this route.
+QUORIX_INLINE char* WriteScaled(char* out, double value) {
+    static constexpr double kExactTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+    static constexpr double kTens[] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4, 1e5,
+                                       1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = std::signbit(value);
+    const double magnitude = std::fabs(value);
+    if (magnitude == 0.0) {
+        return Put(out, negative ? "-0" : "0");
+    }
+    if (!(magnitude >= 1e-5 && magnitude < 1e15)) {
+        return nullptr;
+    }
+    if (magnitude < 1e6) {
+        // A whole number of at most six digits is written as it is.
+        const uint32_t whole = static_cast<uint32_t>(magnitude);
+        if (static_cast<double>(whole) == magnitude) {
+            char* p = out;
+            if (negative) {
+                *p++ = '-';
+            }
+            return std::to_chars(p, p + 8, whole).ptr;
+        }
+    }
+    uint64_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int binaryExponent = static_cast<int>(bits >> 52) - 1023; // magnitude in [2^e, 2^(e+1))
+    // floor(log10(magnitude)), or one less; the comparison settles it (up to the rounding of the negative
+    // powers in kTens, after which the scaled value falls outside [100000, 1000000)).
+    const int product = binaryExponent * 1233; // 1233 / 4096 is just below log10(2)
+    int exponent = product >= 0 ? product >> 12 : -((4095 - product) >> 12);
+    if (exponent < -5) {
+        exponent = -5;
+    }
+    if (exponent < 14 && magnitude >= kTens[exponent + 1 + 5]) {
+        ++exponent;
+    }
+    const int shift = kSignificantDigits - 1 - exponent; // from -9 to 10
+    const double scaled = shift >= 0 ? magnitude * kExactTens[shift] : magnitude / kExactTens[-shift];
+    const double whole = static_cast<double>(static_cast<int64_t>(scaled)); // scaled is positive
+    const double fraction = scaled - whole;
+    if (whole < 100000.0 || whole > 999999.0 || std::fabs(fraction - 0.5) < 1e-6) {
+        return nullptr; // the exponent was not the value's, or the scaled value is too near a half
+    }
+    uint32_t six = static_cast<uint32_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (six == 1000000) {
+        six = 100000;
+        ++exponent;
+    }
+    return WriteSix(out, negative, six, exponent);
+}
+
 #if defined(__GNUC__)
 // The short route: the value is mantissa * 2^e, that is the integer mantissa * 2^e, or mantissa * 5^-e
 // divided by 10^-e for a negative e. When that integer fits in 64 (or 128) bits, its decimal digits are
 // the value's exact expansion, and the six digits are rounded from it directly.
 
-template <typename U, int N>
-struct Powers {
+template <typename U, int N> struct Powers {
     U value[N];
     constexpr explicit Powers(unsigned base) : value{} {
         U p = 1;
@@ -143,10 +240,6 @@ struct Powers {
 
 constexpr Powers<uint64_t, 20> kTens64(10);
 constexpr Powers<uint64_t, 28> kFives64(5); // 5^27 < 2^64
-
-constexpr char kDigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                               "8081828384858687888990919293949596979899";
 
 int BitLength(uint64_t n) {
     return 64 - __builtin_clzll(n);
@@ -163,20 +256,53 @@ int BitLength(Uint128 n) {
 }
 #endif
 
+// n / 10^power for a 64-bit n, each power a constant divisor (a multiplication, not a division).
+uint64_t DivideByPowerOfTen(uint64_t n, int power) {
+    switch (power) {
+    case 1:
+        return n / 10u;
+    case 2:
+        return n / 100u;
+    case 3:
+        return n / 1000u;
+    case 4:
+        return n / 10000u;
+    case 5:
+        return n / 100000u;
+    case 6:
+        return n / 1000000u;
+    case 7:
+        return n / 10000000u;
+    case 8:
+        return n / 100000000u;
+    case 9:
+        return n / 1000000000u;
+    case 10:
+        return n / 10000000000u;
+    case 11:
+        return n / 100000000000u;
+    case 12:
+        return n / 1000000000000u;
+    case 13:
+        return n / 10000000000000u;
+    default:
+        return n / kTens64.value[power];
+    }
+}
+
 // Writes the value n / 10^scale (n > 0, `tens` the powers of ten of U). The 21-digit expansion that the
 // long route rounds first has the same seventh digit as the exact one, unless it rounds up through digits
 // 8 to 21 that are all 9 (the 22nd digit being 5 or more); the seventh digit then grows by one, which
 // changes the rounding to six digits only when it was 4.
-template <typename U>
-char* WriteExact(char* out, bool negative, U n, int scale, const U* tens) {
+template <typename U> char* WriteExact(char* out, bool negative, U n, int scale, const U* tens) {
     int digits = (BitLength(n) * 1233) >> 12; // floor(bits * log10(2)): the digit count or one less
-    if (n >= tens[digits]) {
-        ++digits;
-    }
+    digits += n >= tens[digits] ? 1 : 0;
     uint32_t leading = 0; // the first seven digits, zeros appended when there are fewer
     U rest = 0;
     if (digits <= 7) {
         leading = static_cast<uint32_t>(n * tens[7 - digits]);
+    } else if (sizeof(U) == sizeof(uint64_t)) {
+        leading = static_cast<uint32_t>(DivideByPowerOfTen(static_cast<uint64_t>(n), digits - 7));
     } else {
         leading = static_cast<uint32_t>(n / tens[digits - 7]);
         rest = n % tens[digits - 7];
@@ -192,16 +318,7 @@ char* WriteExact(char* out, bool negative, U n, int scale, const U* tens) {
         six = 100000;
         ++exponent;
     }
-    char kept[16];
-    std::memcpy(kept, kDigitPairs + 2 * (six / 10000), 2);
-    std::memcpy(kept + 2, kDigitPairs + 2 * (six / 100 % 100), 2);
-    std::memcpy(kept + 4, kDigitPairs + 2 * (six % 100), 2);
-    std::memset(kept + 6, '0', sizeof kept - 6);
-    int used = kSignificantDigits;
-    while (used > 1 && kept[used - 1] == '0') {
-        --used;
-    }
-    return WriteKept(out, negative, kept, used, exponent);
+    return WriteSix(out, negative, six, exponent);
 }
 
 // The short route, or null when the value does not take it.
@@ -237,7 +354,8 @@ char* WriteExactExpansion(char* out, double value) {
     }
 #ifdef __SIZEOF_INT128__
     Uint128 n128 = 0;
-    if (scale < 56 && !__builtin_mul_overflow(static_cast<Uint128>(mantissa), kFives128.value[scale], &n128)) {
+    if (scale < 56 &&
+        !__builtin_mul_overflow(static_cast<Uint128>(mantissa), kFives128.value[scale], &n128)) {
         return WriteExact<Uint128>(out, negative, n128, scale, kTens128.value);
     }
 #endif
@@ -251,10 +369,21 @@ char* WriteExactExpansion(char*, double) {
 } // namespace
 
 char* NumberFormat::WriteInteger(char* out, int64_t value) {
+    if (value >= 0 && value < 100) { // kinds, flags and most counts
+        if (value < 10) {
+            *out = static_cast<char>('0' + value);
+            return out + 1;
+        }
+        std::memcpy(out, kDigitPairs + 2 * value, 2);
+        return out + 2;
+    }
     return std::to_chars(out, out + kRoom, value).ptr;
 }
 
 char* NumberFormat::WriteGeneral(char* out, double value) {
+    if (char* end = WriteScaled(out, value)) {
+        return end;
+    }
     if (char* end = WriteExactExpansion(out, value)) {
         return end;
     }

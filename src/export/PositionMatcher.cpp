@@ -1,6 +1,5 @@
 #include "export/PositionMatcher.h"
 
-#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
@@ -53,9 +52,9 @@ private:
 
 // Few pairs: one bucket per pair (model * pieces + piece), filled by a counting sort. Each bucket's size
 // must be the count of its pair.
+template <typename Out, typename Put>
 bool MatchByPairBuckets(const std::vector<size_t>& firstModel, const std::vector<size_t>& firstPiece,
-                        const std::vector<Placement>& placements, CountedPairs counted,
-                        std::vector<size_t>& order) {
+                        const std::vector<Placement>& placements, CountedPairs counted, Out& order, Put put) {
     const size_t pieces = firstPiece.size();
     const size_t pairs = firstModel.size() * pieces;
     auto bucketOf = [&](const Placement& p) {
@@ -94,7 +93,7 @@ bool MatchByPairBuckets(const std::vector<size_t>& firstModel, const std::vector
     for (size_t i = 0; i < placements.size(); ++i) {
         const size_t b = bucketOf(placements[i]);
         if (b < pairs) {
-            order[start[b]++] = i;
+            put(order[start[b]++], i);
         }
     }
     return true;
@@ -149,7 +148,8 @@ bool MatchBySorting(const std::vector<size_t>& firstModel, const std::vector<siz
             return false;
         }
         size_t end = k;
-        while (end < keyed.size() && keyed[end].model == keyed[k].model && keyed[end].piece == keyed[k].piece) {
+        while (end < keyed.size() && keyed[end].model == keyed[k].model &&
+               keyed[end].piece == keyed[k].piece) {
             ++end;
         }
         if (static_cast<uint32_t>(end - k) != counted.Count()) {
@@ -164,6 +164,14 @@ bool MatchBySorting(const std::vector<size_t>& firstModel, const std::vector<siz
     }
     return true;
 }
+// Whether a bucket per pair costs no more than the placements themselves.
+bool FewPairs(size_t models, size_t pieces, size_t placements) {
+    return pieces == 0 || models <= placements / pieces;
+}
+
+PositionMatcher::Position PositionOf(const Placement& p) {
+    return {p.modelIndex, p.pieceIndex, p.angle, p.x, p.y, p.flag1, p.flag2, p.isP};
+}
 } // namespace
 
 bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
@@ -174,10 +182,32 @@ bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
     const std::vector<size_t> firstModel = FirstIndexByName(modelNames);
     const std::vector<size_t> firstPiece = FirstIndexByName(pieceNames);
     const CountedPairs counted(counts, modelNames.size(), pieceNames.size());
-    const size_t pieces = pieceNames.size();
-    const size_t bucketLimit = std::max<size_t>(placements.size(), size_t{1} << 16);
-    if (pieces == 0 || modelNames.size() <= bucketLimit / pieces) {
-        return MatchByPairBuckets(firstModel, firstPiece, placements, counted, order);
+    if (FewPairs(modelNames.size(), pieceNames.size(), placements.size())) {
+        return MatchByPairBuckets(firstModel, firstPiece, placements, counted, order,
+                                  [](size_t& to, size_t i) { to = i; });
     }
     return MatchBySorting(firstModel, firstPiece, placements, counted, order);
+}
+
+bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
+                            const std::vector<std::string>& pieceNames,
+                            const std::vector<Placement>& placements,
+                            const std::map<PairKey, int32_t>& counts, std::vector<Position>& ordered) {
+    ordered.clear();
+    const std::vector<size_t> firstModel = FirstIndexByName(modelNames);
+    const std::vector<size_t> firstPiece = FirstIndexByName(pieceNames);
+    const CountedPairs counted(counts, modelNames.size(), pieceNames.size());
+    if (FewPairs(modelNames.size(), pieceNames.size(), placements.size())) {
+        return MatchByPairBuckets(firstModel, firstPiece, placements, counted, ordered,
+                                  [&placements](Position& to, size_t i) { to = PositionOf(placements[i]); });
+    }
+    std::vector<size_t> order;
+    if (!MatchBySorting(firstModel, firstPiece, placements, counted, order)) {
+        return false;
+    }
+    ordered.reserve(order.size());
+    for (const size_t i : order) {
+        ordered.push_back(PositionOf(placements[i]));
+    }
+    return true;
 }

@@ -18,10 +18,10 @@
 //
 // This is done in time linear in the placements and the names: each name is mapped to the first index
 // that carries it, each placement with valid indices is keyed by the pair of those first indices and put
-// in key order by a stable counting sort (over all pairs when they are not many more than the
-// placements, else by piece and then by model), and the counts of the pairs must equal the number of
-// placements keyed to them. The result and the cases that fail are exactly those of walking
-// every pair over every placement.
+// in key order by a stable counting sort (over all pairs when there are no more pairs than placements,
+// else by piece and then by model), and the counts of the pairs must equal the number of placements keyed
+// to them. The result and the cases that fail are exactly those of walking every pair over every
+// placement.
 class PositionMatcher {
 public:
     using PairKey = std::pair<int32_t, int32_t>;
@@ -32,4 +32,22 @@ public:
     static bool Match(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
                       const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
                       std::vector<size_t>& order);
+
+    // What the position file takes of a placement.
+    struct Position {
+        int32_t modelIndex;
+        int32_t pieceIndex;
+        float angle; // as stored
+        float x;
+        float y;
+        bool flag1;
+        bool flag2;
+        bool isP;
+    };
+
+    // The same matching, with the positions of the placements in the order in which they are written
+    // instead of their indices.
+    static bool Match(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
+                      const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
+                      std::vector<Position>& ordered);
 };

@@ -40,10 +40,14 @@ bool QuorLayY::WriteDefinitionFile(const std::string& path) const {
 }
 
 float QuorLayY::WrittenAngle(const Placement& placement) {
-    if (!placement.flag1) {
-        return placement.angle;
+    return WrittenAngle(placement.angle, placement.flag1);
+}
+
+float QuorLayY::WrittenAngle(float angle, bool turned180) {
+    if (!turned180) {
+        return angle;
     }
-    float turned = placement.angle + 180.0f;
+    float turned = angle + 180.0f;
     if (turned >= 360.0f) {
         turned = turned - 360.0f;
     }
@@ -55,29 +59,18 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
     if (!writer.Open(path)) {
         return false;
     }
-    std::vector<size_t> order;
-    if (!PositionMatcher::Match(modelNames, pieceNames, placements, placementCounts, order)) {
+    std::vector<PositionMatcher::Position> ordered;
+    if (!PositionMatcher::Match(modelNames, pieceNames, placements, placementCounts, ordered)) {
         // The file stays empty; it is closed while the error passes to the caller.
         writer.Close();
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
-    // The matched order jumps about the placement list: the placements are copied out a block at a time
-    // before they are written, so that their reads from memory overlap.
-    constexpr size_t kBlock = 256;
-    std::vector<Placement> block(std::min(kBlock, order.size()));
-    for (size_t start = 0; start < order.size(); start += kBlock) {
-        const size_t count = std::min(kBlock, order.size() - start);
-        for (size_t i = 0; i < count; ++i) {
-            block[i] = placements[order[start + i]];
-        }
-        for (size_t i = 0; i < count; ++i) {
-            const Placement& p = block[i];
-            const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
-            writer.Record(pieceNames[static_cast<size_t>(p.pieceIndex)],
-                          modelNames[static_cast<size_t>(p.modelIndex)],
-                          p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags,
-                          WrittenAngle(p), p.x, p.y);
-        }
+    for (const PositionMatcher::Position& p : ordered) {
+        const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
+        writer.Record(pieceNames[static_cast<size_t>(p.pieceIndex)],
+                      modelNames[static_cast<size_t>(p.modelIndex)],
+                      p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags,
+                      WrittenAngle(p.angle, p.flag1), p.x, p.y);
     }
     writer.Close();
     return true;

@@ -3,7 +3,10 @@
 #include "platform/PathMapping.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
@@ -16,7 +19,8 @@ FileStream::FileStream() = default;
 
 bool FileStream::Open(const std::string& modulePath, Mode openMode) {
     Close();
-    if (!file.OpenForReading(PathMapping::ToSystemPath(modulePath))) {
+    systemPath = PathMapping::ToSystemPath(modulePath);
+    if (!file.OpenForReading(systemPath)) {
         return false;
     }
     mode = openMode;
@@ -25,6 +29,19 @@ bool FileStream::Open(const std::string& modulePath, Mode openMode) {
         rawBuffer.resize(kBufferSize);
     }
     return true;
+}
+
+int64_t FileStream::SizeHint() const {
+    if (!file.IsOpen()) {
+        return -1;
+    }
+    try {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(std::filesystem::path(systemPath), error);
+        return error || size > static_cast<uintmax_t>(INT64_MAX) ? -1 : static_cast<int64_t>(size);
+    } catch (...) {
+        return -1; // a path that the file system library cannot take
+    }
 }
 
 void FileStream::Close() {

@@ -21,6 +21,9 @@ public:
     // Opens the file (path in the module's form) for reading; the state flags are not changed.
     bool Open(const std::string& modulePath, Mode mode);
     bool IsOpen() const { return file.IsOpen(); }
+    // The size of the open file as the file system gives it, or -1 when it cannot tell. Only a hint for
+    // sizing buffers: reading never depends on it.
+    int64_t SizeHint() const;
     void Close();
     int LastError() const { return file.LastError(); }
 
@@ -65,6 +68,7 @@ private:
     void TranslateText(const char* raw, size_t count, bool sourceAtEnd);
 
     RawFile file;
+    std::string systemPath;
     Mode mode = Mode::Binary;
     std::vector<char> buffer;
     std::vector<char> rawBuffer;

@@ -3,6 +3,7 @@
 #include "files/QuorUnhandledFormatFeatureException.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 // Loop bound for a count of the file: as a 32-bit signed number, so 0 or less gives no entries.
@@ -23,7 +24,8 @@ float FloatOf(uint32_t bits) {
 }
 
 // The home slot of a pair in a table of `size` slots (a power of 2).
-size_t SlotOf(uint64_t key, size_t size) {
+size_t SlotOf(int32_t modelIndex, int32_t pieceIndex, size_t size) {
+    const uint64_t key = (static_cast<uint64_t>(Wrap(modelIndex)) << 32) | Wrap(pieceIndex);
     const uint64_t mixed = key * 0x9E3779B97F4A7C15ull;
     return static_cast<size_t>(mixed ^ (mixed >> 32)) & (size - 1);
 }
@@ -296,8 +298,26 @@ void QuorLayY::ReadMRecord() {
 
 void QuorLayY::ReadPlacementRecord(int32_t tag) {
     const int32_t entries = ReadI32();
+    if (entries > 0 && placements.capacity() == 0) {
+        ReservePlacements();
+    }
     for (int32_t i = 0; Below(i, entries); ++i) {
         ReadPlacement(tag == 'P');
+    }
+}
+
+void QuorLayY::ReservePlacements() {
+    // Each placement takes at least 44 bytes of the file: room for as many as a lay of up to 256 MiB can
+    // hold, so that the list does not move while it grows. Larger lays, and lays whose size is not known,
+    // grow the list as it goes, so that no more address space is taken than the placements need.
+    constexpr int64_t kLargestReserved = int64_t{256} << 20;
+    const int64_t fileSize = stream.SizeHint();
+    if (fileSize > 0 && fileSize <= kLargestReserved) {
+        try {
+            placements.reserve(static_cast<size_t>(fileSize) / kPlacementBytes);
+        } catch (const std::bad_alloc&) {
+            // Then the list grows as it goes.
+        }
     }
 }
 
@@ -350,12 +370,13 @@ void QuorLayY::ReadPlacement(bool fromP) {
 }
 
 void QuorLayY::CountPlacement(int32_t modelIndex, int32_t pieceIndex) {
-    if (2 * (usedCountSlots + 1) > countSlots.size()) {
+    // At most 3/4 full: slots are taken in linear probing from the pair's home slot.
+    if (4 * (usedCountSlots + 1) > 3 * countSlots.size()) {
         std::vector<CountSlot> grown(countSlots.empty() ? 1024 : 2 * countSlots.size());
         for (const CountSlot& slot : countSlots) {
-            if (slot.used) {
-                size_t i = SlotOf(slot.key, grown.size());
-                while (grown[i].used) {
+            if (slot.count != 0) {
+                size_t i = SlotOf(slot.model, slot.piece, grown.size());
+                while (grown[i].count != 0) {
                     i = (i + 1) & (grown.size() - 1);
                 }
                 grown[i] = slot;
@@ -363,15 +384,15 @@ void QuorLayY::CountPlacement(int32_t modelIndex, int32_t pieceIndex) {
         }
         countSlots.swap(grown);
     }
-    const uint64_t key = (static_cast<uint64_t>(Wrap(modelIndex)) << 32) | Wrap(pieceIndex);
-    size_t i = SlotOf(key, countSlots.size());
-    while (countSlots[i].used && countSlots[i].key != key) {
+    size_t i = SlotOf(modelIndex, pieceIndex, countSlots.size());
+    while (countSlots[i].count != 0 &&
+           (countSlots[i].model != modelIndex || countSlots[i].piece != pieceIndex)) {
         i = (i + 1) & (countSlots.size() - 1);
     }
     CountSlot& slot = countSlots[i];
-    if (!slot.used) {
-        slot.used = true;
-        slot.key = key;
+    if (slot.count == 0) {
+        slot.model = modelIndex;
+        slot.piece = pieceIndex;
         ++usedCountSlots;
     }
     ++slot.count;
@@ -379,10 +400,8 @@ void QuorLayY::CountPlacement(int32_t modelIndex, int32_t pieceIndex) {
 
 void QuorLayY::MoveCountsToMap() {
     for (const CountSlot& slot : countSlots) {
-        if (slot.used) {
-            const PairKey key(static_cast<int32_t>(static_cast<uint32_t>(slot.key >> 32)),
-                              static_cast<int32_t>(static_cast<uint32_t>(slot.key)));
-            int32_t& count = placementCounts[key];
+        if (slot.count != 0) {
+            int32_t& count = placementCounts[PairKey(slot.model, slot.piece)];
             count = static_cast<int32_t>(Wrap(count) + slot.count);
         }
     }

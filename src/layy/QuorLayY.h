@@ -40,6 +40,7 @@ public:
 
     // The angle written for a placement: turned by 180 degrees when flag1 is set, in single precision.
     static float WrittenAngle(const Placement& placement);
+    static float WrittenAngle(float angle, bool turned180);
 
     // Receives the diagnostic lines that the record walk composes (unsupported records, left-over or
     // over-read content), each with the offset of its record; none are composed, and no offset is taken,
@@ -70,6 +71,7 @@ private:
     void ReadKRecord();
     void ReadMRecord();
     void ReadPlacementRecord(int32_t tag);
+    void ReservePlacements();
     void ReadPlacement(bool fromP);
     // Adds 1 to the count of the pair (model index, piece index) in countSlots.
     void CountPlacement(int32_t modelIndex, int32_t pieceIndex);
@@ -92,12 +94,13 @@ private:
     std::vector<int32_t> mValues;
     std::map<PairKey, int32_t> placementCounts;
     // The placements of each pair counted while the records are read: a hash table on the pair (open
-    // addressing, at most half full), so that a placement does not walk the ordered map. Parse moves the
-    // counts into placementCounts when the walk ends, however it ends.
+    // addressing), so that a placement does not walk the ordered map. Parse moves the counts into
+    // placementCounts when the walk ends, however it ends. A slot with the count 0 is free: counts only
+    // grow, and one that wraps round to 0 merely gives its pair a second slot, whose count is added too.
     struct CountSlot {
-        uint64_t key = 0;
+        int32_t model = 0;
+        int32_t piece = 0;
         uint32_t count = 0;
-        bool used = false;
     };
     std::vector<CountSlot> countSlots;
     size_t usedCountSlots = 0;

@@ -1,0 +1,56 @@
+// The lay reader's record walk and the position matching.
+#include "BenchSupport.h"
+
+#include "export/PositionMatcher.h"
+#include "layy/QuorLayY.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+bench::LayParams LayOf(int64_t placements, int32_t crlfEvery = 16) {
+    bench::LayParams params;
+    params.placements = placements;
+    params.crlfEvery = crlfEvery;
+    return params;
+}
+
+// Arguments: placements, and one placement in how many with a CR LF pair (0: none).
+void BM_LayYParse(benchmark::State& state) {
+    const bench::LayParams params = LayOf(state.range(0), static_cast<int32_t>(state.range(1)));
+    const std::string& path = bench::LayFile(params);
+    const std::string modulePath = bench::ModulePath(path);
+    for (auto _ : state) {
+        QuorLayY lay;
+        if (!lay.Load(modulePath)) {
+            state.SkipWithError("the lay did not load");
+            return;
+        }
+        benchmark::DoNotOptimize(lay.GetPlacements().data());
+    }
+    state.SetBytesProcessed(state.iterations() * bench::FileSize(path));
+    state.SetItemsProcessed(state.iterations() * params.placements);
+}
+BENCHMARK(BM_LayYParse)
+    ->Args({250000, 16})
+    ->Args({250000, 0})
+    ->Args({250000, 1})
+    ->Args({1000000, 16})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_PositionMatcher(benchmark::State& state) {
+    const QuorLayY& lay = bench::LoadedLay(state.range(0));
+    std::vector<size_t> order;
+    for (auto _ : state) {
+        if (!PositionMatcher::Match(lay.GetModelNames(), lay.GetPieceNames(), lay.GetPlacements(),
+                                    lay.GetPlacementCounts(), order)) {
+            state.SkipWithError("the placements do not match their counts");
+            return;
+        }
+        benchmark::DoNotOptimize(order.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lay.GetPlacements().size()));
+}
+BENCHMARK(BM_PositionMatcher)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+} // namespace

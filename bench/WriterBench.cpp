@@ -1,0 +1,152 @@
+// The import file writers and their number formatting.
+#include "BenchSupport.h"
+
+#include "export/DefinitionFileWriter.h"
+#include "export/NumberFormat.h"
+#include "export/PositionFileWriter.h"
+#include "layy/QuorLayY.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// The values of a lay's position lines: angles, x and y as the generated lays hold them.
+std::vector<float> PositionValues(int64_t count) {
+    const QuorLayY& lay = bench::LoadedLay(250000);
+    std::vector<float> values;
+    for (const Placement& p : lay.GetPlacements()) {
+        values.push_back(QuorLayY::WrittenAngle(p));
+        values.push_back(p.x);
+        values.push_back(p.y);
+        if (static_cast<int64_t>(values.size()) >= count) {
+            break;
+        }
+    }
+    return values;
+}
+
+void BM_NumberFormatGeneral(benchmark::State& state) {
+    const std::vector<float> values = PositionValues(300000);
+    std::string out;
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        out.clear();
+        for (const float value : values) {
+            NumberFormat::AppendGeneral(out, value);
+        }
+        bytes += static_cast<int64_t>(out.size());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(values.size()));
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(BM_NumberFormatGeneral)->Unit(benchmark::kMillisecond);
+
+// Values with more than six significant digits and halves on the seventh, which round on the long
+// expansion, and values that take the exponent form.
+void BM_NumberFormatGeneralHard(benchmark::State& state) {
+    std::vector<double> values;
+    for (int i = 0; i < 100000; ++i) {
+        values.push_back(1234567.5 + i);
+        values.push_back(0.000012345678 * (i + 1));
+        values.push_back(62.99212598425197 + i * 1e-3);
+    }
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        for (const double value : values) {
+            NumberFormat::AppendGeneral(out, value);
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(values.size()));
+}
+BENCHMARK(BM_NumberFormatGeneralHard)->Unit(benchmark::kMillisecond);
+
+void BM_NumberFormatInteger(benchmark::State& state) {
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        for (int32_t i = -50000; i < 250000; ++i) {
+            NumberFormat::AppendInteger(out, i);
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * 300000);
+}
+BENCHMARK(BM_NumberFormatInteger)->Unit(benchmark::kMillisecond);
+
+void BM_PositionFileWriter(benchmark::State& state) {
+    const QuorLayY& lay = bench::LoadedLay(state.range(0));
+    const std::string path = bench::ModulePath(bench::ScratchFolder() + "/positions.txt");
+    for (auto _ : state) {
+        PositionFileWriter writer;
+        if (!writer.Open(path)) {
+            state.SkipWithError("cannot create the position file");
+            return;
+        }
+        const auto& pieces = lay.GetPieceNames();
+        const auto& models = lay.GetModelNames();
+        for (const Placement& p : lay.GetPlacements()) {
+            writer.Record(pieces[static_cast<size_t>(p.pieceIndex)],
+                          models[static_cast<size_t>(p.modelIndex)],
+                          p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT,
+                          (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0), QuorLayY::WrittenAngle(p), p.x, p.y);
+        }
+        writer.Close();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lay.GetPlacements().size()));
+    state.SetBytesProcessed(state.iterations() * bench::FileSize(bench::ScratchFolder() + "/positions.txt"));
+}
+BENCHMARK(BM_PositionFileWriter)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_DefinitionFileWriter(benchmark::State& state) {
+    const int64_t pieces = state.range(0);
+    const std::string path = bench::ModulePath(bench::ScratchFolder() + "/definition.txt");
+    std::vector<std::string> names;
+    for (int64_t i = 0; i < 1000; ++i) {
+        names.push_back("PIECE." + std::to_string(i) + "#A");
+    }
+    for (auto _ : state) {
+        DefinitionFileWriter writer;
+        if (!writer.Open(path)) {
+            state.SkipWithError("cannot create the definition file");
+            return;
+        }
+        for (int64_t i = 0; i < pieces; ++i) {
+            if (i % 1000 == 0) {
+                writer.BeginModel("ORDER-LAY", "M" + std::to_string(i / 1000));
+            }
+            writer.Piece(names[static_cast<size_t>(i % 1000)], static_cast<int32_t>(i % 7 + 1));
+        }
+        writer.BeginOrder("ORDER-LAY", QuorLayY::kDescription, 62.99212598425197);
+        for (int64_t m = 0; m < pieces / 1000; ++m) {
+            writer.OrderLine("ORDER-LAY", "M" + std::to_string(m));
+        }
+        writer.Close();
+    }
+    state.SetItemsProcessed(state.iterations() * pieces);
+    state.SetBytesProcessed(state.iterations() * bench::FileSize(bench::ScratchFolder() + "/definition.txt"));
+}
+BENCHMARK(BM_DefinitionFileWriter)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+// The lay's whole position file: matching, then one line per placement.
+void BM_LayYWritePositionFile(benchmark::State& state) {
+    const QuorLayY& lay = bench::LoadedLay(state.range(0));
+    const std::string system = bench::ScratchFolder() + "/posimport.txt";
+    const std::string path = bench::ModulePath(system);
+    for (auto _ : state) {
+        if (!lay.WritePositionFile(path)) {
+            state.SkipWithError("cannot create the position file");
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lay.GetPlacements().size()));
+    state.SetBytesProcessed(state.iterations() * bench::FileSize(system));
+}
+BENCHMARK(BM_LayYWritePositionFile)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+} // namespace
