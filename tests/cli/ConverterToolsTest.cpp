@@ -36,9 +36,9 @@ TEST(ConverterDump, KeepsEveryByteOfTheNamesAndEveryPlacementField) {
                               "ONT\x01"; // not UTF-8
     const std::string model = "Gr\xc3\xb6\xc3\x9f"
                               "e";
-    const PlacementSpec spec{0, 0, true, 3, false, 90.0f, 10.5f, 0.1f, 4, 7, 2};
+    const PlacementSpec placed{0, 0, true, 3, false, 90.0f, 10.5f, 0.1f, 4, 7, 2};
     const ProcessResult r = RunConverter(
-        {"--dump", dir.Write("a.lay", LayBuilder().Y().W(1600.0f).O({piece}, {model}).T({spec}).Bytes())});
+        {"--dump", dir.Write("a.lay", LayBuilder().Y().W(1600.0f).O({piece}, {model}).T({placed}).Bytes())});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const json doc = json::parse(r.out);
     EXPECT_EQ(doc["kind"], "lay");
@@ -155,9 +155,9 @@ TEST(ConverterBatch, TwoJobsWriteWhatOneJobWrites) {
     TempDir dir;
     std::vector<std::string> inputs = {kExamples + "/lays/W12.LAY", kExamples + "/markers/m1.mkr"};
     for (int i = 0; i < 8; ++i) {
-        const PlacementSpec spec{0, 0, false, 1, false, 0.0f, static_cast<float>(i), 1.0f};
+        const PlacementSpec placed{0, 0, false, 1, false, 0.0f, static_cast<float>(i), 1.0f};
         const std::string lay =
-            LayBuilder().Y().O({"A"}, {"S", "M"}).P(std::vector<PlacementSpec>(i, spec)).Bytes();
+            LayBuilder().Y().O({"A"}, {"S", "M"}).P(std::vector<PlacementSpec>(i, placed)).Bytes();
         inputs.push_back(dir.Write("in/lay" + std::to_string(i) + ".lay", lay));
     }
     std::string printed[2];

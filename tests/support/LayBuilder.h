@@ -29,7 +29,7 @@ public:
     static std::string I32(int64_t value);
     static std::string F32(float value);
     static std::string Str(const std::string& text); // the bytes and a NUL
-    static std::string Entry(const PlacementSpec& spec);
+    static std::string Entry(const PlacementSpec& placement);
 
     // A record whose length field counts the content as given.
     LayBuilder& Record(char tag, const std::string& content);
