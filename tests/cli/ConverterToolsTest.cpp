@@ -49,6 +49,16 @@ TEST(ConverterDump, KeepsEveryByteOfTheNamesAndEveryPlacementField) {
         "y": 0.1, "angle": 90.0, "writtenAngle": 270.0, "flag1": true, "flag2": false, "ordinalA": 2,
         "ordinalB": 3, "ordinalC": 1, "valueC": 7, "isP": false, "matched": false})"));
     EXPECT_EQ(doc["placementCounts"], json::parse(R"([{"model": 0, "piece": 0, "count": 1}])"));
+    // A marker: its values, the styles as loaded, and the size models as summed.
+    const ProcessResult m = RunConverter({"--dump", kExamples + "/markers/m1.mkr"});
+    ASSERT_EQ(m.exitCode, 0) << m.err;
+    const json marker = json::parse(m.out);
+    EXPECT_EQ(marker["header"]["markerWidth"], 1651000);
+    EXPECT_EQ(marker["options"]["percentValue"], 0.8);
+    EXPECT_EQ(marker["styleEntries"][1]["sizes"][1], json::parse(R"({"sizeKey": 40, "sizeValue": 1,
+        "sizeCount": 1, "copies": 1})"));
+    EXPECT_EQ(marker["sizeModels"][1]["pieces"][0], json::parse(R"({"pieceName": "back", "sizeValue": 1,
+        "sizeCount": 1, "quantity": 3, "extraQuantity": 0})"));
 #endif
 }
 
