@@ -33,14 +33,11 @@ ImportOutcome QuorImport::Run(const std::string& callerPath, char* orderName, co
         outcome.kind = ImportOutcome::Kind::LayY;
         WriteImportFiles(lay, paths, outcome, orderName);
     } else {
-        outcome.layFailure = lay.GetFailureText();
         QuorMarker marker;
         outcome.loaded = marker.Load(modulePath);
         if (outcome.loaded) {
             outcome.kind = ImportOutcome::Kind::Marker;
             WriteImportFiles(marker, paths, outcome, orderName);
-        } else {
-            outcome.markerFailure = marker.GetFailureText();
         }
     }
     if (!outcome.loaded) {

@@ -13,8 +13,6 @@ struct ImportOutcome {
     bool definitionWritten = false; // the definition file could be opened
     bool positionWritten = false;   // the position file could be opened
     std::string orderName;          // the whole order name, before its cut to 20 characters
-    std::string layFailure;         // why the lay reader refused the file
-    std::string markerFailure;      // why the marker reader refused the file
 };
 
 // One import call: the lay reader first, the marker reader only when the lay reader refuses the file;

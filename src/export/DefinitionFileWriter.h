@@ -12,7 +12,6 @@ class DefinitionFileWriter {
 public:
     // Creates or truncates the file; false (and nothing written) when it cannot be opened.
     bool Open(const std::string& path);
-    int LastError() const { return file.LastError(); }
 
     // "=:model" and "m:<order name>-<label>".
     void BeginModel(const std::string& orderName, const std::string& label);

@@ -12,7 +12,6 @@ public:
 
     // Creates or truncates the file; false when it cannot be opened.
     bool Open(const std::string& path);
-    int LastError() const { return file.LastError(); }
 
     // "<piece>,<model>,<kind>,<flags>,<angle>,<x>,<y>,0,0,0"
     void Record(const std::string& pieceName, const std::string& modelLabel, int kind, int flags, float angle,

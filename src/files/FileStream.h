@@ -25,7 +25,6 @@ public:
     // sizing buffers: reading never depends on it.
     int64_t SizeHint() const;
     void Close();
-    int LastError() const { return file.LastError(); }
 
     bool Eof() const { return eofBit; }
     bool Fail() const { return failBit; }

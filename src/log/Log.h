@@ -30,9 +30,6 @@ public:
     void Write(const std::string& text);
     void WriteLine(const std::string& text);
 
-    int32_t LineNumber() const { return lineNumber.load(); }
-    bool HasFile() const { return hasFile; }
-
 private:
     explicit Log(bool withFile);
 

@@ -16,7 +16,6 @@ public:
     // Creates or truncates the file (path in the module's form); false when it cannot be opened.
     bool Create(const std::string& modulePath);
     bool IsOpen() const { return file.IsOpen(); }
-    int LastError() const { return file.LastError(); }
 
     void Write(const char* text, size_t length);
     void Write(const std::string& text) { Write(text.data(), text.size()); }
