@@ -193,16 +193,10 @@ bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
                             const std::vector<std::string>& pieceNames,
                             const std::vector<Placement>& placements,
                             const std::map<PairKey, int32_t>& counts, std::vector<Position>& ordered) {
+    // One matching for both forms, so the order the position file gets is the order that is checked.
     ordered.clear();
-    const std::vector<size_t> firstModel = FirstIndexByName(modelNames);
-    const std::vector<size_t> firstPiece = FirstIndexByName(pieceNames);
-    const CountedPairs counted(counts, modelNames.size(), pieceNames.size());
-    if (FewPairs(modelNames.size(), pieceNames.size(), placements.size())) {
-        return MatchByPairBuckets(firstModel, firstPiece, placements, counted, ordered,
-                                  [&placements](Position& to, size_t i) { to = PositionOf(placements[i]); });
-    }
     std::vector<size_t> order;
-    if (!MatchBySorting(firstModel, firstPiece, placements, counted, order)) {
+    if (!Match(modelNames, pieceNames, placements, counts, order)) {
         return false;
     }
     ordered.reserve(order.size());
