@@ -152,29 +152,75 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes the value of decimal exponent `exponent` whose six significant digits (rounded) are `six`, from
-// 100000 to 999999.
-QUORIX_INLINE char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
+// The six digits of `six` (100000 to 999999) as WriteKept takes them.
+QUORIX_INLINE uint64_t DigitsOf(uint32_t six) {
     uint16_t pairs[3];
     std::memcpy(&pairs[0], kDigitPairs + 2 * (six / 10000), 2);
     std::memcpy(&pairs[1], kDigitPairs + 2 * (six / 100 % 100), 2);
     std::memcpy(&pairs[2], kDigitPairs + 2 * (six % 100), 2);
-    const uint64_t kept = static_cast<uint64_t>(pairs[0]) | (static_cast<uint64_t>(pairs[1]) << 16) |
-                          (static_cast<uint64_t>(pairs[2]) << 32) | (uint64_t{0x3030} << 48);
-    const int zeros = (six % 10 == 0 ? 1 : 0) + (six % 100 == 0 ? 1 : 0) + (six % 1000 == 0 ? 1 : 0) +
-                      (six % 10000 == 0 ? 1 : 0) + (six % 100000 == 0 ? 1 : 0);
-    return WriteKept(out, negative, kept, kSignificantDigits - zeros, exponent);
+    return static_cast<uint64_t>(pairs[0]) | (static_cast<uint64_t>(pairs[1]) << 16) |
+           (static_cast<uint64_t>(pairs[2]) << 32) | (uint64_t{0x3030} << 48);
 }
 
-// The quick route, for magnitudes from 1e-5 to 1e15: the value scaled by a power of ten (exact in double
-// precision) into [100000, 1000000) by one correctly rounded multiplication or division, which is off by
-// at most 2^-53 relative, about 1.2e-10. Unless the scaled value lies within 1e-6 of a half, it rounds to
-// six digits as the exact value does; and so does the 21-digit expansion, which is far closer to the exact
-// value than that. Null when the value does not take this route.
+// How many of the six digits of `kept` are written: up to the last digit other than '0'.
+QUORIX_INLINE int UsedDigits(uint64_t kept) {
+    uint64_t nonZero = (kept ^ 0x3030303030303030u) & 0x0000FFFFFFFFFFFFu; // never 0: digit 1 is not '0'
+#if defined(__GNUC__)
+    return (63 - __builtin_clzll(nonZero)) / 8 + 1;
+#else
+    int used = 0;
+    for (; nonZero != 0; nonZero >>= 8) {
+        ++used;
+    }
+    return used;
+#endif
+}
+
+// Writes the value of decimal exponent `exponent` whose six significant digits (rounded) are `six`, from
+// 100000 to 999999.
+QUORIX_INLINE char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
+    const uint64_t kept = DigitsOf(six);
+    const int used = UsedDigits(kept);
+    if (exponent < -4 || exponent >= kSignificantDigits) {
+        return WriteKept(out, negative, kept, used, exponent);
+    }
+    // Fixed notation, without a branch on the digits (positions and angles change their length from one
+    // number to the next, which a branch would guess wrong): "0." and zeros before the digits when the
+    // exponent is negative; else the digits with a point after the integer part, unless nothing follows.
+    *out = '-';
+    char* p = out + (negative ? 1 : 0);
+    const bool fraction = exponent < 0;
+    const int whole = fraction ? 0 : exponent + 1; // digits before the point
+    const int shift = 8 * whole;
+    const uint64_t low = kept & ((uint64_t{1} << shift) - 1);
+    const uint64_t dotted = low | (uint64_t{'.'} << shift) | ((kept >> shift) << (shift + 8));
+    const bool point = !fraction && used > whole;
+    const uint64_t word = point ? dotted : kept;
+    const int prefix = fraction ? 1 - exponent : 0; // "0." and -exponent - 1 zeros
+    std::memcpy(p, "0.000000", 8);
+    std::memcpy(p + prefix, &word, 8);
+    return p + prefix + (fraction ? used : (point ? used + 1 : whole));
+}
+
+// The quick route, for magnitudes from 1e-5 to 1e15. The decimal exponent is estimated from the binary
+// one, which gives it or one less; the value is then scaled by one multiplication to 10^5 or 10^6 times
+// its first digit, and by 2^20 more, which leaves its first six or seven digits in the integer part and 20
+// bits of what follows below them. The multiplication is off by at most 2^-52 relative (the powers of ten
+// below 1 are themselves rounded), that is less than 2.3e-9 units of the seventh digit: far less than
+// 2^-20. Unless the rest lies within 2^-19 of a half, the value rounds to six digits as the exact value
+// does; and so does the 21-digit expansion, which is far closer to the exact value than that. Everything
+// after the one multiplication is integer work without a branch on the digits. Null when the value does
+// not take this route.
 QUORIX_INLINE char* WriteScaled(char* out, double value) {
-    static constexpr double kExactTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
-    static constexpr double kTens[] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4, 1e5,
-                                       1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    constexpr double kFractionScale = 1048576.0; // 2^20
+    // 10^(5 - e) * 2^20 for the estimates e from -6 to 14.
+    static constexpr double kScales[] = {1e11 * kFractionScale, 1e10 * kFractionScale, 1e9 * kFractionScale,
+                                         1e8 * kFractionScale,  1e7 * kFractionScale,  1e6 * kFractionScale,
+                                         1e5 * kFractionScale,  1e4 * kFractionScale,  1e3 * kFractionScale,
+                                         1e2 * kFractionScale,  1e1 * kFractionScale,  1e0 * kFractionScale,
+                                         1e-1 * kFractionScale, 1e-2 * kFractionScale, 1e-3 * kFractionScale,
+                                         1e-4 * kFractionScale, 1e-5 * kFractionScale, 1e-6 * kFractionScale,
+                                         1e-7 * kFractionScale, 1e-8 * kFractionScale, 1e-9 * kFractionScale};
     const bool negative = std::signbit(value);
     const double magnitude = std::fabs(value);
     if (magnitude == 0.0) {
@@ -183,43 +229,32 @@ QUORIX_INLINE char* WriteScaled(char* out, double value) {
     if (!(magnitude >= 1e-5 && magnitude < 1e15)) {
         return nullptr;
     }
-    if (magnitude < 1e6) {
-        // A whole number of at most six digits is written as it is.
-        const uint32_t whole = static_cast<uint32_t>(magnitude);
-        if (static_cast<double>(whole) == magnitude) {
-            char* p = out;
-            if (negative) {
-                *p++ = '-';
-            }
-            return std::to_chars(p, p + 8, whole).ptr;
-        }
-    }
     uint64_t bits = 0;
     std::memcpy(&bits, &magnitude, sizeof bits);
-    const int binaryExponent = static_cast<int>(bits >> 52) - 1023; // magnitude in [2^e, 2^(e+1))
-    // floor(log10(magnitude)), or one less; the comparison settles it (up to the rounding of the negative
-    // powers in kTens, after which the scaled value falls outside [100000, 1000000)).
-    const int product = binaryExponent * 1233; // 1233 / 4096 is just below log10(2)
-    int exponent = product >= 0 ? product >> 12 : -((4095 - product) >> 12);
-    if (exponent < -5) {
-        exponent = -5;
+    const int binaryExponent = static_cast<int>(bits >> 52) - 1023; // magnitude in [2^e, 2^(e+1)), e >= -17
+    // floor(binaryExponent * log10(2)), from -6 to 14: 1233 / 4096 is just below log10(2).
+    const int product = binaryExponent * 1233;
+    const int estimate = product >= 0 ? product >> 12 : -((4095 - product) >> 12);
+    const uint64_t scaled = static_cast<uint64_t>(magnitude * kScales[estimate + 6]);
+    const uint64_t leading = scaled >> 20; // six digits, or seven when the estimate was one too low
+    if (leading < 100000 || leading > 9999999) {
+        return nullptr; // the estimate was off (a rounded power of ten)
     }
-    if (exponent < 14 && magnitude >= kTens[exponent + 1 + 5]) {
-        ++exponent;
+    const bool seven = leading >= 1000000;
+    uint64_t six = seven ? leading / 10 : leading;
+    // What follows the six digits, in units of the sixth digit times 2^20, and its half.
+    const uint64_t rest = seven ? scaled - ((six * 10) << 20) : scaled & 0xFFFFF;
+    const uint64_t half = seven ? uint64_t{5} << 20 : uint64_t{1} << 19;
+    if (rest - (half - 2) < 4) {
+        return nullptr; // too near a half to tell
     }
-    const int shift = kSignificantDigits - 1 - exponent; // from -9 to 10
-    const double scaled = shift >= 0 ? magnitude * kExactTens[shift] : magnitude / kExactTens[-shift];
-    const double whole = static_cast<double>(static_cast<int64_t>(scaled)); // scaled is positive
-    const double fraction = scaled - whole;
-    if (whole < 100000.0 || whole > 999999.0 || std::fabs(fraction - 0.5) < 1e-6) {
-        return nullptr; // the exponent was not the value's, or the scaled value is too near a half
-    }
-    uint32_t six = static_cast<uint32_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    six += rest >= half ? 1 : 0;
+    int exponent = estimate + (seven ? 1 : 0);
     if (six == 1000000) {
         six = 100000;
         ++exponent;
     }
-    return WriteSix(out, negative, six, exponent);
+    return WriteSix(out, negative, static_cast<uint32_t>(six), exponent);
 }
 
 #if defined(__GNUC__)

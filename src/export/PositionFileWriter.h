@@ -20,5 +20,4 @@ public:
 
 private:
     TextModeWriter file;
-    std::string line;
 };

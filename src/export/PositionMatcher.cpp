@@ -1,5 +1,6 @@
 #include "export/PositionMatcher.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
@@ -50,106 +51,113 @@ private:
     size_t pieces;
 };
 
-// Few pairs: one bucket per pair (model * pieces + piece), filled by a counting sort. Each bucket's size
-// must be the count of its pair.
-template <typename Out, typename Put>
-bool MatchByPairBuckets(const std::vector<size_t>& firstModel, const std::vector<size_t>& firstPiece,
-                        const std::vector<Placement>& placements, CountedPairs counted, Out& order, Put put) {
-    const size_t pieces = firstPiece.size();
-    const size_t pairs = firstModel.size() * pieces;
-    auto bucketOf = [&](const Placement& p) {
-        return InRange(p.modelIndex, firstModel.size()) && InRange(p.pieceIndex, pieces)
-                   ? firstModel[static_cast<size_t>(p.modelIndex)] * pieces +
-                         firstPiece[static_cast<size_t>(p.pieceIndex)]
-                   : pairs;
-    };
-    // start[b + 1] counts the placements of bucket b; the last bucket takes those outside the lists.
-    std::vector<size_t> start(pairs + 2, 0);
-    for (const Placement& p : placements) {
-        ++start[bucketOf(p) + 1];
-    }
-    size_t bucket = 0;
-    for (; !counted.Done(); counted.Next()) {
-        const size_t pair = counted.Model() * pieces + counted.Piece();
-        for (; bucket < pair; ++bucket) {
-            if (start[bucket + 1] != 0) {
-                return false;
-            }
-        }
-        if (static_cast<uint32_t>(start[pair + 1]) != counted.Count()) {
-            return false;
-        }
-        bucket = pair + 1;
-    }
-    for (; bucket < pairs; ++bucket) {
-        if (start[bucket + 1] != 0) {
-            return false;
-        }
-    }
-    for (size_t b = 1; b <= pairs; ++b) {
-        start[b] += start[b - 1];
-    }
-    order.resize(start[pairs]);
-    for (size_t i = 0; i < placements.size(); ++i) {
-        const size_t b = bucketOf(placements[i]);
-        if (b < pairs) {
-            put(order[start[b]++], i);
-        }
-    }
-    return true;
-}
-
-struct Keyed {
-    size_t model; // first index of the placement's model name
-    size_t piece; // first index of the placement's piece name
-    size_t index; // of the placement
+// A placement as it is sorted: the pair it is keyed by, and what the result takes of it.
+struct Indexed {
+    uint32_t model;
+    uint32_t piece;
+    size_t index;
 };
 
-// Moves `from` into `to` ordered by the key that `keyOf` gives (below `keys`), keeping the order of
-// entries with equal keys: a counting sort.
-template <typename KeyOf>
-void SortByKey(const std::vector<Keyed>& from, std::vector<Keyed>& to, size_t keys, KeyOf keyOf) {
-    std::vector<size_t> start(keys + 1, 0);
-    for (const Keyed& entry : from) {
-        ++start[keyOf(entry) + 1];
-    }
-    for (size_t k = 1; k <= keys; ++k) {
-        start[k] += start[k - 1];
-    }
-    to.resize(from.size());
-    for (const Keyed& entry : from) {
-        to[start[keyOf(entry)]++] = entry;
+void Fill(Indexed& entry, const Placement&, size_t index) {
+    entry.index = index;
+}
+
+void Fill(PositionMatcher::Position& entry, const Placement& p, size_t) {
+    entry.angle = p.angle;
+    entry.x = p.x;
+    entry.y = p.y;
+    entry.flag1 = p.flag1;
+    entry.flag2 = p.flag2;
+    entry.isP = p.isP;
+}
+
+// Turns counts into the start of each key's run (a counting sort's offsets).
+void Accumulate(std::vector<size_t>& start) {
+    size_t sum = 0;
+    for (size_t& s : start) {
+        const size_t count = s;
+        s = sum;
+        sum += count;
     }
 }
 
-// Many pairs: the placements keyed by their pair and sorted by piece, then stably by model. Both sides are
-// then walked in key order; each run of equal keys must be as long as its pair's count.
-bool MatchBySorting(const std::vector<size_t>& firstModel, const std::vector<size_t>& firstPiece,
-                    const std::vector<Placement>& placements, CountedPairs counted,
-                    std::vector<size_t>& order) {
-    std::vector<Keyed> keyed;
-    keyed.reserve(placements.size());
-    for (size_t i = 0; i < placements.size(); ++i) {
-        const Placement& p = placements[i];
-        if (InRange(p.modelIndex, firstModel.size()) && InRange(p.pieceIndex, firstPiece.size())) {
-            keyed.push_back({firstModel[static_cast<size_t>(p.modelIndex)],
-                             firstPiece[static_cast<size_t>(p.pieceIndex)], i});
+// Puts the entries of one model in piece order, keeping their order within a piece. A counting sort
+// through `scratch` when the model has at least as many placements as there are pieces (a model's
+// placements are a small share of the lay, so this stays in the cache), else a merge sort, so that
+// many pieces and few placements cost no more than the placements.
+template <typename Entry>
+void SortByPiece(Entry* first, Entry* last, size_t pieces, std::vector<Entry>& scratch,
+                 std::vector<size_t>& start) {
+    const size_t count = static_cast<size_t>(last - first);
+    if (count < 2) {
+        return;
+    }
+    if (count < pieces) {
+        std::stable_sort(first, last, [](const Entry& a, const Entry& b) { return a.piece < b.piece; });
+        return;
+    }
+    start.assign(pieces, 0);
+    for (const Entry* e = first; e != last; ++e) {
+        ++start[e->piece];
+    }
+    Accumulate(start);
+    scratch.resize(count);
+    for (const Entry* e = first; e != last; ++e) {
+        scratch[start[e->piece]++] = *e;
+    }
+    std::copy(scratch.begin(), scratch.end(), first);
+}
+
+// Sorts the placements inside the name lists into `sorted` by their key pair (model first), keeping the
+// lay's order within a pair, and checks each pair's run against its count. A counting sort by model
+// writes to as few places at once as there are models, then each model's run is put in piece order.
+template <typename Entry>
+bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
+                  const std::vector<Placement>& placements, CountedPairs counted,
+                  std::vector<Entry>& sorted) {
+    const std::vector<size_t> firstModel = FirstIndexByName(modelNames);
+    const std::vector<size_t> firstPiece = FirstIndexByName(pieceNames);
+    const auto inside = [&](const Placement& p) {
+        return InRange(p.modelIndex, firstModel.size()) && InRange(p.pieceIndex, firstPiece.size());
+    };
+    // The number of placements of each model, then where each model's run starts; the last entry, after
+    // the models, is the total.
+    std::vector<size_t> byModel(firstModel.size() + 1, 0);
+    for (const Placement& p : placements) {
+        if (inside(p)) {
+            ++byModel[firstModel[static_cast<size_t>(p.modelIndex)]];
         }
     }
-    std::vector<Keyed> byPiece;
-    SortByKey(keyed, byPiece, firstPiece.size(), [](const Keyed& entry) { return entry.piece; });
-    SortByKey(byPiece, keyed, firstModel.size(), [](const Keyed& entry) { return entry.model; });
-    byPiece = std::vector<Keyed>();
+    Accumulate(byModel);
+    sorted.resize(byModel.back());
+    for (size_t i = 0; i < placements.size(); ++i) {
+        const Placement& p = placements[i];
+        if (inside(p)) {
+            const uint32_t model = static_cast<uint32_t>(firstModel[static_cast<size_t>(p.modelIndex)]);
+            Entry& entry = sorted[byModel[model]++];
+            entry.model = model;
+            entry.piece = static_cast<uint32_t>(firstPiece[static_cast<size_t>(p.pieceIndex)]);
+            Fill(entry, p, i);
+        }
+    }
+    std::vector<Entry> scratch;
+    std::vector<size_t> start;
+    size_t from = 0;
+    for (size_t m = 0; m < firstModel.size(); ++m) { // byModel[m] is now where the run of model m ends
+        SortByPiece(sorted.data() + from, sorted.data() + byModel[m], firstPiece.size(), scratch, start);
+        from = byModel[m];
+    }
 
+    // Both sides in key order: each run of equal keys must be as long as its pair's count.
     size_t k = 0;
-    while (!counted.Done() || k < keyed.size()) {
-        if (counted.Done() || k == keyed.size() || counted.Model() != keyed[k].model ||
-            counted.Piece() != keyed[k].piece) {
+    while (!counted.Done() || k < sorted.size()) {
+        if (counted.Done() || k == sorted.size() || counted.Model() != sorted[k].model ||
+            counted.Piece() != sorted[k].piece) {
             return false;
         }
         size_t end = k;
-        while (end < keyed.size() && keyed[end].model == keyed[k].model &&
-               keyed[end].piece == keyed[k].piece) {
+        while (end < sorted.size() && sorted[end].model == sorted[k].model &&
+               sorted[end].piece == sorted[k].piece) {
             ++end;
         }
         if (static_cast<uint32_t>(end - k) != counted.Count()) {
@@ -158,19 +166,7 @@ bool MatchBySorting(const std::vector<size_t>& firstModel, const std::vector<siz
         k = end;
         counted.Next();
     }
-    order.reserve(keyed.size());
-    for (const Keyed& entry : keyed) {
-        order.push_back(entry.index);
-    }
     return true;
-}
-// Whether a bucket per pair costs no more than the placements themselves.
-bool FewPairs(size_t models, size_t pieces, size_t placements) {
-    return pieces == 0 || models <= placements / pieces;
-}
-
-PositionMatcher::Position PositionOf(const Placement& p) {
-    return {p.modelIndex, p.pieceIndex, p.angle, p.x, p.y, p.flag1, p.flag2, p.isP};
 }
 } // namespace
 
@@ -179,29 +175,27 @@ bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
                             const std::vector<Placement>& placements,
                             const std::map<PairKey, int32_t>& counts, std::vector<size_t>& order) {
     order.clear();
-    const std::vector<size_t> firstModel = FirstIndexByName(modelNames);
-    const std::vector<size_t> firstPiece = FirstIndexByName(pieceNames);
-    const CountedPairs counted(counts, modelNames.size(), pieceNames.size());
-    if (FewPairs(modelNames.size(), pieceNames.size(), placements.size())) {
-        return MatchByPairBuckets(firstModel, firstPiece, placements, counted, order,
-                                  [](size_t& to, size_t i) { to = i; });
+    std::vector<Indexed> sorted;
+    if (!SortAndCheck(modelNames, pieceNames, placements,
+                      CountedPairs(counts, modelNames.size(), pieceNames.size()), sorted)) {
+        return false;
     }
-    return MatchBySorting(firstModel, firstPiece, placements, counted, order);
+    order.reserve(sorted.size());
+    for (const Indexed& entry : sorted) {
+        order.push_back(entry.index);
+    }
+    return true;
 }
 
 bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
                             const std::vector<std::string>& pieceNames,
                             const std::vector<Placement>& placements,
                             const std::map<PairKey, int32_t>& counts, std::vector<Position>& ordered) {
-    // One matching for both forms, so the order the position file gets is the order that is checked.
     ordered.clear();
-    std::vector<size_t> order;
-    if (!Match(modelNames, pieceNames, placements, counts, order)) {
+    if (!SortAndCheck(modelNames, pieceNames, placements,
+                      CountedPairs(counts, modelNames.size(), pieceNames.size()), ordered)) {
+        ordered.clear();
         return false;
-    }
-    ordered.reserve(order.size());
-    for (const size_t i : order) {
-        ordered.push_back(PositionOf(placements[i]));
     }
     return true;
 }

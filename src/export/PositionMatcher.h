@@ -18,10 +18,9 @@
 //
 // This is done in time linear in the placements and the names: each name is mapped to the first index
 // that carries it, each placement with valid indices is keyed by the pair of those first indices and put
-// in key order by a stable counting sort (over all pairs when there are no more pairs than placements,
-// else by piece and then by model), and the counts of the pairs must equal the number of placements keyed
-// to them. The result and the cases that fail are exactly those of walking every pair over every
-// placement.
+// in key order by two stable counting sorts (by piece, then by model), and the runs of equal keys must be
+// as long as the counts of their pairs. The result and the cases that fail are exactly those of walking
+// every pair over every placement.
 class PositionMatcher {
 public:
     using PairKey = std::pair<int32_t, int32_t>;
@@ -33,10 +32,11 @@ public:
                       const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
                       std::vector<size_t>& order);
 
-    // What the position file takes of a placement.
+    // What the position file takes of a placement. The model and the piece are the first entries of the
+    // name lists with the placement's names, which are the names written.
     struct Position {
-        int32_t modelIndex;
-        int32_t pieceIndex;
+        uint32_t model;
+        uint32_t piece;
         float angle; // as stored
         float x;
         float y;
@@ -45,8 +45,8 @@ public:
         bool isP;
     };
 
-    // The same matching, with the positions of the placements in the order in which they are written
-    // instead of their indices.
+    // The same matching, giving the placements themselves in the order in which they are written. The
+    // lines are then written from consecutive memory rather than from all over the lay.
     static bool Match(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
                       const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
                       std::vector<Position>& ordered);

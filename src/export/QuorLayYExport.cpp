@@ -67,8 +67,7 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
     }
     for (const PositionMatcher::Position& p : ordered) {
         const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
-        writer.Record(pieceNames[static_cast<size_t>(p.pieceIndex)],
-                      modelNames[static_cast<size_t>(p.modelIndex)],
+        writer.Record(pieceNames[p.piece], modelNames[p.model],
                       p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags,
                       WrittenAngle(p.angle, p.flag1), p.x, p.y);
     }

@@ -2,7 +2,9 @@
 
 #include "platform/RawFile.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 // An output file written in text mode as the Windows C runtime writes it: every line feed written is
 // stored as the pair CR LF, every other byte unchanged. The same bytes result on every platform.
@@ -20,10 +22,21 @@ public:
     void Write(const char* text, size_t length);
     void Write(const std::string& text) { Write(text.data(), text.size()); }
     void Put(char c);
+
+    // Room for `room` bytes of stored form after what is written so far: the caller puts the bytes there
+    // as they are to be stored (a line ends in CR LF; StoreText converts text that may hold line feeds)
+    // and hands the end of them to Commit. Lines are built in place this way, without a copy.
+    char* Reserve(size_t room);
+    void Commit(char* end);
+    // Puts `text` at `out` in stored form (each line feed as CR LF; room for twice its length) and returns
+    // the end.
+    static char* StoreText(char* out, const char* text, size_t length);
+
     void Flush();
     void Close();
 
 private:
     RawFile file;
-    std::string pending;
+    std::vector<char> buffer; // what is not yet passed to the file: `used` bytes
+    size_t used = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <tuple>
 
 namespace {
 using NameList = std::vector<std::string>;
@@ -64,6 +65,12 @@ TEST(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
         for (Placement& p : placements) {
             p.modelIndex = index(models);
             p.pieceIndex = index(pieces);
+            p.x = static_cast<float>(&p - placements.data()); // tells the placements apart
+            p.y = static_cast<float>(below(1000));
+            p.angle = static_cast<float>(below(360));
+            p.flag1 = below(2) == 0;
+            p.flag2 = below(2) == 0;
+            p.isP = below(2) == 0;
             ++counts[{p.modelIndex, p.pieceIndex}];
         }
         // A count at a random pair, perhaps outside the lists: a zero entry where there was none, and in a
@@ -74,8 +81,24 @@ TEST(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
         std::vector<size_t> order{99};
         ASSERT_EQ(PositionMatcher::Match(models, pieces, placements, counts, order), walked)
             << "round " << round;
+        // The form the position file is written from: the same placements, their names by first entry.
+        std::vector<PositionMatcher::Position> ordered(1);
+        ASSERT_EQ(PositionMatcher::Match(models, pieces, placements, counts, ordered), walked)
+            << "round " << round;
         if (walked) {
             ASSERT_EQ(order, expected) << "round " << round;
+            ASSERT_EQ(ordered.size(), expected.size()) << "round " << round;
+            for (size_t k = 0; k < expected.size(); ++k) {
+                const Placement& p = placements[expected[k]];
+                const PositionMatcher::Position& got = ordered[k];
+                ASSERT_EQ(models[got.model], models[static_cast<size_t>(p.modelIndex)]) << "round " << round;
+                ASSERT_EQ(pieces[got.piece], pieces[static_cast<size_t>(p.pieceIndex)]) << "round " << round;
+                ASSERT_TRUE(got.model <= static_cast<uint32_t>(p.modelIndex) &&
+                            got.piece <= static_cast<uint32_t>(p.pieceIndex));
+                ASSERT_EQ(std::make_tuple(got.x, got.y, got.angle, got.flag1, got.flag2, got.isP),
+                          std::make_tuple(p.x, p.y, p.angle, p.flag1, p.flag2, p.isP))
+                    << "round " << round;
+            }
         }
         ++(walked ? agreed : refused);
     }

@@ -99,7 +99,11 @@ TEST(FastPaths, GeneralNotationRoutesWriteWhatTheExpansionGives) {
         std::memcpy(&wide, &bits, sizeof wide);
         const double half = static_cast<double>((100000 + bits % 900000) * 10 + 5) * std::pow(10.0, bits % 9);
         const double scaled = std::ldexp(static_cast<double>(bits >> 40), static_cast<int>(bits % 90) - 70);
-        for (const double value : {static_cast<double>(single), wide, half, scaled, -scaled / 10}) {
+        // Positions as lays hold them: tenths and thousandths of a millimetre, whole right angles.
+        const double tenths = static_cast<double>(static_cast<float>(bits % 16000000) / 10.0f);
+        const double thousandths = static_cast<double>(bits % 100000000) / 1000.0;
+        for (const double value : {static_cast<double>(single), wide, half, scaled, -scaled / 10, tenths,
+                                   -thousandths, static_cast<double>(bits % 4 * 90)}) {
             std::string quick;
             std::string expansion;
             NumberFormat::AppendGeneral(quick, value);
