@@ -214,13 +214,13 @@ QUORIX_INLINE char* WriteSix(char* out, bool negative, uint32_t six, int exponen
 QUORIX_INLINE char* WriteScaled(char* out, double value) {
     constexpr double kFractionScale = 1048576.0; // 2^20
     // 10^(5 - e) * 2^20 for the estimates e from -6 to 14.
-    static constexpr double kScales[] = {1e11 * kFractionScale, 1e10 * kFractionScale, 1e9 * kFractionScale,
-                                         1e8 * kFractionScale,  1e7 * kFractionScale,  1e6 * kFractionScale,
-                                         1e5 * kFractionScale,  1e4 * kFractionScale,  1e3 * kFractionScale,
-                                         1e2 * kFractionScale,  1e1 * kFractionScale,  1e0 * kFractionScale,
-                                         1e-1 * kFractionScale, 1e-2 * kFractionScale, 1e-3 * kFractionScale,
-                                         1e-4 * kFractionScale, 1e-5 * kFractionScale, 1e-6 * kFractionScale,
-                                         1e-7 * kFractionScale, 1e-8 * kFractionScale, 1e-9 * kFractionScale};
+    static constexpr double kScales[] = {
+        1e11 * kFractionScale, 1e10 * kFractionScale, 1e9 * kFractionScale,  1e8 * kFractionScale,
+        1e7 * kFractionScale,  1e6 * kFractionScale,  1e5 * kFractionScale,  1e4 * kFractionScale,
+        1e3 * kFractionScale,  1e2 * kFractionScale,  1e1 * kFractionScale,  1e0 * kFractionScale,
+        1e-1 * kFractionScale, 1e-2 * kFractionScale, 1e-3 * kFractionScale, 1e-4 * kFractionScale,
+        1e-5 * kFractionScale, 1e-6 * kFractionScale, 1e-7 * kFractionScale, 1e-8 * kFractionScale,
+        1e-9 * kFractionScale};
     const bool negative = std::signbit(value);
     const double magnitude = std::fabs(value);
     if (magnitude == 0.0) {
@@ -240,16 +240,19 @@ QUORIX_INLINE char* WriteScaled(char* out, double value) {
     if (leading < 100000 || leading > 9999999) {
         return nullptr; // the estimate was off (a rounded power of ten)
     }
-    const bool seven = leading >= 1000000;
-    uint64_t six = seven ? leading / 10 : leading;
-    // What follows the six digits, in units of the sixth digit times 2^20, and its half.
-    const uint64_t rest = seven ? scaled - ((six * 10) << 20) : scaled & 0xFFFFF;
-    const uint64_t half = seven ? uint64_t{5} << 20 : uint64_t{1} << 19;
+    // Without a branch on which it is: the values of a lay fall on both sides at random.
+    const uint64_t unit = leading >= 1000000 ? 10 : 1; // of the sixth digit, in units of `leading`
+    const uint64_t tenth = leading / 10;
+    const uint64_t sevenMask = uint64_t{0} - (unit / 10); // all ones when there are seven digits
+    uint64_t six = (tenth & sevenMask) | (leading & ~sevenMask);
+    // What follows the six digits, in units of `leading` times 2^20, and its half.
+    const uint64_t rest = scaled - ((six * unit) << 20);
+    const uint64_t half = unit << 19;
     if (rest - (half - 2) < 4) {
         return nullptr; // too near a half to tell
     }
     six += rest >= half ? 1 : 0;
-    int exponent = estimate + (seven ? 1 : 0);
+    int exponent = estimate + static_cast<int>(unit / 10);
     if (six == 1000000) {
         six = 100000;
         ++exponent;
