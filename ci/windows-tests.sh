@@ -4,7 +4,8 @@
 #   2. cross-builds quorix_marker.dll with the windows-x86 and windows-x64 presets;
 #   3. checks the headers of both DLLs (ci/check-dll-headers.sh);
 #   4. builds the Windows test host (tests/windows) with the x86_64 toolchain and runs it under Wine against
-#      the 64-bit DLL, in a fresh Wine prefix and without a display, with the folder of the bundled examples.
+#      the 64-bit DLL, in a fresh Wine prefix and without a display, with the bundled examples and a long
+#      lay (the converter built for Linux, build/release, gives its expected import files).
 # Only the 64-bit Wine loader is available, so the 32-bit DLL is checked by its headers and the same sources
 # run as the 64-bit DLL.
 #
@@ -106,8 +107,32 @@ x86_64-w64-mingw32-gcc -std=c11 -O1 -Wall -Wextra -Wpedantic -Werror \
     -o "$host_dir/host.exe" tests/windows/host.c || die "build host.exe"
 cp build/windows-x64/src/quorix_marker.dll "$host_dir/" || die "copy quorix_marker.dll"
 
-# The host imports the bundled examples from there and compares with their expected import files.
-examples="Z:${root//\//\\}\\examples"
+# The host imports the bundled examples and compares with their expected import files. A long lay joins
+# them, whose position file the module makes in parts on several threads; its expected files are those
+# the converter built for Linux writes.
+scratch_examples="$logs/examples"
+cp -r examples "$scratch_examples" || die "copy the examples"
+python3 - "$scratch_examples/lays/LONG.LAY" <<'PYTHON' || die "generate the long lay"
+import sys
+sys.path.insert(0, "examples")
+import generate as g
+entries = [g.placement(i * 7 % 3, i * 5 % 4, float(i % 360), (i % 20000) / 8.0, (i // 20000) * 100.0,
+                       turned=i % 2 == 1, flipped=i % 4 > 1) for i in range(150000)]
+entries = [e for e in entries if b"\r\n" not in e]  # a CR LF pair would be read as a line feed
+records = [g.record("Y", g.i32(1)), g.width(1600.0, 50000.0), g.names(["FRONT", "BACK", "SLEEVE", "CUFF"], ["S", "M", "L"])]
+records += [g.placements("P", entries[k:k + 500]) for k in range(0, len(entries), 500)]
+with open(sys.argv[1], "wb") as f:
+    f.write(b"".join(records))
+PYTHON
+linux_cli=build/release/cli/quorix-import
+if [[ ! -x $linux_cli ]]; then
+    { cmake --preset release >/dev/null && cmake --build --preset release --target quorix-import -j "$jobs" >/dev/null; } ||
+        die "build the converter for Linux"
+fi
+mkdir -p "$scratch_examples/expected/LONG-LAY"
+"$linux_cli" -o "$scratch_examples/expected/LONG-LAY" "$scratch_examples/lays/LONG.LAY" >/dev/null ||
+    die "convert the long lay for Linux"
+examples="Z:${scratch_examples//\//\\}"
 
 wine_started=0
 host_status=1

@@ -10,6 +10,8 @@ class NumberFormat {
 public:
     // The room that WriteInteger and WriteGeneral need at their destination (the text itself is shorter).
     static constexpr size_t kRoom = 32;
+    // The longest text WriteGeneral writes ("-1.23457e+308").
+    static constexpr size_t kLongestGeneral = 13;
 
     // Plain decimal, a leading '-' when negative.
     static void AppendInteger(std::string& out, int64_t value);

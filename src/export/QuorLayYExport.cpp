@@ -5,8 +5,10 @@
 #include "export/PositionMatcher.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
+#include "platform/BackgroundTask.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -65,11 +67,44 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
         writer.Close();
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
-    for (const PositionMatcher::Position& p : ordered) {
-        const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
-        writer.Record(pieceNames[p.piece], modelNames[p.model],
+    const auto writeLines = [this, &ordered](PositionFileWriter& to, size_t from, size_t end) {
+        for (size_t k = from; k < end; ++k) {
+            const PositionMatcher::Position& p = ordered[k];
+            const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
+            to.Record(pieceNames[p.piece], modelNames[p.model],
                       p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags,
                       WrittenAngle(p.angle, p.flag1), p.x, p.y);
+        }
+    };
+    // A long list is cut into parts, one per processor (up to kMostParts), each at least kLeastPartLines
+    // long. The first is written to the file while the others are made in memory at the same time; they
+    // follow it into the file in their order, so the file is the same as when written in one go.
+    constexpr size_t kLeastPartLines = 32768;
+    constexpr size_t kMostParts = 4;
+    const size_t parts = std::max<size_t>(1, std::min({static_cast<size_t>(BackgroundTask::Processors()),
+                                                       kMostParts, ordered.size() / kLeastPartLines}));
+    const auto partStart = [&](size_t part) { return ordered.size() * part / parts; };
+    std::vector<std::unique_ptr<PositionFileWriter>> partWriters;
+    std::vector<BackgroundTask> tasks(parts - 1); // destroyed first: each waits for its work
+    for (size_t part = 1; part < parts; ++part) {
+        partWriters.push_back(std::make_unique<PositionFileWriter>());
+        PositionFileWriter& partWriter = *partWriters.back();
+        tasks[part - 1].Start(
+            [this, &ordered, &writeLines, &partWriter, from = partStart(part), end = partStart(part + 1)] {
+                size_t expected = 0;
+                for (size_t k = from; k < end; ++k) {
+                    expected += PositionFileWriter::ExpectedLength(pieceNames[ordered[k].piece],
+                                                                   modelNames[ordered[k].model]);
+                }
+                partWriter.OpenInMemory(expected);
+                writeLines(partWriter, from, end);
+            });
+    }
+    writeLines(writer, 0, partStart(1));
+    for (size_t part = 1; part < parts; ++part) {
+        tasks[part - 1].Wait();
+        writer.AppendLines(partWriters[part - 1]->Lines());
+        partWriters[part - 1].reset(); // its memory is given back at once
     }
     writer.Close();
     return true;

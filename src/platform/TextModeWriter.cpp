@@ -2,6 +2,7 @@
 
 #include "platform/PathMapping.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -19,25 +20,61 @@ TextModeWriter::~TextModeWriter() {
 bool TextModeWriter::Create(const std::string& modulePath) {
     Close();
     used = 0;
+    collecting = false;
     return file.CreateForWriting(PathMapping::ToSystemPath(modulePath));
+}
+
+void TextModeWriter::CollectInMemory(size_t expected) {
+    Close();
+    used = 0;
+    collecting = true;
+    if (capacity < expected + kSlack) {
+        Grow(expected + kSlack);
+    }
+}
+
+void TextModeWriter::Grow(size_t size) {
+    // Without zeroing the new room, which is written before it is read.
+    std::unique_ptr<char[]> grown(new char[size]);
+    std::copy(buffer.get(), buffer.get() + used, grown.get());
+    buffer = std::move(grown);
+    capacity = size;
 }
 
 char* TextModeWriter::Reserve(size_t room) {
     room += kSlack;
-    if (buffer.size() - used < room) {
-        Flush();
-        if (buffer.size() < room || buffer.size() < kBufferSize) {
-            // At least kBufferSize, and as large as the longest line built in place.
-            buffer.resize(room > kBufferSize ? room : kBufferSize);
+    if (capacity - used < room) {
+        if (collecting) {
+            // Everything is kept: the buffer grows geometrically, so appending costs linear time.
+            Grow(std::max({2 * capacity, used + room, kBufferSize}));
+        } else {
+            Flush();
+            if (capacity < room) {
+                // At least kBufferSize, and as large as the longest line built in place.
+                Grow(std::max(room, kBufferSize));
+            }
         }
     }
-    return buffer.data() + used;
+    return buffer.get() + used;
 }
 
 void TextModeWriter::Commit(char* end) {
-    used = static_cast<size_t>(end - buffer.data());
-    if (used >= kBufferSize) {
+    used = static_cast<size_t>(end - buffer.get());
+    if (used >= kBufferSize && !collecting) {
         Flush();
+    }
+}
+
+void TextModeWriter::WriteStored(std::string_view stored) {
+    if (collecting) {
+        char* at = Reserve(stored.size());
+        std::copy(stored.begin(), stored.end(), at);
+        Commit(at + stored.size());
+        return;
+    }
+    Flush();
+    if (file.IsOpen() && !stored.empty()) {
+        file.Write(stored.data(), stored.size());
     }
 }
 
@@ -86,9 +123,12 @@ void TextModeWriter::Put(char c) {
 }
 
 void TextModeWriter::Flush() {
+    if (collecting) {
+        return;
+    }
     if (file.IsOpen() && used != 0) {
         // A failed write (a full disk) is not reported: the callers' results do not depend on it.
-        file.Write(buffer.data(), used);
+        file.Write(buffer.get(), used);
     }
     used = 0;
 }

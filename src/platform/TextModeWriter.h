@@ -3,8 +3,9 @@
 #include "platform/RawFile.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <vector>
+#include <string_view>
 
 // An output file written in text mode as the Windows C runtime writes it: every line feed written is
 // stored as the pair CR LF, every other byte unchanged. The same bytes result on every platform.
@@ -17,6 +18,13 @@ public:
 
     // Creates or truncates the file (path in the module's form); false when it cannot be opened.
     bool Create(const std::string& modulePath);
+    // Keeps what is written in memory, in its stored form, instead of writing it to a file: a part of a
+    // file made while its beginning is written elsewhere. Collected() gives it. Room for `expected`
+    // bytes is taken at once.
+    void CollectInMemory(size_t expected);
+    std::string_view Collected() const { return std::string_view(buffer.get(), used); }
+    // Writes bytes that are already in their stored form (what another writer collected).
+    void WriteStored(std::string_view stored);
     bool IsOpen() const { return file.IsOpen(); }
 
     void Write(const char* text, size_t length);
@@ -36,7 +44,12 @@ public:
     void Close();
 
 private:
+    // Makes the buffer hold at least `size` bytes, keeping what it holds.
+    void Grow(size_t size);
+
     RawFile file;
-    std::vector<char> buffer; // what is not yet passed to the file: `used` bytes
+    std::unique_ptr<char[]> buffer; // what is not yet passed to the file: `used` of `capacity` bytes
+    size_t capacity = 0;
     size_t used = 0;
+    bool collecting = false;
 };

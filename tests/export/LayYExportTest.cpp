@@ -1,4 +1,5 @@
 // A lay written as the host's definition and position files.
+#include "export/PositionFileWriter.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
 #include "platform/PathMapping.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 namespace {
@@ -69,6 +71,58 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
     for (const auto& [records, written] : cases) {
         EXPECT_EQ(Export(records), written);
     }
+}
+
+// A long lay's position file is made in parts at the same time; it must be the file its lines make when
+// written one after another, in model, piece and file order. A piece name holding a line feed checks
+// that the parts keep the stored form.
+TEST(LayYExport, LongPositionFileIsTheSameAsItsLinesWrittenInOneGo) {
+    const std::vector<std::string> models = {"S", "M", "L"};
+    const std::vector<std::string> pieces = {"FRONT", "BA\nCK", "SLEEVE", "CUFF"};
+    const int kPlaced = 150000;
+    std::vector<PlacementSpec> placed;
+    for (int i = 0; i < kPlaced; ++i) {
+        PlacementSpec p =
+            At(i * 7 % 3, i * 5 % 4, static_cast<float>(i) / 8.0f, i % 4, static_cast<float>(i % 360));
+        if (B::Entry(p).find("\r\n") == std::string::npos) { // a CR LF pair would be read as a line feed
+            placed.push_back(p);
+        }
+    }
+    TempDir dir;
+    QuorLayY lay;
+    LayBuilder records = B().Y().O(pieces, models);
+    for (size_t from = 0; from < placed.size(); from += 500) { // records of 500 entries
+        records.P(std::vector<PlacementSpec>(
+            placed.begin() + static_cast<std::ptrdiff_t>(from),
+            placed.begin() + static_cast<std::ptrdiff_t>(std::min(from + 500, placed.size()))));
+    }
+    ASSERT_TRUE(lay.Load(PathMapping::FromCallerPath(dir.Write("L.LAY", records.Bytes()))));
+    ASSERT_TRUE(lay.WritePositionFile(dir.Path("posimport.txt")));
+
+    std::vector<size_t> order(placed.size());
+    for (size_t k = 0; k < order.size(); ++k) {
+        order[k] = k;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return std::make_pair(placed[a].model, placed[a].piece) <
+               std::make_pair(placed[b].model, placed[b].piece);
+    });
+    PositionFileWriter oneGo;
+    ASSERT_TRUE(oneGo.Open(dir.Path("expected.txt")));
+    for (const size_t k : order) {
+        const PlacementSpec& p = placed[k];
+        oneGo.Record(pieces[static_cast<size_t>(p.piece)], models[static_cast<size_t>(p.model)],
+                     PositionFileWriter::kKindP, (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
+                     QuorLayY::WrittenAngle(p.angle, p.flag1), p.x, p.y);
+    }
+    oneGo.Close();
+    const std::string written = TempDir::ReadFile(dir.Path("posimport.txt"));
+    const auto withLineFeed =
+        std::count_if(placed.begin(), placed.end(), [](const PlacementSpec& p) { return p.piece == 1; });
+    ASSERT_GT(placed.size(), 140000u);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'),
+              static_cast<std::ptrdiff_t>(placed.size()) + withLineFeed);
+    EXPECT_TRUE(written == TempDir::ReadFile(dir.Path("expected.txt")));
 }
 
 // A turned piece is turned by half a turn, once, in single precision: 180.00001 + 180 rounds to 360.

@@ -45,6 +45,7 @@ static const struct {
     {"%s\\lays\\W12.LAY", kExpected, "W12-LAY", ""},
     {"%s\\lays\\SKIP-01.LAY", kExpected, "SKIP-01-LAY", ""},
     {"%s\\markers\\m1.mkr", kExpected, "m1-mkr", ""},
+    {"%s\\lays\\LONG.LAY", kExpected, "LONG-LAY", ""}, /* position file made in parts at once */
     {"c:\\qx\\twenty-five.chars#name.LY", kWritten, "twenty-five-chars-name-LY", ""}, /* cut to 20 */
     {"c:\\qx\\notes.txt", kFailed, NULL, NOT_IN_FORMAT("c:\\qx\\notes.txt", "notes.txt")},
     {"c:\\qx\\missing.LAY", kFailed, NULL, NOT_IN_FORMAT("c:\\qx\\missing.LAY", "missing.LAY")},
