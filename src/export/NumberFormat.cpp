@@ -214,13 +214,13 @@ QUORIX_INLINE char* WriteSix(char* out, bool negative, uint32_t six, int exponen
 QUORIX_INLINE char* WriteScaled(char* out, double value) {
     constexpr double kFractionScale = 1048576.0; // 2^20
     // 10^(5 - e) * 2^20 for the estimates e from -6 to 14.
-    static constexpr double kScales[] = {
-        1e11 * kFractionScale, 1e10 * kFractionScale, 1e9 * kFractionScale,  1e8 * kFractionScale,
-        1e7 * kFractionScale,  1e6 * kFractionScale,  1e5 * kFractionScale,  1e4 * kFractionScale,
-        1e3 * kFractionScale,  1e2 * kFractionScale,  1e1 * kFractionScale,  1e0 * kFractionScale,
-        1e-1 * kFractionScale, 1e-2 * kFractionScale, 1e-3 * kFractionScale, 1e-4 * kFractionScale,
-        1e-5 * kFractionScale, 1e-6 * kFractionScale, 1e-7 * kFractionScale, 1e-8 * kFractionScale,
-        1e-9 * kFractionScale};
+    static constexpr double kScales[] = {1e11 * kFractionScale, 1e10 * kFractionScale, 1e9 * kFractionScale,
+                                         1e8 * kFractionScale,  1e7 * kFractionScale,  1e6 * kFractionScale,
+                                         1e5 * kFractionScale,  1e4 * kFractionScale,  1e3 * kFractionScale,
+                                         1e2 * kFractionScale,  1e1 * kFractionScale,  1e0 * kFractionScale,
+                                         1e-1 * kFractionScale, 1e-2 * kFractionScale, 1e-3 * kFractionScale,
+                                         1e-4 * kFractionScale, 1e-5 * kFractionScale, 1e-6 * kFractionScale,
+                                         1e-7 * kFractionScale, 1e-8 * kFractionScale, 1e-9 * kFractionScale};
     const bool negative = std::signbit(value);
     const double magnitude = std::fabs(value);
     if (magnitude == 0.0) {
