@@ -88,11 +88,11 @@ void BM_PositionFileWriter(benchmark::State& state) {
             state.SkipWithError("cannot create the position file");
             return;
         }
-        const auto& pieces = lay.GetPieceNames();
-        const auto& models = lay.GetModelNames();
+        const PositionFileWriter::Names pieces(lay.GetPieceNames());
+        const PositionFileWriter::Names models(lay.GetModelNames());
         for (const Placement& p : lay.GetPlacements()) {
-            writer.Record(pieces[static_cast<size_t>(p.pieceIndex)],
-                          models[static_cast<size_t>(p.modelIndex)],
+            writer.Record(pieces, static_cast<size_t>(p.pieceIndex), models,
+                          static_cast<size_t>(p.modelIndex),
                           p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT,
                           (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0), QuorLayY::WrittenAngle(p), p.x, p.y);
         }

@@ -2,6 +2,7 @@
 
 #include "export/NumberFormat.h"
 
+#include <algorithm>
 #include <cstring>
 
 bool PositionFileWriter::Open(const std::string& path) {
@@ -12,24 +13,53 @@ void PositionFileWriter::OpenInMemory(size_t expected) {
     file.CollectInMemory(expected);
 }
 
-size_t PositionFileWriter::ExpectedLength(const std::string& pieceName, const std::string& modelLabel) {
+size_t PositionFileWriter::ExpectedLength(size_t pieceLength, size_t modelLength) {
     // The names, the kind and the flags (two digits at most), three numbers, three zeros, nine commas,
     // CR LF.
-    return pieceName.size() + modelLabel.size() + 2 * 2 + 3 * NumberFormat::kLongestGeneral + 3 + 9 + 2;
+    return pieceLength + modelLength + 2 * 2 + 3 * NumberFormat::kLongestGeneral + 3 + 9 + 2;
 }
 
 void PositionFileWriter::AppendLines(std::string_view lines) {
     file.WriteStored(lines);
 }
 
-void PositionFileWriter::Record(const std::string& pieceName, const std::string& modelLabel, int kind,
-                                int flags, float angle, float x, float y) {
-    // The line is put together in place in its stored form: the names (each line feed as CR LF), then
-    // five numbers with room for each.
-    char* p = file.Reserve(2 * (pieceName.size() + modelLabel.size()) + 5 * NumberFormat::kRoom + 16);
-    p = TextModeWriter::StoreText(p, pieceName.data(), pieceName.size());
+PositionFileWriter::Names::Names(const std::vector<std::string>& names) {
+    // One block of all names one after another, each line feed as CR LF, and room for the last copy.
+    size_t total = kBlock;
+    for (const std::string& name : names) {
+        total += name.size() + static_cast<size_t>(std::count(name.begin(), name.end(), '\n'));
+    }
+    stored.resize(total);
+    starts.reserve(names.size() + 1);
+    char* const first = &stored[0];
+    char* end = first;
+    for (const std::string& name : names) {
+        starts.push_back(static_cast<size_t>(end - first));
+        end = TextModeWriter::StoreText(end, name.data(), name.size());
+    }
+    starts.push_back(static_cast<size_t>(end - first));
+}
+
+char* PositionFileWriter::Names::CopyTo(char* out, size_t i) const {
+    // Whole blocks, which may take the start of the next name with them: the room after the name is
+    // written over by what follows it.
+    const char* from = stored.data() + starts[i];
+    const size_t length = Length(i);
+    for (size_t k = 0; k < length; k += kBlock) {
+        std::memcpy(out + k, from + k, kBlock);
+    }
+    return out + length;
+}
+
+void PositionFileWriter::Record(const Names& pieces, size_t piece, const Names& models, size_t model,
+                                int kind, int flags, float angle, float x, float y) {
+    // The line is put together in place in its stored form: the names, each rounded up to whole blocks,
+    // then five numbers with room for each.
+    char* p = file.Reserve(pieces.Length(piece) + models.Length(model) + 2 * Names::kBlock +
+                           5 * NumberFormat::kRoom + 16);
+    p = pieces.CopyTo(p, piece);
     *p++ = ',';
-    p = TextModeWriter::StoreText(p, modelLabel.data(), modelLabel.size());
+    p = models.CopyTo(p, model);
     *p++ = ',';
     p = NumberFormat::WriteInteger(p, kind);
     *p++ = ',';

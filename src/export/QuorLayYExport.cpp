@@ -67,11 +67,13 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
         writer.Close();
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
-    const auto writeLines = [this, &ordered](PositionFileWriter& to, size_t from, size_t end) {
+    const PositionFileWriter::Names pieces(pieceNames);
+    const PositionFileWriter::Names models(modelNames);
+    const auto writeLines = [&pieces, &models, &ordered](PositionFileWriter& to, size_t from, size_t end) {
         for (size_t k = from; k < end; ++k) {
             const PositionMatcher::Position& p = ordered[k];
             const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
-            to.Record(pieceNames[p.piece], modelNames[p.model],
+            to.Record(pieces, p.piece, models, p.model,
                       p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags,
                       WrittenAngle(p.angle, p.flag1), p.x, p.y);
         }
@@ -89,16 +91,16 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
     for (size_t part = 1; part < parts; ++part) {
         partWriters.push_back(std::make_unique<PositionFileWriter>());
         PositionFileWriter& partWriter = *partWriters.back();
-        tasks[part - 1].Start(
-            [this, &ordered, &writeLines, &partWriter, from = partStart(part), end = partStart(part + 1)] {
-                size_t expected = 0;
-                for (size_t k = from; k < end; ++k) {
-                    expected += PositionFileWriter::ExpectedLength(pieceNames[ordered[k].piece],
-                                                                   modelNames[ordered[k].model]);
-                }
-                partWriter.OpenInMemory(expected);
-                writeLines(partWriter, from, end);
-            });
+        tasks[part - 1].Start([&pieces, &models, &ordered, &writeLines, &partWriter, from = partStart(part),
+                               end = partStart(part + 1)] {
+            size_t expected = 0;
+            for (size_t k = from; k < end; ++k) {
+                expected += PositionFileWriter::ExpectedLength(pieces.Length(ordered[k].piece),
+                                                               models.Length(ordered[k].model));
+            }
+            partWriter.OpenInMemory(expected);
+            writeLines(partWriter, from, end);
+        });
     }
     writeLines(writer, 0, partStart(1));
     for (size_t part = 1; part < parts; ++part) {

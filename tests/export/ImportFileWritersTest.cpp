@@ -54,13 +54,22 @@ TEST(DefinitionFileWriter, CleansPieceNamesButNotModelLabels) {
 TEST(PositionFileWriter, WritesTenFieldsPerLineAndNamesUnchanged) {
     TempDir dir;
     const std::string path = dir.Path("posimport.txt");
+    // Names of every length around the blocks they are copied in.
+    const PositionFileWriter::Names pieces(
+        {"FRONT", "A.B#1", std::string(16, 'p'), std::string(17, 'q'), ""});
+    const PositionFileWriter::Names models({"S", "M/\n2", std::string(15, 'm') + "\n"});
     PositionFileWriter writer;
     ASSERT_TRUE(writer.Open(path));
-    writer.Record("FRONT", "S", PositionFileWriter::kKindP, 1, 270.0f, 123.4567f, 45.5f);
-    writer.Record("A.B#1", "M/\n2", PositionFileWriter::kKindT, 3, 0.0f, 0.00001f, 999999.9f);
+    writer.Record(pieces, 0, models, 0, PositionFileWriter::kKindP, 1, 270.0f, 123.4567f, 45.5f);
+    writer.Record(pieces, 1, models, 1, PositionFileWriter::kKindT, 3, 0.0f, 0.00001f, 999999.9f);
+    writer.Record(pieces, 2, models, 2, PositionFileWriter::kKindP, 0, 1.5f, 2.0f, -3.0f);
+    writer.Record(pieces, 3, models, 0, PositionFileWriter::kKindP, 2, 0.0f, 0.0f, 0.0f);
+    writer.Record(pieces, 4, models, 1, PositionFileWriter::kKindT, 0, 0.0f, 0.0f, 0.0f);
     writer.Close();
     EXPECT_EQ(TempDir::ReadFile(path),
-              "FRONT,S,8,1,270,123.457,45.5,0,0,0\r\nA.B#1,M/\r\n2,16,3,0,1e-005,1e+006,0,0,0\r\n");
+              "FRONT,S,8,1,270,123.457,45.5,0,0,0\r\nA.B#1,M/\r\n2,16,3,0,1e-005,1e+006,0,0,0\r\n" +
+                  std::string(16, 'p') + "," + std::string(15, 'm') + "\r\n,8,0,1.5,2,-3,0,0,0\r\n" +
+                  std::string(17, 'q') + ",S,8,2,0,0,0,0,0,0\r\n,M/\r\n2,16,0,0,0,0,0,0,0\r\n");
 }
 
 TEST(ImportFileWriters, OpenInAMissingFolderFailsAndWritesNowhere) {
@@ -70,7 +79,8 @@ TEST(ImportFileWriters, OpenInAMissingFolderFailsAndWritesNowhere) {
     EXPECT_FALSE(definition.Open(dir.Path("missing/csvimprt.txt")));
     EXPECT_FALSE(position.Open(dir.Path("missing/posimport.txt")));
     definition.BeginOrder("W12-LAY", "quorix lay Y file import", 100.0);
-    position.Record("FRONT", "S", PositionFileWriter::kKindP, 0, 0.0f, 0.0f, 0.0f);
+    position.Record(PositionFileWriter::Names({"FRONT"}), 0, PositionFileWriter::Names({"S"}), 0,
+                    PositionFileWriter::kKindP, 0, 0.0f, 0.0f, 0.0f);
     definition.Close();
     position.Close();
     EXPECT_FALSE(TempDir::Exists(dir.Path("missing")));

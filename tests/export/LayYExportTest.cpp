@@ -109,9 +109,11 @@ TEST(LayYExport, LongPositionFileIsTheSameAsItsLinesWrittenInOneGo) {
     });
     PositionFileWriter oneGo;
     ASSERT_TRUE(oneGo.Open(dir.Path("expected.txt")));
+    const PositionFileWriter::Names pieceTable(pieces);
+    const PositionFileWriter::Names modelTable(models);
     for (const size_t k : order) {
         const PlacementSpec& p = placed[k];
-        oneGo.Record(pieces[static_cast<size_t>(p.piece)], models[static_cast<size_t>(p.model)],
+        oneGo.Record(pieceTable, static_cast<size_t>(p.piece), modelTable, static_cast<size_t>(p.model),
                      PositionFileWriter::kKindP, (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
                      QuorLayY::WrittenAngle(p.angle, p.flag1), p.x, p.y);
     }
