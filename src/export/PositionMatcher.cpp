@@ -1,5 +1,7 @@
 #include "export/PositionMatcher.h"
 
+#include "platform/BackgroundTask.h"
+
 #include <algorithm>
 #include <string_view>
 #include <unordered_map>
@@ -111,42 +113,73 @@ void SortByPiece(Entry* first, Entry* last, size_t pieces, std::vector<Entry>& s
 // Sorts the placements inside the name lists into `sorted` by their key pair (model first), keeping the
 // lay's order within a pair, and checks each pair's run against its count. A counting sort by model
 // writes to as few places at once as there are models, then each model's run is put in piece order.
+// A long lay is cut into parts that are counted and sorted at the same time: each part's placements of
+// a model go after those of the parts before it, so the order is the same as in one go.
 template <typename Entry>
 bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
                   const std::vector<Placement>& placements, CountedPairs counted,
                   std::vector<Entry>& sorted) {
+    constexpr size_t kLeastPartPlacements = 65536;
     const std::vector<size_t> firstModel = FirstIndexByName(modelNames);
     const std::vector<size_t> firstPiece = FirstIndexByName(pieceNames);
+    const size_t models = firstModel.size();
     const auto inside = [&](const Placement& p) {
-        return InRange(p.modelIndex, firstModel.size()) && InRange(p.pieceIndex, firstPiece.size());
+        return InRange(p.modelIndex, models) && InRange(p.pieceIndex, firstPiece.size());
     };
-    // The number of placements of each model, then where each model's run starts; the last entry, after
-    // the models, is the total.
-    std::vector<size_t> byModel(firstModel.size() + 1, 0);
-    for (const Placement& p : placements) {
-        if (inside(p)) {
-            ++byModel[firstModel[static_cast<size_t>(p.modelIndex)]];
+    const size_t parts = BackgroundTask::PartsFor(placements.size(), kLeastPartPlacements);
+    const auto partStart = [&](size_t part) { return placements.size() * part / parts; };
+
+    // The number of placements of each model in each part, then where each part's run of each model
+    // starts.
+    std::vector<std::vector<size_t>> starts(parts, std::vector<size_t>(models, 0));
+    BackgroundTask::ForEachPart(parts, [&](size_t part) {
+        std::vector<size_t>& count = starts[part];
+        for (size_t i = partStart(part); i < partStart(part + 1); ++i) {
+            const Placement& p = placements[i];
+            if (inside(p)) {
+                ++count[firstModel[static_cast<size_t>(p.modelIndex)]];
+            }
         }
-    }
-    Accumulate(byModel);
-    sorted.resize(byModel.back());
-    for (size_t i = 0; i < placements.size(); ++i) {
-        const Placement& p = placements[i];
-        if (inside(p)) {
-            const uint32_t model = static_cast<uint32_t>(firstModel[static_cast<size_t>(p.modelIndex)]);
-            Entry& entry = sorted[byModel[model]++];
-            entry.model = model;
-            entry.piece = static_cast<uint32_t>(firstPiece[static_cast<size_t>(p.pieceIndex)]);
-            Fill(entry, p, i);
+    });
+    std::vector<size_t> modelEnd(models); // where the run of each model ends
+    size_t total = 0;
+    for (size_t m = 0; m < models; ++m) {
+        for (size_t part = 0; part < parts; ++part) {
+            const size_t count = starts[part][m];
+            starts[part][m] = total;
+            total += count;
         }
+        modelEnd[m] = total;
     }
-    std::vector<Entry> scratch;
-    std::vector<size_t> start;
-    size_t from = 0;
-    for (size_t m = 0; m < firstModel.size(); ++m) { // byModel[m] is now where the run of model m ends
-        SortByPiece(sorted.data() + from, sorted.data() + byModel[m], firstPiece.size(), scratch, start);
-        from = byModel[m];
-    }
+    sorted.resize(total);
+    BackgroundTask::ForEachPart(parts, [&](size_t part) {
+        std::vector<size_t>& start = starts[part];
+        for (size_t i = partStart(part); i < partStart(part + 1); ++i) {
+            const Placement& p = placements[i];
+            if (inside(p)) {
+                const uint32_t model = static_cast<uint32_t>(firstModel[static_cast<size_t>(p.modelIndex)]);
+                Entry& entry = sorted[start[model]++];
+                entry.model = model;
+                entry.piece = static_cast<uint32_t>(firstPiece[static_cast<size_t>(p.pieceIndex)]);
+                Fill(entry, p, i);
+            }
+        }
+    });
+    starts = std::vector<std::vector<size_t>>();
+    // Each part puts a run of whole models in piece order, the runs about equally long.
+    BackgroundTask::ForEachPart(parts, [&](size_t part) {
+        std::vector<Entry> scratch;
+        std::vector<size_t> start;
+        size_t from = 0;
+        for (size_t m = 0; m < models; ++m) {
+            // The model belongs to the part in whose share of the entries its run begins.
+            if (static_cast<uint64_t>(from) * parts / (total > 0 ? total : 1) == part) {
+                SortByPiece(sorted.data() + from, sorted.data() + modelEnd[m], firstPiece.size(), scratch,
+                            start);
+            }
+            from = modelEnd[m];
+        }
+    });
 
     // Both sides in key order: each run of equal keys must be as long as its pair's count.
     size_t k = 0;

@@ -1,5 +1,7 @@
 #include "platform/BackgroundTask.h"
 
+#include <vector>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -45,6 +47,26 @@ void BackgroundTask::Wait() {
         std::exception_ptr thrown = failure;
         failure = nullptr;
         std::rethrow_exception(thrown);
+    }
+}
+
+size_t BackgroundTask::PartsFor(size_t items, size_t leastPerPart) {
+    const size_t processors = Processors();
+    size_t parts = processors < kMostParts ? processors : kMostParts;
+    if (leastPerPart > 0 && items / leastPerPart < parts) {
+        parts = items / leastPerPart;
+    }
+    return parts > 0 ? parts : 1;
+}
+
+void BackgroundTask::ForEachPart(size_t parts, const std::function<void(size_t)>& work) {
+    std::vector<BackgroundTask> others(parts > 1 ? parts - 1 : 0); // each waits for its work when destroyed
+    for (size_t part = 1; part < parts; ++part) {
+        others[part - 1].Start([&work, part] { work(part); });
+    }
+    work(0);
+    for (BackgroundTask& task : others) {
+        task.Wait();
     }
 }
 

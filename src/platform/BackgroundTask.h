@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -20,6 +21,13 @@ public:
 
     // How many threads the machine runs at once (at least 1).
     static unsigned Processors();
+    // Into how many parts work on `items` items is cut: one per processor, up to kMostParts, each part
+    // at least `leastPerPart` items; 1 for short work.
+    static size_t PartsFor(size_t items, size_t leastPerPart);
+    static constexpr size_t kMostParts = 4;
+    // Runs work(0) to work(parts - 1) at the same time, work(0) in the calling thread, and returns when
+    // all are done; an exception of one of them is thrown again then.
+    static void ForEachPart(size_t parts, const std::function<void(size_t)>& work);
 
 private:
     struct Thread;
