@@ -40,14 +40,15 @@ BENCHMARK(BM_LayYParse)
 
 void BM_PositionMatcher(benchmark::State& state) {
     const QuorLayY& lay = bench::LoadedLay(state.range(0));
-    std::vector<size_t> order;
+    // The form the position file is written from: the positions themselves, in written order.
+    std::vector<PositionMatcher::Position> ordered;
     for (auto _ : state) {
         if (!PositionMatcher::Match(lay.GetModelNames(), lay.GetPieceNames(), lay.GetPlacements(),
-                                    lay.GetPlacementCounts(), order)) {
+                                    lay.GetPlacementCounts(), ordered)) {
             state.SkipWithError("the placements do not match their counts");
             return;
         }
-        benchmark::DoNotOptimize(order.data());
+        benchmark::DoNotOptimize(ordered.data());
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lay.GetPlacements().size()));
 }
