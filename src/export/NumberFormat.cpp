@@ -133,7 +133,7 @@ char* WriteByExpansion(char* out, double value) {
     char expansion[64];
     const auto result = std::to_chars(expansion, expansion + sizeof expansion, std::fabs(value),
                                       std::chars_format::scientific, kExpansionDigits - 1);
-    char digits[kExpansionDigits];
+    char digits[kExpansionDigits] = {};
     int count = 0;
     const char* p = expansion;
     for (; p < result.ptr && *p != 'e'; ++p) {
@@ -370,9 +370,9 @@ char* WriteExactExpansion(char* out, double value) {
     }
     uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
     int binaryExponent = biased - 1075;
-    const int zeros = __builtin_ctzll(mantissa);
+    const unsigned zeros = static_cast<unsigned>(__builtin_ctzll(mantissa)); // the mantissa is not 0
     mantissa >>= zeros;
-    binaryExponent += zeros;
+    binaryExponent += static_cast<int>(zeros);
     if (binaryExponent >= 0) {
         if (BitLength(mantissa) + binaryExponent <= 64) {
             return WriteExact<uint64_t>(out, negative, mantissa << binaryExponent, 0, kTens64.value);
