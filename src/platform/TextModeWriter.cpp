@@ -3,14 +3,11 @@
 #include "platform/PathMapping.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
 namespace {
 // What is collected before it is passed to the file, in one write.
 constexpr size_t kBufferSize = size_t{1} << 16;
-// Reserved room beyond what is asked, for StoreText's sixteen-byte copies.
-constexpr size_t kSlack = 16;
 } // namespace
 
 TextModeWriter::~TextModeWriter() {
@@ -28,8 +25,8 @@ void TextModeWriter::CollectInMemory(size_t expected) {
     Close();
     used = 0;
     collecting = true;
-    if (capacity < expected + kSlack) {
-        Grow(expected + kSlack);
+    if (capacity < expected) {
+        Grow(expected);
     }
 }
 
@@ -42,7 +39,6 @@ void TextModeWriter::Grow(size_t size) {
 }
 
 char* TextModeWriter::Reserve(size_t room) {
-    room += kSlack;
     if (capacity - used < room) {
         if (collecting) {
             // Everything is kept: the buffer grows geometrically, so appending costs linear time.
@@ -79,24 +75,6 @@ void TextModeWriter::WriteStored(std::string_view stored) {
 }
 
 char* TextModeWriter::StoreText(char* out, const char* text, size_t length) {
-    if (length <= 16) {
-        // Short text (a name) is copied sixteen bytes at a time, then looked at for a line feed in words.
-        char word[16] = {};
-        std::memcpy(word, text, length);
-        std::memcpy(out, word, 16);
-        uint64_t low = 0;
-        uint64_t high = 0;
-        std::memcpy(&low, word, 8);
-        std::memcpy(&high, word + 8, 8);
-        constexpr uint64_t kOnes = 0x0101010101010101u;
-        constexpr uint64_t kHighs = 0x8080808080808080u;
-        const uint64_t lfLow = low ^ (kOnes * '\n');
-        const uint64_t lfHigh = high ^ (kOnes * '\n');
-        // A byte of the words is a line feed exactly when its byte above is zero here.
-        if (((((lfLow - kOnes) & ~lfLow) | ((lfHigh - kOnes) & ~lfHigh)) & kHighs) == 0) {
-            return out + length;
-        }
-    }
     for (size_t i = 0; i < length; ++i) {
         const char c = text[i];
         if (c == '\n') {
