@@ -8,7 +8,6 @@
 #include "platform/BackgroundTask.h"
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -78,35 +77,30 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
                       WrittenAngle(p.angle, p.flag1), p.x, p.y);
         }
     };
-    // A long list is cut into parts, one per processor (up to kMostParts), each at least kLeastPartLines
-    // long. The first is written to the file while the others are made in memory at the same time; they
-    // follow it into the file in their order, so the file is the same as when written in one go.
+    // A long list is cut into parts (one per processor, see BackgroundTask::PartsFor), made at the same
+    // time: the first is written to the file, the others are made in memory and follow it in their order,
+    // so the file is the same as when written in one go.
     constexpr size_t kLeastPartLines = 32768;
-    constexpr size_t kMostParts = 4;
-    const size_t parts = std::max<size_t>(1, std::min({static_cast<size_t>(BackgroundTask::Processors()),
-                                                       kMostParts, ordered.size() / kLeastPartLines}));
+    const size_t parts = BackgroundTask::PartsFor(ordered.size(), kLeastPartLines);
     const auto partStart = [&](size_t part) { return ordered.size() * part / parts; };
-    std::vector<std::unique_ptr<PositionFileWriter>> partWriters;
-    std::vector<BackgroundTask> tasks(parts - 1); // destroyed first: each waits for its work
-    for (size_t part = 1; part < parts; ++part) {
-        partWriters.push_back(std::make_unique<PositionFileWriter>());
-        PositionFileWriter& partWriter = *partWriters.back();
-        tasks[part - 1].Start([&pieces, &models, &ordered, &writeLines, &partWriter, from = partStart(part),
-                               end = partStart(part + 1)] {
-            size_t expected = 0;
-            for (size_t k = from; k < end; ++k) {
-                expected += PositionFileWriter::ExpectedLength(pieces.Length(ordered[k].piece),
-                                                               models.Length(ordered[k].model));
-            }
-            partWriter.OpenInMemory(expected);
-            writeLines(partWriter, from, end);
-        });
-    }
-    writeLines(writer, 0, partStart(1));
-    for (size_t part = 1; part < parts; ++part) {
-        tasks[part - 1].Wait();
-        writer.AppendLines(partWriters[part - 1]->Lines());
-        partWriters[part - 1].reset(); // its memory is given back at once
+    std::vector<PositionFileWriter> partWriters(parts - 1);
+    BackgroundTask::ForEachPart(parts, [&](size_t part) {
+        const size_t from = partStart(part);
+        const size_t end = partStart(part + 1);
+        if (part == 0) {
+            writeLines(writer, from, end);
+            return;
+        }
+        size_t expected = 0;
+        for (size_t k = from; k < end; ++k) {
+            expected += PositionFileWriter::ExpectedLength(pieces.Length(ordered[k].piece),
+                                                           models.Length(ordered[k].model));
+        }
+        partWriters[part - 1].OpenInMemory(expected);
+        writeLines(partWriters[part - 1], from, end);
+    });
+    for (const PositionFileWriter& partWriter : partWriters) {
+        writer.AppendLines(partWriter.Lines());
     }
     writer.Close();
     return true;
