@@ -16,9 +16,10 @@
 // yet taken placement whose model name and piece name equal the pair's, so when a name stands twice in
 // its list, the first of the equal entries takes the placements of both.
 //
-// This is done in time linear in the placements and the names: each name is mapped to the first index
-// that carries it, each placement with valid indices is keyed by the pair of those first indices and put
-// in key order by two stable counting sorts (by piece, then by model), and the runs of equal keys must be
+// This is done without walking the pairs: each name is mapped to the first index that carries it, each
+// placement with valid indices is keyed by the pair of those first indices and put in key order by a
+// stable counting sort by model, then a stable sort by piece within each model (counting when the model
+// has at least as many placements as there are pieces, else merging), and the runs of equal keys must be
 // as long as the counts of their pairs. The result and the cases that fail are exactly those of walking
 // every pair over every placement.
 class PositionMatcher {
