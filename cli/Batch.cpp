@@ -1,11 +1,10 @@
 #include "Batch.h"
 
 #include "Converter.h"
-#include "Inspection.h"
-#include "platform/RawFile.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -23,58 +22,27 @@ constexpr size_t kFilesWithoutProgress = 4;
 struct FileJob {
     std::string file;
     std::string name; // the file's folder below the output folder
-    std::vector<std::string> diagnostics;
-    ConversionResult result;
-    std::string models = "-";
-    std::string placements = "-";
+    Conversion result;
     bool done = false;
+    bool skipped = false; // not converted: a stop signal came first
 };
 
-std::string ReadWhole(const std::string& path) {
-    std::string bytes;
-    RawFile file;
-    if (file.OpenForReading(path)) {
-        char buffer[65536];
-        for (size_t got; (got = file.Read(buffer, sizeof buffer)) > 0;) {
-            bytes.append(buffer, got);
-        }
-    }
-    return bytes;
-}
-
-size_t CountOf(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) {
-        ++count;
-    }
-    return count;
-}
-
-const char* KindName(ImportOutcome::Kind kind) {
+const char* KindName(ImportKind kind) {
     switch (kind) {
-    case ImportOutcome::Kind::LayY:
+    case ImportKind::LayY:
         return "lay";
-    case ImportOutcome::Kind::Marker:
+    case ImportKind::Marker:
         return "marker";
     default:
         return "-";
     }
 }
 
-void ConvertOne(FileJob& job, const std::string& outputDir, bool verbose) try {
-    if (verbose) {
-        job.diagnostics = Inspect(job.file, false).diagnostics;
-    }
-    const Converter converter(Converter::JoinPath(outputDir, job.name), true);
-    job.result = converter.Convert(job.file);
-    if (job.result.exitCode == kExitOk) {
-        // What was written: the definition file's model blocks and the position file's lines.
-        const std::string folder = converter.OutputDir();
-        job.models = std::to_string(
-            CountOf(ReadWhole(Converter::JoinPath(folder, ImportPaths::kDefinitionFileName)), "=:model\r\n"));
-        job.placements = std::to_string(
-            CountOf(ReadWhole(Converter::JoinPath(folder, ImportPaths::kPositionFileName)), "\n"));
-    }
+void ConvertOne(FileJob& job, const CommandLine& line) try {
+    ConvertOptions options;
+    options.verbose = line.verbose;
+    const Converter converter(Converter::JoinPath(line.outputDir, job.name), true);
+    job.result = converter.Convert(InputFile::Open(job.file, line.streamName), options);
 } catch (const std::exception& error) {
     // On a worker thread: the file fails, the batch goes on.
     job.result.errors.push_back(std::string("internal error: ") + error.what());
@@ -102,16 +70,19 @@ private:
 };
 
 void Report(const FileJob& job) {
-    for (const std::string& line : job.diagnostics) {
+    for (const std::string& line : job.result.diagnostics) {
         std::fprintf(stderr, "quorix-import: %s: %s\n", job.file.c_str(), line.c_str());
     }
     for (const std::string& error : job.result.errors) {
         std::fprintf(stderr, "quorix-import: %s: %s\n", job.file.c_str(), error.c_str());
     }
-    const std::string result =
-        job.result.exitCode == kExitOk ? "ok" : "error " + std::to_string(job.result.exitCode);
-    std::printf("%s\t%s\t%s\t%s\t%s\n", job.name.c_str(), KindName(job.result.kind), job.models.c_str(),
-                job.placements.c_str(), result.c_str());
+    const bool ok = job.result.exitCode == kExitOk;
+    const std::string result = ok ? "ok" : "error " + std::to_string(job.result.exitCode);
+    // What was written: the definition file's model blocks and the position file's lines.
+    const std::string models = ok ? std::to_string(job.result.writing.models) : "-";
+    const std::string placements = ok ? std::to_string(job.result.writing.positionLines) : "-";
+    std::printf("%s\t%s\t%s\t%s\t%s\n", job.name.c_str(), KindName(job.result.reading.kind), models.c_str(),
+                placements.c_str(), result.c_str());
     std::fflush(stdout);
 }
 } // namespace
@@ -148,7 +119,11 @@ int RunBatch(const CommandLine& line) {
                 job.file = jobs[i].file;
                 job.name = jobs[i].name;
             }
-            ConvertOne(job, line.outputDir, line.verbose);
+            if (StopSignal() != 0) {
+                job.skipped = true;
+            } else {
+                ConvertOne(job, line);
+            }
             {
                 const std::lock_guard<std::mutex> lock(mutex);
                 job.done = true;
@@ -176,9 +151,13 @@ int RunBatch(const CommandLine& line) {
                     shown = completed;
                     progress.Show(shown);
                 }
-                finished.wait(lock);
+                // Woken now and then to see a stop signal, which wakes no one.
+                finished.wait_for(lock, std::chrono::milliseconds(100));
             }
             job = std::move(slot);
+        }
+        if (job.skipped) {
+            continue; // stopped: the files not converted get no line
         }
         progress.Clear();
         Report(job);

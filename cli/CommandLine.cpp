@@ -43,6 +43,7 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
     bool optionsEnded = false;
     bool outputDirGiven = false;
     bool previewGiven = false;
+    bool nameGiven = false;
     for (size_t i = 0; i < arguments.size() && line.error.empty(); ++i) {
         const std::string& arg = arguments[i];
         std::string value;
@@ -66,6 +67,9 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
         } else if (TakeValue(arguments, i, 0, "preview", value, line.error)) {
             line.previewFile = value;
             previewGiven = true;
+        } else if (TakeValue(arguments, i, 0, "name", value, line.error)) {
+            line.streamName = value;
+            nameGiven = true;
         } else if (TakeValue(arguments, i, 'j', "jobs", value, line.error)) {
             if (line.error.empty() && !ParseJobs(value, line.jobs)) {
                 line.error = "the number of jobs must be a whole number from 1 to " +
@@ -82,6 +86,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
         line.error = "missing input file";
     } else if (outputDirGiven && line.outputDir.empty()) {
         line.error = "empty output folder";
+    } else if (nameGiven && line.streamName.empty()) {
+        line.error = "empty name for the input";
     } else if (previewGiven && line.previewFile.empty()) {
         line.error = "empty preview file name";
     } else if (line.IsInspection() && line.files.size() > 1) {
@@ -96,7 +102,7 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
 }
 
 const char* CommandLine::UsageText() {
-    return "Usage: quorix-import [-o DIR] [-v] [--diagnostic-log] FILE\n"
+    return "Usage: quorix-import [-o DIR] [-v] [--name NAME] [--diagnostic-log] FILE\n"
            "       quorix-import -o DIR [-j N] [-v] [--diagnostic-log] FILE FILE...\n"
            "       quorix-import [--dump] [--preview SVG] [-v] FILE\n"
            "       quorix-import --help | --version\n"
@@ -116,6 +122,10 @@ const char* CommandLine::UsageText() {
            "  -o, --output-dir DIR  write the import files into DIR (default: the module's folder); with\n"
            "                        several FILEs, into a new folder per file below DIR, which must exist\n"
            "  -j, --jobs N          convert up to N files at the same time (1 to 256; default 1)\n"
+           "      --name NAME       import a FILE that is not a regular file (- for standard input, a\n"
+           "                        named pipe) as the file NAME in the current folder: NAME gives the\n"
+           "                        order name, and a marker's styles are looked up from there (default:\n"
+           "                        the FILE argument itself); such a FILE is read once, whole\n"
            "      --dump            print what the readers make of FILE as JSON and write no import files\n"
            "      --preview SVG     draw the lay FILE into the picture SVG and write no import files\n"
            "  -v, --verbose         show on standard error what the readers found: the lay's record\n"
@@ -141,10 +151,16 @@ const char* CommandLine::UsageText() {
            "pointer at the angle that the position file gives it, a red rim when flag 1 is set and a dashed\n"
            "rim when flag 2 is set, labelled with its piece and model names.\n"
            "\n"
+           "Both import files are written complete under temporary names in DIR and then put in place\n"
+           "together: a conversion that fails (a full disk, an unwritable file, a lay whose placements\n"
+           "disagree with their counts) leaves DIR exactly as it was. Import files that are symbolic\n"
+           "links are replaced themselves; their targets are never written.\n"
+           "\n"
            "Exit status: 0 imported; 64 usage error; 65 the file is in neither format, or its placements\n"
-           "disagree with their counts; 66 the input file cannot be read; 73 an output file cannot be\n"
-           "created; 70 internal error. In batch mode the most serious status of any file, in the order\n"
-           "70, 73, 66, 65.\n"
+           "disagree with their counts; 66 the input file cannot be read; 70 internal error; 73 an output\n"
+           "file cannot be created; 74 an output file or standard output cannot be written; 130 or 143\n"
+           "stopped by SIGINT or SIGTERM (what was converted is complete, nothing else was written). In\n"
+           "batch mode the most serious status of any file, in the order 70, 74, 73, 66, 65.\n"
            "\n"
            "Examples:\n"
            "  quorix-import -o out examples/lays/W12.LAY\n"

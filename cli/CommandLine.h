@@ -16,6 +16,7 @@ struct CommandLine {
     bool dump = false;       // print the parsed model as JSON instead of converting
     std::string previewFile; // draw the lay into this SVG file instead of converting
     int jobs = 1;            // files converted at the same time in batch mode
+    std::string streamName;  // the file name that a streamed input is imported under (--name)
     std::vector<std::string> files;
     std::string error; // set when the command line cannot be used
 

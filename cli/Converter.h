@@ -13,37 +13,65 @@ enum ExitCode {
     kExitNoInput = 66,
     kExitSoftware = 70,
     kExitCannotCreate = 73,
+    kExitIoError = 74,
 };
 
-// Of two exit codes, the one that tells more about what went wrong: an internal error, then an output
-// that cannot be created, then an input that cannot be read, then an input in neither format.
+// Of two exit codes, the one that tells more about what went wrong: an internal error, then a failed write
+// of an output, then an output that cannot be created, then an input that cannot be read, then an input
+// in neither format.
 int MoreSeriousExitCode(int a, int b);
 
-struct ConversionResult {
-    int exitCode = kExitOk;
-    ImportOutcome::Kind kind = ImportOutcome::Kind::None; // which reader accepted the file
-    std::string orderName;                                // as handed back to the host: at most 20 characters
-    std::vector<std::string> errors; // messages for the user, without the program and file prefix
+// One input of the converter. A regular file is read by the readers from its path; anything else that
+// can be read (standard input, a named pipe, a device) is read once, whole, into memory, and imported
+// from there as if it were the file `path`.
+struct InputFile {
+    std::string argument;     // as the user gave it
+    std::string path;         // the path the import is made under, absolute
+    bool inMemory = false;    // the content was read into `bytes`
+    std::string bytes;
+    int error = 0; // why it could not be read: an error number of the file layer, 0 when it could
+
+    // Opens the input named `argument` ("-" is standard input); a streamed input is imported under the
+    // name `streamName` (empty: the argument itself), in the current folder.
+    static InputFile Open(const std::string& argument, const std::string& streamName = "");
 };
 
-// Runs one import as the exported function does, but into a folder of the user's choice, and turns its
+// What one input file came to: read with the import's own read step, and written when asked.
+struct Conversion {
+    int exitCode = kExitOk;
+    ImportReading reading;
+    ImportWriting writing;
+    std::vector<std::string> errors;      // messages for the user, without the program and file prefix
+    std::vector<std::string> diagnostics; // what the readers found, for --verbose
+};
+
+struct ConvertOptions {
+    bool verbose = false;        // compose the readers' diagnostics
+    bool keepStyleFiles = false; // keep each style that a marker names (for --dump)
+};
+
+// Runs the import of the exported function, but into a folder of the user's choice, and turns its
 // outcome into an exit code and messages. Conversions of different files may run on different threads at
 // the same time as long as their output folders differ.
 class Converter {
 public:
     // `outputDir` as the user gave it; empty for the module's fixed folder. With `createFolder` the
-    // folder itself is created (its parent must exist) once the input is known to be readable.
+    // folder itself is created (its parent must exist) once the input is known to be in a format, and
+    // removed again when nothing was written into it.
     explicit Converter(std::string outputDir, bool createFolder = false);
 
-    ConversionResult Convert(const std::string& file) const;
+    // Reads the input with the readers, without writing anything: the exit code of a conversion that
+    // would stop there, the reading, the host-log reports as errors, the diagnostics when asked.
+    static Conversion Read(const InputFile& input, const ConvertOptions& options);
+    // Reads and, when a reader accepted the file, writes both import files together: either both are
+    // replaced or neither is touched.
+    Conversion Convert(const InputFile& input, const ConvertOptions& options) const;
 
     // The output folder in the operating system's form.
     const std::string& OutputDir() const { return systemOutputDir; }
 
     // A relative path made absolute against the current folder, as the converter reads every input.
     static std::string AbsolutePath(const std::string& path);
-    // 0 when the input file can be opened for reading, else the reason as an error number.
-    static int InputError(const std::string& absolutePath);
     // The whole order name of an input file, before its cut to 20 characters.
     static std::string FullOrderName(const std::string& file);
     // `folder` and `name` joined by a '/'.
@@ -53,6 +81,12 @@ private:
     std::string systemOutputDir;
     bool createFolder = false;
 };
+
+// The signal (SIGINT, SIGTERM) that asked the converter to stop, or 0. Conversions check it before they
+// write: an import is either written whole or not started.
+int StopSignal();
+// Catches SIGINT and SIGTERM for StopSignal instead of ending the process at once.
+void CatchStopSignals();
 
 // While it lives, the reports that the module sends to the host's error log on this thread are appended
 // to `messages`; without one they are dropped.

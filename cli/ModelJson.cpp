@@ -2,6 +2,8 @@
 
 #include "ByteText.h"
 #include "JsonWriter.h"
+#include "platform/PathMapping.h"
+#include "platform/RawFile.h"
 
 namespace {
 void Bytes(JsonWriter& json, const std::string& bytes) {
@@ -107,6 +109,8 @@ void Lay(JsonWriter& json, const QuorLayY& lay) {
 }
 
 void Style(JsonWriter& json, const StyleEntry& entry, const StyleReading& reading) {
+    static const QuorStyle kNotKept;
+    const QuorStyle& style = reading.style != nullptr ? *reading.style : kNotKept;
     json.BeginObject();
     json.Key("styleName");
     Bytes(json, entry.styleName);
@@ -123,18 +127,20 @@ void Style(JsonWriter& json, const StyleEntry& entry, const StyleReading& readin
         json.EndObject();
     });
     json.Key("styleFile");
-    Bytes(json, reading.path);
+    Bytes(json, PathMapping::ToSystemPath(reading.path));
     json.Key("styleLoaded");
-    json.Bool(reading.loaded);
-    if (!reading.loaded) {
+    json.Bool(reading.Loaded());
+    if (!reading.Loaded()) {
         json.Key("refusal");
-        Bytes(json, reading.refusal);
+        Bytes(json, reading.stoppedAt == QuorFile::Step::Open && reading.openError != 0
+                        ? reading.refusal + ": " + FileErrorText(reading.openError)
+                        : reading.refusal);
     }
     json.Key("formatVersion");
-    json.Int(reading.style->GetFormatVersion());
+    json.Int(style.GetFormatVersion());
     json.Key("styleText");
-    Bytes(json, reading.style->GetStyleText());
-    ListOf(json, "pieces", reading.style->GetPieces(), [&](const StylePiece& p) {
+    Bytes(json, style.GetStyleText());
+    ListOf(json, "pieces", style.GetPieces(), [&](const StylePiece& p) {
         json.BeginObject();
         json.Key("pieceName");
         Bytes(json, p.pieceName);
@@ -149,7 +155,8 @@ void Style(JsonWriter& json, const StyleEntry& entry, const StyleReading& readin
     json.EndObject();
 }
 
-void Marker(JsonWriter& json, const QuorMarker& marker, const std::vector<StyleReading>& styles) {
+void Marker(JsonWriter& json, const QuorMarker& marker) {
+    const std::vector<StyleReading>& styles = marker.GetStyleReadings();
     json.Key("formatVersion");
     json.Int(marker.GetFormatVersion());
     json.Key("header");
@@ -212,17 +219,17 @@ void Marker(JsonWriter& json, const QuorMarker& marker, const std::vector<StyleR
 }
 } // namespace
 
-void WriteModelJson(const Inspection& inspection, const std::string& file, FILE* out) {
+void WriteModelJson(const ImportReading& reading, const std::string& file, FILE* out) {
     JsonWriter json(out);
     json.BeginObject();
     json.Key("kind");
-    json.String(inspection.lay != nullptr ? "lay" : "marker");
+    json.String(reading.kind == ImportKind::LayY ? "lay" : "marker");
     json.Key("file");
     Bytes(json, file);
-    if (inspection.lay != nullptr) {
-        Lay(json, *inspection.lay);
-    } else if (inspection.marker != nullptr) {
-        Marker(json, *inspection.marker, inspection.styles);
+    if (reading.kind == ImportKind::LayY) {
+        Lay(json, *reading.lay);
+    } else if (reading.kind == ImportKind::Marker) {
+        Marker(json, *reading.marker);
     }
     json.EndObject();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Inspection.h"
+#include "entry/QuorImport.h"
 
 #include <cstdio>
 #include <string>
@@ -10,4 +10,4 @@
 // "text": the name with each invalid byte shown as U+FFFD}, so that every byte string is kept whole.
 // Finite floats are written with the fewest digits that read back to the same single-precision value; the
 // others are the strings "inf", "-inf" and "nan".
-void WriteModelJson(const Inspection& inspection, const std::string& file, FILE* out);
+void WriteModelJson(const ImportReading& reading, const std::string& file, FILE* out);

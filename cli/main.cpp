@@ -3,15 +3,17 @@
 #include "Batch.h"
 #include "CommandLine.h"
 #include "Converter.h"
-#include "Inspection.h"
 #include "LayPreview.h"
 #include "ModelJson.h"
 #include "log/Log.h"
-#include "platform/RawFile.h"
+#include "platform/ReplacementFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #ifndef QUORIX_VERSION
@@ -25,55 +27,90 @@ void PrintMessages(const std::string& file, const std::vector<std::string>& mess
     }
 }
 
+// A standard stream that the caller closed is opened onto the null device the wrong way round (standard
+// output for reading), so that no file the converter opens takes its number and anything written to it
+// fails, and is reported, instead of landing in an import file.
+void OccupyClosedStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int opened = open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+            if (opened >= 0 && opened != fd) {
+                dup2(opened, fd);
+                close(opened);
+            }
+        }
+    }
+}
+
+// Everything written to standard output must have arrived: a full disk or a closed standard output is an
+// error of the whole run (74), reported on standard error.
+int FinishStandardOutput(int exitCode) {
+    errno = 0;
+    const bool failedBefore = std::ferror(stdout) != 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (!failedBefore && flushed) {
+        return exitCode;
+    }
+    std::fprintf(stderr, "quorix-import: write error on standard output%s%s\n", error != 0 ? ": " : "",
+                 error != 0 ? std::strerror(error) : "");
+    return MoreSeriousExitCode(exitCode, kExitIoError);
+}
+
+// --preview: the picture replaces the file only once it is complete.
+int WritePicture(const std::string& path, const std::string& svg) {
+    ReplacementFile picture;
+    if (picture.Create(path) && picture.Write(svg.data(), svg.size()) && picture.Commit()) {
+        return kExitOk;
+    }
+    const bool created = picture.FailedStep() != ReplacementFile::Step::Create;
+    std::fprintf(stderr, "quorix-import: %s: %s: %s\n", path.c_str(),
+                 created ? "cannot write file" : "cannot create file", FileErrorText(picture.Error()).c_str());
+    return created ? kExitIoError : kExitCannotCreate;
+}
+
 // --dump and --preview: the file is read with the readers and shown, nothing is converted.
 int Show(const CommandLine& line) {
     const std::string& file = line.files.front();
-    const Inspection inspection = Inspect(file, true);
-    if (line.verbose) {
-        PrintMessages(file, inspection.diagnostics);
-    }
-    PrintMessages(file, inspection.errors);
-    if (inspection.exitCode != kExitOk) {
-        return inspection.exitCode;
+    ConvertOptions options;
+    options.verbose = line.verbose;
+    options.keepStyleFiles = line.dump;
+    const Conversion read = Converter::Read(InputFile::Open(file, line.streamName), options);
+    PrintMessages(file, read.diagnostics);
+    PrintMessages(file, read.errors);
+    if (read.exitCode != kExitOk) {
+        return read.exitCode;
     }
     if (!line.previewFile.empty()) {
-        if (inspection.lay == nullptr) {
+        if (read.reading.kind != ImportKind::LayY) {
             PrintMessages(file, {"a marker has no placements to draw; --preview takes a lay"});
             return kExitDataError;
         }
-        const std::string svg = LayPreview::Svg(*inspection.lay);
-        RawFile picture;
-        if (!picture.CreateForWriting(line.previewFile) || !picture.Write(svg.data(), svg.size())) {
-            const int error = picture.LastError();
-            std::fprintf(stderr, "quorix-import: %s: cannot create file%s%s\n", line.previewFile.c_str(),
-                         error != 0 ? ": " : "", error != 0 ? std::strerror(error) : "");
-            return kExitCannotCreate;
+        if (const int written = WritePicture(line.previewFile, LayPreview::Svg(*read.reading.lay))) {
+            return written;
         }
     }
     if (line.dump) {
-        WriteModelJson(inspection, file, stdout);
+        WriteModelJson(read.reading, file, stdout);
     }
     return kExitOk;
 }
 
 int ConvertOne(const CommandLine& line) {
     const std::string& file = line.files.front();
-    if (line.verbose) {
-        PrintMessages(file, Inspect(file, false).diagnostics);
-    }
-    const Converter converter(line.outputDir);
-    const ConversionResult result = converter.Convert(file);
+    ConvertOptions options;
+    options.verbose = line.verbose;
+    const InputFile input = InputFile::Open(file, line.streamName);
+    const Conversion result = Converter(line.outputDir).Convert(input, options);
+    PrintMessages(file, result.diagnostics);
     PrintMessages(file, result.errors);
     if (result.exitCode == kExitOk) {
-        std::printf("%s\n", result.orderName.c_str());
+        std::printf("%s\n", result.reading.orderName.substr(0, QuorImport::kOrderNameLength).c_str());
     }
     return result.exitCode;
 }
-} // namespace
 
-int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const CommandLine line = CommandLine::Parse(arguments);
+int Run(const CommandLine& line) {
     if (!line.error.empty()) {
         std::fprintf(stderr, "quorix-import: %s\n%s", line.error.c_str(), CommandLine::UsageText());
         return kExitUsage;
@@ -89,11 +126,22 @@ int main(int argc, char** argv) {
     if (!line.diagnosticLog) {
         Log::DisableFile();
     }
+    CatchStopSignals();
+    int exitCode = kExitOk;
     if (line.IsInspection()) {
-        return Show(line);
+        exitCode = Show(line);
+    } else if (line.IsBatch()) {
+        exitCode = RunBatch(line);
+    } else {
+        exitCode = ConvertOne(line);
     }
-    if (line.IsBatch()) {
-        return RunBatch(line);
-    }
-    return ConvertOne(line);
+    // A stop signal ends the run with the usual status of a process that it ended.
+    return StopSignal() != 0 ? 128 + StopSignal() : exitCode;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    OccupyClosedStandardStreams();
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    return FinishStandardOutput(Run(CommandLine::Parse(arguments)));
 }

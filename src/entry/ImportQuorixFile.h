@@ -5,8 +5,18 @@
 //   filePath   NUL-terminated path of a Quorix LAY-Y lay file or marker definition file.
 //   orderName  caller's buffer of at least 21 bytes; receives the order name (at most 20 characters and a
 //              NUL) when the result is 1, and is not touched otherwise.
-//   result     1 when the file was imported (both host import files written), 0 when it is in neither
-//              format (reported to the host's error log through dll_vq_log_error).
+//   result     1 when one of the readers accepted the file, 0 when it is in neither format (or cannot be
+//              read; reported to the host's error log through dll_vq_log_error, and nothing is written).
+//
+// With a result of 1 the definition file and then the position file are written. Each is written complete
+// under a temporary name in the output folder and only then put in place of the old one; a file that
+// cannot be written (a missing or read-only folder, a full disk) leaves the old file as it was, and the
+// result is still 1: it says that the file was read, not that the import files were written.
+//
+// A lay whose placements disagree with their counts (a model or piece name listed twice, both with
+// placements) ends in a C++ exception that leaves this function: the definition file is then complete,
+// the position file empty, and orderName untouched. A host written in C must not be handed such files;
+// the converter quorix-import reports them with exit status 65.
 #ifdef __cplusplus
 extern "C" {
 #endif

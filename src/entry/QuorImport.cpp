@@ -1,47 +1,139 @@
 #include "entry/QuorImport.h"
 
 #include "export/CleanName.h"
-#include "layy/QuorLayY.h"
-#include "marker/QuorMarker.h"
+#include "files/QuorUnhandledFormatFeatureException.h"
 #include "platform/HostLog.h"
 #include "platform/ModuleStateGuard.h"
 #include "platform/PathMapping.h"
 #include "platform/StringTable.h"
+#include "platform/TextModeWriter.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 template <typename Reader>
-void WriteImportFiles(const Reader& reader, const ImportPaths& paths, ImportOutcome& outcome,
-                      char* orderName) {
-    outcome.definitionWritten = reader.WriteDefinitionFile(paths.definitionFile);
-    outcome.positionWritten = reader.WritePositionFile(paths.positionFile);
-    outcome.orderName = OrderNameOf(reader);
-    if (orderName != nullptr) {
-        QuorImport::HandBackName(outcome.orderName, orderName);
+bool LoadInto(Reader& reader, const std::string& modulePath, const ReadOptions& options,
+              ReaderVerdict& verdict) {
+    const bool loaded = options.bytes != nullptr ? reader.Load(modulePath, *options.bytes)
+                                                 : reader.Load(modulePath);
+    verdict.tried = true;
+    verdict.stoppedAt = reader.GetStoppedAt();
+    verdict.openError = reader.GetOpenError();
+    if (!loaded) {
+        verdict.message = reader.GetFailureText();
+        verdict.offset = reader.GetFailureOffset();
     }
+    return loaded;
+}
+
+void Record(ImportFileResult& result, const TextModeWriter& file, bool written) {
+    result.written = written;
+    result.failedStep = file.Output().FailedStep();
+    result.error = file.Output().Error();
+}
+
+template <typename Reader>
+ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing placing) {
+    ImportWriting writing;
+    writing.definition.path = PathMapping::ToSystemPath(paths.definitionFile);
+    writing.position.path = PathMapping::ToSystemPath(paths.positionFile);
+    const bool eachAlone = placing == Placing::EachWhenComplete;
+
+    TextModeWriter definition;
+    if (definition.Create(paths.definitionFile)) {
+        writing.models = reader.WriteDefinition(definition);
+        if (eachAlone) {
+            definition.Replace();
+        } else {
+            definition.Finish();
+        }
+    }
+    Record(writing.definition, definition, eachAlone && !definition.Output().Failed());
+    if (!eachAlone && definition.Output().Failed()) {
+        return writing; // neither file will be replaced
+    }
+
+    // The position file is created before the placements are matched, so that a position file that
+    // cannot be created fails quietly and the position error is not raised.
+    TextModeWriter position;
+    if (position.Create(paths.positionFile)) {
+        try {
+            writing.positionLines = reader.WritePositions(position);
+        } catch (const QuorUnhandledFormatFeatureException&) {
+            if (eachAlone) {
+                position.Replace(); // the host finds an empty position file
+            }
+            throw; // with both together, the writers' files are removed on the way out
+        }
+        if (eachAlone) {
+            position.Replace();
+        } else {
+            position.Finish();
+        }
+    }
+    if (eachAlone) {
+        Record(writing.position, position, !position.Output().Failed());
+        return writing;
+    }
+    const bool both = !definition.Output().Failed() && !position.Output().Failed() &&
+                      ReplacementFile::CommitBoth(definition.Output(), position.Output());
+    Record(writing.definition, definition, both);
+    Record(writing.position, position, both);
+    return writing;
 }
 } // namespace
 
+ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions& options) {
+    ImportReading reading;
+    const std::string modulePath = PathMapping::FromCallerPath(callerPath);
+    auto lay = std::make_unique<QuorLayY>();
+    if (options.diagnostics) {
+        lay->SetDiagnosticSink([&reading](int64_t offset, const std::string& line) {
+            reading.diagnostics.push_back({offset, line});
+        });
+    }
+    const bool layLoaded = LoadInto(*lay, modulePath, options, reading.layVerdict);
+    lay->SetDiagnosticSink(nullptr);
+    if (layLoaded) {
+        reading.kind = ImportKind::LayY;
+        reading.orderName = OrderNameOf(*lay);
+        reading.lay = std::move(lay);
+        return reading;
+    }
+    auto marker = std::make_unique<QuorMarker>();
+    marker->KeepStyleFiles(options.keepStyleFiles);
+    if (LoadInto(*marker, modulePath, options, reading.markerVerdict)) {
+        reading.kind = ImportKind::Marker;
+        reading.orderName = OrderNameOf(*marker);
+    }
+    reading.marker = std::move(marker);
+    return reading;
+}
+
+ImportWriting QuorImport::Write(const ImportReading& reading, const ImportPaths& paths, Placing placing) {
+    if (reading.kind == ImportKind::LayY) {
+        return WriteFiles(*reading.lay, paths, placing);
+    }
+    if (reading.kind == ImportKind::Marker) {
+        return WriteFiles(*reading.marker, paths, placing);
+    }
+    return {};
+}
+
 ImportOutcome QuorImport::Run(const std::string& callerPath, char* orderName, const ImportPaths& paths) {
     ImportOutcome outcome;
-    const std::string modulePath = PathMapping::FromCallerPath(callerPath);
-    QuorLayY lay;
-    outcome.loaded = lay.Load(modulePath);
-    if (outcome.loaded) {
-        outcome.kind = ImportOutcome::Kind::LayY;
-        WriteImportFiles(lay, paths, outcome, orderName);
-    } else {
-        QuorMarker marker;
-        outcome.loaded = marker.Load(modulePath);
-        if (outcome.loaded) {
-            outcome.kind = ImportOutcome::Kind::Marker;
-            WriteImportFiles(marker, paths, outcome, orderName);
-        }
-    }
+    const ImportReading reading = Read(callerPath);
+    outcome.loaded = reading.Loaded();
+    outcome.kind = reading.kind;
     if (!outcome.loaded) {
-        ReportNotInQuorixFormat(callerPath, modulePath);
+        ReportNotInQuorixFormat(callerPath);
+        return outcome;
+    }
+    outcome.writing = Write(reading, paths, Placing::EachWhenComplete);
+    outcome.orderName = reading.orderName;
+    if (orderName != nullptr) {
+        HandBackName(outcome.orderName, orderName);
     }
     return outcome;
 }
@@ -53,9 +145,9 @@ void QuorImport::HandBackName(const std::string& name, char* buffer) {
     buffer[kOrderNameLength] = '\0';
 }
 
-void QuorImport::ReportNotInQuorixFormat(const std::string& callerPath, const std::string& modulePath) {
+void QuorImport::ReportNotInQuorixFormat(const std::string& callerPath) {
     const ModuleStateGuard ownResources;
-    const std::string baseName = QuorFile::BaseNameOf(modulePath);
+    const std::string baseName = QuorFile::BaseNameOf(PathMapping::FromCallerPath(callerPath));
     const std::string text = StringTable::Format(StringTable::kNotInQuorixFormat, {callerPath});
     HostLog::Report(text, baseName.c_str());
 }

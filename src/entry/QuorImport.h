@@ -1,35 +1,120 @@
 #pragma once
 
 #include "entry/ImportPaths.h"
+#include "files/QuorFile.h"
+#include "layy/QuorLayY.h"
+#include "marker/QuorMarker.h"
+#include "platform/ReplacementFile.h"
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
-// What one import did, for callers that need more than the exported function's true or false.
-struct ImportOutcome {
-    enum class Kind { None, LayY, Marker };
+// Which reader accepted a file.
+enum class ImportKind { None, LayY, Marker };
 
-    bool loaded = false;            // a reader accepted the file; the exported function's result
-    Kind kind = Kind::None;         // which reader accepted it
-    bool definitionWritten = false; // the definition file could be opened
-    bool positionWritten = false;   // the position file could be opened
-    std::string orderName;          // the whole order name, before its cut to 20 characters
+// How one reader ended with the file.
+struct ReaderVerdict {
+    bool tried = false;
+    QuorFile::Step stoppedAt = QuorFile::Step::Open; // Accepted, or the step that refused the file
+    std::string message;                             // why that step refused it; empty when accepted
+    int openError = 0;   // the system's reason when the file could not be opened
+    int64_t offset = -1; // the file offset that the refusal concerns, -1 when none does
+
+    bool Accepted() const { return tried && stoppedAt == QuorFile::Step::Accepted; }
 };
 
-// One import call: the lay reader first, the marker reader only when the lay reader refuses the file;
-// the accepted reader writes both import files and the order name is handed back; a file that neither
-// accepts is reported to the host's error log.
+// A diagnostic line of the lay reader's record walk, with the offset of its record's length field.
+struct ReadDiagnostic {
+    int64_t offset = 0;
+    std::string line;
+};
+
+// What the read step made of a file: the reader that accepted it with its model, and how each reader
+// that was tried ended.
+struct ImportReading {
+    ImportKind kind = ImportKind::None;
+    std::unique_ptr<QuorLayY> lay;      // set when the lay reader accepted the file
+    std::unique_ptr<QuorMarker> marker; // set when the marker reader was tried (its styles are read then)
+    ReaderVerdict layVerdict;
+    ReaderVerdict markerVerdict;
+    std::vector<ReadDiagnostic> diagnostics; // only when asked for
+    std::string orderName;                   // the whole order name, before its cut to 20 characters
+
+    bool Loaded() const { return kind != ImportKind::None; }
+};
+
+struct ReadOptions {
+    // Compose the lay reader's diagnostic lines (they cost time; nothing else changes).
+    bool diagnostics = false;
+    // Keep every style file that a marker names, not only how its reading went.
+    bool keepStyleFiles = false;
+    // The file's content when the caller has already read it (a stream is read once); null to read the
+    // file at the path.
+    const std::string_view* bytes = nullptr;
+};
+
+// What the write step did with one import file.
+struct ImportFileResult {
+    std::string path;  // in the operating system's form
+    bool written = false; // the complete file is in place
+    ReplacementFile::Step failedStep = ReplacementFile::Step::None;
+    int error = 0; // the system's error number of the failed step
+};
+
+// What the write step did with both import files.
+struct ImportWriting {
+    ImportFileResult definition;
+    ImportFileResult position;
+    size_t models = 0;        // model blocks of the definition file
+    size_t positionLines = 0; // lines of the position file
+
+    bool Complete() const { return definition.written && position.written; }
+};
+
+// How the two import files are put in place.
+enum class Placing {
+    // Each as soon as it is complete, the definition file first: the host's own way.
+    EachWhenComplete,
+    // Both once both are complete; when either fails, neither is replaced.
+    BothWhenComplete,
+};
+
+// What one call of the exported function did.
+struct ImportOutcome {
+    using Kind = ImportKind;
+
+    bool loaded = false;    // a reader accepted the file; the exported function's result
+    Kind kind = Kind::None; // which one
+    ImportWriting writing;  // what was written, when it was loaded
+    std::string orderName;  // the whole order name, before its cut to 20 characters
+};
+
+// The import, in two steps: Read tries the lay reader first and the marker reader only when the lay reader
+// refuses the file; Write has the accepted reader write both import files. Run is the exported function's
+// import: both steps, the order name handed back, and a file that neither reader accepts reported to the
+// host's error log.
 class QuorImport {
 public:
     static constexpr size_t kOrderNameLength = 20; // the caller's buffer holds 21 bytes
 
-    // `callerPath` is the path as the caller passed it; `orderName` receives the name when the result is
-    // loaded (it may be null). The lay position writer's error passes through to the caller.
+    // `callerPath` is the path as the caller passed it. A marker reports an unsupported format version to
+    // the host's error log while it is read.
+    static ImportReading Read(const std::string& callerPath, const ReadOptions& options = {});
+    // Writes the import files of a loaded reading (the definition file first). The lay's position error
+    // passes through to the caller: with EachWhenComplete after a complete definition file and an empty
+    // position file were put in place, with BothWhenComplete with neither file touched.
+    static ImportWriting Write(const ImportReading& reading, const ImportPaths& paths, Placing placing);
+    // Reports a file that neither reader accepted to the host's error log.
+    static void ReportNotInQuorixFormat(const std::string& callerPath);
+
+    // Read, then Write with EachWhenComplete or the report; `orderName` receives the name when the file
+    // was loaded (it may be null). The lay position writer's error passes through to the caller.
     static ImportOutcome Run(const std::string& callerPath, char* orderName, const ImportPaths& paths);
 
     // Copies at most 20 characters of `name` and a NUL into `buffer`, and sets buffer[20] to NUL; bytes
     // between the terminator and index 20 are left as they were.
     static void HandBackName(const std::string& name, char* buffer);
-
-private:
-    static void ReportNotInQuorixFormat(const std::string& callerPath, const std::string& modulePath);
 };

@@ -3,10 +3,6 @@
 #include "export/CleanName.h"
 #include "export/NumberFormat.h"
 
-bool DefinitionFileWriter::Open(const std::string& path) {
-    return file.Create(path);
-}
-
 void DefinitionFileWriter::EndLine() {
     line += '\n';
     file.Write(line);
@@ -67,8 +63,4 @@ void DefinitionFileWriter::OrderLine(const std::string& orderName, const std::st
     line += "s:";
     line += label;
     EndLine();
-}
-
-void DefinitionFileWriter::Close() {
-    file.Close();
 }

@@ -10,8 +10,8 @@
 // one-character key, a colon and a value; texts are written byte for byte.
 class DefinitionFileWriter {
 public:
-    // Creates or truncates the file; false (and nothing written) when it cannot be opened.
-    bool Open(const std::string& path);
+    // Writes the lines into `file`, which must outlive the writer.
+    explicit DefinitionFileWriter(TextModeWriter& file) : file(file) {}
 
     // "=:model" and "m:<order name>-<label>".
     void BeginModel(const std::string& orderName, const std::string& label);
@@ -23,12 +23,11 @@ public:
     void BeginOrder(const std::string& orderName, const std::string& description, double widthInches);
     // "m:<order name>-<label>", "q:1", "s:<label>".
     void OrderLine(const std::string& orderName, const std::string& label);
-    void Close();
 
 private:
     void ModelName(const std::string& orderName, const std::string& label);
     void EndLine();
 
-    TextModeWriter file;
+    TextModeWriter& file;
     std::string line;
 };

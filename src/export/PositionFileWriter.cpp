@@ -5,14 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-bool PositionFileWriter::Open(const std::string& path) {
-    return file.Create(path);
-}
-
-void PositionFileWriter::OpenInMemory(size_t expected) {
-    file.CollectInMemory(expected);
-}
-
 size_t PositionFileWriter::ExpectedLength(size_t pieceLength, size_t modelLength) {
     // The names, the kind and the flags (two digits at most), three numbers, three zeros, nine commas,
     // CR LF.
@@ -72,8 +64,4 @@ void PositionFileWriter::Record(const Names& pieces, size_t piece, const Names& 
     p = NumberFormat::WriteGeneral(p, y);
     std::memcpy(p, ",0,0,0\r\n", 8);
     file.Commit(p + 8);
-}
-
-void PositionFileWriter::Close() {
-    file.Close();
 }

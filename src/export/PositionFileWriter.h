@@ -31,13 +31,10 @@ public:
         std::vector<size_t> starts; // of each name in `stored`, then the end of the last
     };
 
-    // Creates or truncates the file; false when it cannot be opened.
-    bool Open(const std::string& path);
-    // Keeps the lines in memory instead (a part of the file made at the same time as the rest): Lines()
-    // gives them, in their stored form, for AppendLines of the writer of the file. `expected` is the
-    // room taken at once, in bytes.
-    void OpenInMemory(size_t expected);
-    std::string_view Lines() const { return file.Collected(); }
+    // Writes the lines into `file`, which must outlive the writer. A part of the file made at the same
+    // time as the rest goes into a TextModeWriter that collects in memory, and is appended to the file's
+    // own writer with AppendLines.
+    explicit PositionFileWriter(TextModeWriter& file) : file(file) {}
     void AppendLines(std::string_view lines);
 
     // The longest line that Record writes with names of these stored lengths.
@@ -47,8 +44,7 @@ public:
     // `model` of `models`.
     void Record(const Names& pieces, size_t piece, const Names& models, size_t model, int kind, int flags,
                 float angle, float x, float y);
-    void Close();
 
 private:
-    TextModeWriter file;
+    TextModeWriter& file;
 };

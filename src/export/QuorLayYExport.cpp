@@ -1,6 +1,7 @@
 // The LAY-Y lay written as the host's import files.
 #include "export/CleanName.h"
 #include "export/DefinitionFileWriter.h"
+#include "export/ImportFile.h"
 #include "export/PositionFileWriter.h"
 #include "export/PositionMatcher.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
@@ -15,10 +16,15 @@ constexpr double kMillimetresPerInch = 25.4;
 }
 
 bool QuorLayY::WriteDefinitionFile(const std::string& path) const {
-    DefinitionFileWriter writer;
-    if (!writer.Open(path)) {
-        return false;
-    }
+    return WriteImportFile(path, [this](TextModeWriter& file) { WriteDefinition(file); });
+}
+
+bool QuorLayY::WritePositionFile(const std::string& path) const {
+    return WriteImportFile(path, [this](TextModeWriter& file) { WritePositions(file); });
+}
+
+size_t QuorLayY::WriteDefinition(TextModeWriter& file) const {
+    DefinitionFileWriter writer(file);
     const std::string orderName = OrderNameOf(*this);
     const int32_t pieceCount = static_cast<int32_t>(pieceNames.size());
     for (size_t i = 0; i < modelNames.size(); ++i) {
@@ -36,8 +42,7 @@ bool QuorLayY::WriteDefinitionFile(const std::string& path) const {
     for (const std::string& label : modelNames) {
         writer.OrderLine(orderName, label);
     }
-    writer.Close();
-    return true;
+    return modelNames.size();
 }
 
 float QuorLayY::WrittenAngle(const Placement& placement) {
@@ -55,17 +60,12 @@ float QuorLayY::WrittenAngle(float angle, bool turned180) {
     return turned;
 }
 
-bool QuorLayY::WritePositionFile(const std::string& path) const {
-    PositionFileWriter writer;
-    if (!writer.Open(path)) {
-        return false;
-    }
+size_t QuorLayY::WritePositions(TextModeWriter& file) const {
     std::vector<PositionMatcher::Position> ordered;
     if (!PositionMatcher::Match(modelNames, pieceNames, placements, placementCounts, ordered)) {
-        // The file stays empty; it is closed while the error passes to the caller.
-        writer.Close();
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
+    PositionFileWriter writer(file);
     const PositionFileWriter::Names pieces(pieceNames);
     const PositionFileWriter::Names models(modelNames);
     const auto writeLines = [&pieces, &models, &ordered](PositionFileWriter& to, size_t from, size_t end) {
@@ -83,7 +83,7 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
     constexpr size_t kLeastPartLines = 32768;
     const size_t parts = BackgroundTask::PartsFor(ordered.size(), kLeastPartLines);
     const auto partStart = [&](size_t part) { return ordered.size() * part / parts; };
-    std::vector<PositionFileWriter> partWriters(parts - 1);
+    std::vector<TextModeWriter> partFiles(parts - 1);
     BackgroundTask::ForEachPart(parts, [&](size_t part) {
         const size_t from = partStart(part);
         const size_t end = partStart(part + 1);
@@ -96,12 +96,13 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
             expected += PositionFileWriter::ExpectedLength(pieces.Length(ordered[k].piece),
                                                            models.Length(ordered[k].model));
         }
-        partWriters[part - 1].OpenInMemory(expected);
-        writeLines(partWriters[part - 1], from, end);
+        TextModeWriter& partFile = partFiles[part - 1];
+        partFile.CollectInMemory(expected);
+        PositionFileWriter partWriter(partFile);
+        writeLines(partWriter, from, end);
     });
-    for (const PositionFileWriter& partWriter : partWriters) {
-        writer.AppendLines(partWriter.Lines());
+    for (const TextModeWriter& partFile : partFiles) {
+        writer.AppendLines(partFile.Collected());
     }
-    writer.Close();
-    return true;
+    return ordered.size();
 }

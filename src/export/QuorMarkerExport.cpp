@@ -1,6 +1,7 @@
 // The marker written as the host's import files.
 #include "export/CleanName.h"
 #include "export/DefinitionFileWriter.h"
+#include "export/ImportFile.h"
 #include "marker/QuorMarker.h"
 #include "platform/TextModeWriter.h"
 
@@ -14,11 +15,8 @@ std::string QuorMarker::SizeLabel(int32_t sizeKey) {
     return std::to_string(sizeKey);
 }
 
-bool QuorMarker::WriteDefinitionFile(const std::string& path) const {
-    DefinitionFileWriter writer;
-    if (!writer.Open(path)) {
-        return false;
-    }
+size_t QuorMarker::WriteDefinition(TextModeWriter& file) const {
+    DefinitionFileWriter writer(file);
     const std::string orderName = OrderNameOf(*this);
     for (const auto& [sizeKey, model] : sizeModels) {
         writer.BeginModel(orderName, SizeLabel(sizeKey));
@@ -33,15 +31,17 @@ bool QuorMarker::WriteDefinitionFile(const std::string& path) const {
     for (const auto& entry : sizeModels) {
         writer.OrderLine(orderName, SizeLabel(entry.first));
     }
-    writer.Close();
-    return true;
+    return sizeModels.size();
+}
+
+size_t QuorMarker::WritePositions(TextModeWriter&) const {
+    return 0;
+}
+
+bool QuorMarker::WriteDefinitionFile(const std::string& path) const {
+    return WriteImportFile(path, [this](TextModeWriter& file) { WriteDefinition(file); });
 }
 
 bool QuorMarker::WritePositionFile(const std::string& path) const {
-    TextModeWriter file;
-    if (!file.Create(path)) {
-        return false;
-    }
-    file.Close();
-    return true;
+    return WriteImportFile(path, [this](TextModeWriter& file) { WritePositions(file); });
 }

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
@@ -19,8 +17,7 @@ FileStream::FileStream() = default;
 
 bool FileStream::Open(const std::string& modulePath, Mode openMode) {
     Close();
-    systemPath = PathMapping::ToSystemPath(modulePath);
-    if (!file.OpenForReading(systemPath)) {
+    if (!file.OpenForReading(PathMapping::ToSystemPath(modulePath))) {
         return false;
     }
     mode = openMode;
@@ -31,21 +28,48 @@ bool FileStream::Open(const std::string& modulePath, Mode openMode) {
     return true;
 }
 
+void FileStream::OpenMemory(std::string_view bytes, Mode openMode) {
+    Close();
+    memory = bytes;
+    fromMemory = true;
+    mode = openMode;
+    buffer.resize(kBufferSize);
+    if (mode == Mode::Text) {
+        rawBuffer.resize(kBufferSize);
+    }
+}
+
 int64_t FileStream::SizeHint() const {
-    if (!file.IsOpen()) {
-        return -1;
+    return fromMemory ? static_cast<int64_t>(memory.size()) : file.Size();
+}
+
+size_t FileStream::ReadSource(char* to, size_t count) {
+    if (!fromMemory) {
+        return file.Read(to, count);
     }
-    try {
-        std::error_code error;
-        const auto size = std::filesystem::file_size(std::filesystem::path(systemPath), error);
-        return error || size > static_cast<uintmax_t>(INT64_MAX) ? -1 : static_cast<int64_t>(size);
-    } catch (...) {
-        return -1; // a path that the file system library cannot take
+    const size_t take = memoryAt < memory.size() ? std::min(count, memory.size() - memoryAt) : 0;
+    std::memcpy(to, memory.data() + memoryAt, take);
+    memoryAt += take;
+    return take;
+}
+
+bool FileStream::SeekSource(int64_t offset) {
+    if (!fromMemory) {
+        return file.SeekTo(offset);
     }
+    if (offset < 0) {
+        return false;
+    }
+    // Past the end is allowed, as in a file: the next read finds nothing.
+    memoryAt = static_cast<uint64_t>(offset) < memory.size() ? static_cast<size_t>(offset) : memory.size();
+    return true;
 }
 
 void FileStream::Close() {
     file.Close();
+    memory = {};
+    memoryAt = 0;
+    fromMemory = false;
     pos = length = 0;
     bufferStart = 0;
     seekPending = false;
@@ -59,7 +83,7 @@ bool FileStream::Fill() {
         pos = length = 0;
         if (seekPending) {
             seekPending = false;
-            if (!file.SeekTo(bufferStart)) {
+            if (!SeekSource(bufferStart)) {
                 sourceEnded = true;
                 return false;
             }
@@ -68,7 +92,7 @@ bool FileStream::Fill() {
         if (sourceEnded) {
             return false;
         }
-        length = file.Read(buffer.data(), buffer.size());
+        length = ReadSource(buffer.data(), buffer.size());
         if (length == 0) {
             sourceEnded = true;
         }
@@ -76,7 +100,7 @@ bool FileStream::Fill() {
     }
     pos = length = 0;
     while (length == 0 && !sourceEnded) {
-        const size_t got = file.Read(rawBuffer.data(), rawBuffer.size());
+        const size_t got = ReadSource(rawBuffer.data(), rawBuffer.size());
         TranslateText(rawBuffer.data(), got, got == 0);
     }
     return length > 0;

@@ -4,9 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
-// The input stream of a reader: a buffered file with the state flags and the unformatted read, seek and
+// The input stream of a reader: a buffered file (or a block of memory read as one) with the state flags and the unformatted read, seek and
 // line-getting semantics of a C++ input file stream. In text mode the bytes are translated as the Windows
 // C runtime reads a text file: each CR LF pair becomes one LF, a lone CR stays, and a byte 0x1A ends the
 // file. In binary mode the bytes arrive unchanged.
@@ -18,9 +19,14 @@ public:
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
 
-    // Opens the file (path in the module's form) for reading; the state flags are not changed.
+    // Opens the file (path in the module's form) for reading; the state flags are not changed. Only a
+    // regular file opens; LastError() tells why another did not.
     bool Open(const std::string& modulePath, Mode mode);
-    bool IsOpen() const { return file.IsOpen(); }
+    // Reads `bytes` as the content of a file instead, with the same translation; they must outlive the
+    // stream's use of them.
+    void OpenMemory(std::string_view bytes, Mode mode);
+    bool IsOpen() const { return file.IsOpen() || fromMemory; }
+    int LastError() const { return file.LastError(); }
     // The size of the open file as the file system gives it, or -1 when it cannot tell. Only a hint for
     // sizing buffers: reading never depends on it.
     int64_t SizeHint() const;
@@ -65,9 +71,14 @@ public:
 private:
     bool Fill();
     void TranslateText(const char* raw, size_t count, bool sourceAtEnd);
+    // Up to `count` bytes of the file or of the memory block, from where it stands.
+    size_t ReadSource(char* to, size_t count);
+    bool SeekSource(int64_t offset);
 
     RawFile file;
-    std::string systemPath;
+    std::string_view memory; // the bytes read instead of a file
+    size_t memoryAt = 0;
+    bool fromMemory = false;
     Mode mode = Mode::Binary;
     std::vector<char> buffer;
     std::vector<char> rawBuffer;

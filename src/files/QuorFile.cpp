@@ -7,18 +7,37 @@ QuorFile::~QuorFile() {
 }
 
 bool QuorFile::Load(const std::string& path) {
-    if (!Open(path)) {
+    return Open(path) && ParseAndResolve();
+}
+
+bool QuorFile::Load(const std::string& path, std::string_view bytes) {
+    if (!Prepare(path)) {
         return false;
     }
+    stream.OpenMemory(bytes, IsBinary() ? FileStream::Mode::Binary : FileStream::Mode::Text);
+    fileName = path;
+    return ParseAndResolve();
+}
+
+bool QuorFile::ParseAndResolve() {
+    stoppedAt = Step::Parse;
     const bool parsed = Parse();
     Close();
     if (!parsed) {
         return false;
     }
-    return Resolve();
+    stoppedAt = Step::Resolve;
+    if (!Resolve()) {
+        return false;
+    }
+    stoppedAt = Step::Accepted;
+    return true;
 }
 
-bool QuorFile::Open(const std::string& path) {
+bool QuorFile::Prepare(const std::string& path) {
+    stoppedAt = Step::Open;
+    openError = 0;
+    SetFailureText({});
     if (path.empty()) {
         SetFailureText(
             "No Design File Name provided!\n(please specify design file name as program argument)");
@@ -27,11 +46,19 @@ bool QuorFile::Open(const std::string& path) {
     Log::Instance()->ResetLineNumber();
     stream.ClearState();
     ResetReadState();
+    return true;
+}
+
+bool QuorFile::Open(const std::string& path) {
+    if (!Prepare(path)) {
+        return false;
+    }
     if (stream.Open(path, IsBinary() ? FileStream::Mode::Binary : FileStream::Mode::Text)) {
         fileName = path;
         return true;
     }
     stream.SetFail();
+    openError = stream.LastError();
     SetFailureText("Cannot read from specified file: \"" + path + "\"");
     return false;
 }

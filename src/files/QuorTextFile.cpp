@@ -19,6 +19,16 @@ bool QuorTextFile::ReadVersionLine() {
     return IsSupportedVersion();
 }
 
+bool QuorTextFile::RefuseVersion() {
+    if (formatVersion < 0) {
+        SetFailureText("the first line is not a version line \"%<number>\"");
+    } else {
+        SetFailureText("format version " + std::to_string(formatVersion) +
+                       " is not supported (the reader takes versions " + SupportedVersions() + ")");
+    }
+    return false;
+}
+
 bool QuorTextFile::ReadInt(int& value, char delim) {
     const bool ok = ReadField(delim);
     value = CrtNumbers::Atoi(field.c_str());

@@ -17,6 +17,8 @@ public:
     // Reads the first line: `formatVersion` becomes the number after a leading '%', or -1 without one.
     // Returns IsSupportedVersion().
     bool ReadVersionLine();
+    // The versions the reader takes, as the refusal names them ("12, 13 and 16").
+    virtual const char* SupportedVersions() const { return "0 and above"; }
 
     // Each reads one field and converts it; the result is false when the stream is failed afterwards.
     bool ReadInt(int& value, char delim = '\n');
@@ -30,6 +32,9 @@ public:
     int32_t GetFormatVersion() const { return formatVersion; }
 
 protected:
+    // Refuses the file for its version line, saying why; returns false.
+    bool RefuseVersion();
+
     int32_t formatVersion = -1;
 
 private:

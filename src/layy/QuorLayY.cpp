@@ -63,9 +63,7 @@ bool QuorLayY::ReadRecords() {
         for (;;) {
             int32_t tag = 0;
             int32_t contentLength = 0;
-            if (diagnosticSink) {
-                recordOffset = Position();
-            }
+            recordOffset = Position();
             if (!ReadRecordHeader(tag, contentLength)) {
                 return true;
             }
@@ -92,10 +90,10 @@ bool QuorLayY::ReadRecords() {
             }
         }
     } catch (const QuorUnhandledFormatFeatureException& error) {
-        SetFailureText(error.GetMessage());
+        SetFailureText(error.GetMessage(), recordOffset);
         return false;
     } catch (...) {
-        SetFailureText("unexpected failure while reading the lay");
+        SetFailureText("unexpected failure while reading the lay", recordOffset);
         return false;
     }
 }

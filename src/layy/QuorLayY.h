@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+class TextModeWriter;
+
 // The LAY-Y lay file: length-prefixed, letter-tagged big-endian records, the first of which is a 'Y'
 // record. Parse walks the records, holds each to its declared length and fills the lay model.
 class QuorLayY : public QuorBinaryFile {
@@ -33,10 +35,16 @@ public:
 
     bool Parse() override;
 
-    // Writers of the host's import files (definition file, then position file). WritePositionFile throws
-    // QuorUnhandledFormatFeatureException when the placements disagree with their counts.
+    // Writers of the host's import files (definition file, then position file): each replaces the file
+    // at `path` once it is complete, and is false when it could not (the old file then stays as it was).
+    // WritePositionFile throws QuorUnhandledFormatFeatureException when the placements disagree with their
+    // counts, after putting an empty position file in place.
     bool WriteDefinitionFile(const std::string& path) const;
     bool WritePositionFile(const std::string& path) const;
+    // What they write, into a file that the caller puts in place: the number of model blocks written, and
+    // the number of position lines. WritePositions throws as above before it writes anything.
+    size_t WriteDefinition(TextModeWriter& file) const;
+    size_t WritePositions(TextModeWriter& file) const;
 
     // The angle written for a placement: turned by 180 degrees when flag1 is set, in single precision.
     static float WrittenAngle(const Placement& placement);
@@ -106,5 +114,5 @@ private:
     size_t usedCountSlots = 0;
     std::vector<MGroup> mGroups;
     DiagnosticSink diagnosticSink;
-    int64_t recordOffset = 0; // of the record being read; kept only while a sink is set
+    int64_t recordOffset = 0; // of the length field of the record being read
 };

@@ -1,5 +1,8 @@
 #include "log/Log.h"
 
+#include "platform/PathMapping.h"
+#include "platform/TextModeWriter.h"
+
 #include <cstdio>
 
 namespace {
@@ -18,7 +21,7 @@ void Log::DisableFile() {
 
 Log::Log(bool withFile) {
     if (withFile) {
-        hasFile = file.Create(kPath);
+        hasFile = file.CreatePlain(PathMapping::ToSystemPath(kPath));
     }
     WriteLine(kHeader);
 }
@@ -43,11 +46,18 @@ void Log::Write(const std::string& text) {
         for (int32_t i = 0; i < indentDepth; ++i) {
             prefix += "    ";
         }
-        file.Write(prefix);
+        Store(prefix);
         atLineStart = false;
     }
-    file.Write(text);
-    file.Flush();
+    Store(text);
+}
+
+void Log::Store(const std::string& text) {
+    // Written at once, with nothing kept back: the log is read while the process still runs. What cannot
+    // be written is lost, as with the host runtime's own log.
+    std::string stored(2 * text.size(), '\0');
+    stored.resize(static_cast<size_t>(TextModeWriter::StoreText(&stored[0], text.data(), text.size()) - &stored[0]));
+    file.Write(stored.data(), stored.size());
 }
 
 void Log::WriteLine(const std::string& text) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextModeWriter.h"
+#include "platform/RawFile.h"
 
 #include <atomic>
 #include <cstdint>
@@ -8,7 +8,8 @@
 
 // The process-wide diagnostic log ".\Log.txt", kept for file format investigations. It is created by the
 // first file open of the process, stays open until the process ends, and prefixes each line with its line
-// number in brackets.
+// number in brackets. A Log.txt that is a link, a FIFO or a device is never opened: the log then keeps no
+// file, as when the file cannot be created.
 class Log {
 public:
     static constexpr const char* kPath = ".\\Log.txt";
@@ -35,7 +36,10 @@ private:
 
     std::atomic<int32_t> lineNumber{0};
     int32_t indentDepth = 0;
-    TextModeWriter file;
+    // Writes `text` to the file in its stored form (each line feed as CR LF).
+    void Store(const std::string& text);
+
+    RawFile file;
     bool hasFile = false;
     bool atLineStart = true;
 };

@@ -20,7 +20,7 @@ void QuorMarker::ReportUnsupportedVersion() const {
 bool QuorMarker::Parse() {
     if (!ReadVersionLine() && formatVersion >= 1 && formatVersion <= 23) {
         ReportUnsupportedVersion();
-        return false;
+        return RefuseVersion();
     }
     // Other versions outside the supported ones read on: 24 and above with the newest layout, 0 and below
     // (and a missing version line) with the oldest; the separator decides.
@@ -113,13 +113,19 @@ void QuorMarker::ReadStyleSlot() {
 bool QuorMarker::Resolve() {
     const std::string folder = QuorStyle::StylesFolderOf(fileName) + "\\";
     bool result = true;
+    styleReadings.clear();
     for (const StyleEntry& entry : styleEntries) {
-        QuorStyle style;
+        auto style = std::make_unique<QuorStyle>();
+        StyleReading reading;
+        reading.path = folder + entry.styleName;
         // Only the last style's load decides the outcome; a style that fails to load has no pieces.
-        result = style.Load(folder + entry.styleName);
+        result = style->Load(reading.path);
+        reading.stoppedAt = style->GetStoppedAt();
+        reading.refusal = style->GetFailureText();
+        reading.openError = style->GetOpenError();
         for (const SizeItem& size : entry.sizeItems) {
             SizeModel& model = sizeModels[size.sizeKey];
-            for (const StylePiece& piece : style.GetPieces()) {
+            for (const StylePiece& piece : style->GetPieces()) {
                 PieceTally key;
                 key.pieceName = piece.pieceName;
                 key.sizeValue = size.sizeValue;
@@ -128,6 +134,13 @@ bool QuorMarker::Resolve() {
                 tally->Add(piece.quantity, piece.extraQuantity, size.copies);
             }
         }
+        if (keepStyleFiles) {
+            reading.style = std::move(style);
+        }
+        styleReadings.push_back(std::move(reading));
+    }
+    if (!result) {
+        SetFailureText("the style file of the last style entry was refused");
     }
     return result;
 }

@@ -3,11 +3,26 @@
 #include "files/QuorTextFile.h"
 #include "marker/MarkerModel.h"
 #include "marker/PieceTally.h"
+#include "marker/QuorStyle.h"
 #include "platform/ApplicationBase.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+class TextModeWriter;
+
+// How Resolve read the style file of one style entry.
+struct StyleReading {
+    std::string path;                           // in the module's form
+    QuorFile::Step stoppedAt = QuorFile::Step::Open; // Accepted when the style loaded
+    std::string refusal;                        // why the style reader refused the file
+    int openError = 0;                          // the system's reason when it could not be opened
+    std::unique_ptr<QuorStyle> style;           // the style itself, when the marker was asked to keep it
+
+    bool Loaded() const { return stoppedAt == QuorFile::Step::Accepted; }
+};
 
 // A marker definition file: header values, options and 40 style slots, each naming a style file and the
 // sizes of that style in the marker. Versions 10, 12, 18 and 19. Resolve reads the named style files and
@@ -23,10 +38,19 @@ public:
     bool Parse() override;
     bool Resolve() override;
     bool IsSupportedVersion() const override;
+    const char* SupportedVersions() const override { return "10, 12, 18 and 19"; }
 
-    // Writers of the host's import files. The position file of a marker is always empty.
+    // Writers of the host's import files, as those of the lay. The position file of a marker is always
+    // empty.
     bool WriteDefinitionFile(const std::string& path) const;
     bool WritePositionFile(const std::string& path) const;
+    size_t WriteDefinition(TextModeWriter& file) const;
+    size_t WritePositions(TextModeWriter& file) const;
+
+    // Makes Resolve keep each style it reads (for showing them), not only how the reading went.
+    void KeepStyleFiles(bool keep) { keepStyleFiles = keep; }
+    // One per style entry, in entry order, once Resolve ran.
+    const std::vector<StyleReading>& GetStyleReadings() const { return styleReadings; }
 
     // The label of a size model: its size number in decimal.
     static std::string SizeLabel(int32_t sizeKey);
@@ -71,4 +95,6 @@ private:
     std::string markerText2;
     std::vector<StyleEntry> styleEntries;
     SizeModels sizeModels;
+    std::vector<StyleReading> styleReadings;
+    bool keepStyleFiles = false;
 };

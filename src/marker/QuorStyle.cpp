@@ -18,7 +18,7 @@ std::string QuorStyle::StylesFolderOf(const std::string& markerPath) {
 
 bool QuorStyle::Parse() {
     if (!ReadVersionLine()) {
-        return false;
+        return RefuseVersion();
     }
     int dropInt = 0;
     std::string dropText;

@@ -14,6 +14,7 @@ public:
 
     bool Parse() override;
     bool IsSupportedVersion() const override;
+    const char* SupportedVersions() const override { return "12, 13 and 16"; }
 
     // The styles folder of the marker file at `markerPath`: the folder above the marker's folder, then
     // "styles". Only the backslash separates folders; a cut that finds none keeps its whole input.

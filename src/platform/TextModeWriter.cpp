@@ -10,19 +10,14 @@ namespace {
 constexpr size_t kBufferSize = size_t{1} << 16;
 } // namespace
 
-TextModeWriter::~TextModeWriter() {
-    Close();
-}
-
 bool TextModeWriter::Create(const std::string& modulePath) {
-    Close();
     used = 0;
     collecting = false;
-    return file.CreateForWriting(PathMapping::ToSystemPath(modulePath));
+    return file.Create(PathMapping::ToSystemPath(modulePath));
 }
 
 void TextModeWriter::CollectInMemory(size_t expected) {
-    Close();
+    file.Discard();
     used = 0;
     collecting = true;
     if (capacity < expected) {
@@ -69,9 +64,7 @@ void TextModeWriter::WriteStored(std::string_view stored) {
         return;
     }
     Flush();
-    if (file.IsOpen() && !stored.empty()) {
-        file.Write(stored.data(), stored.size());
-    }
+    file.Write(stored.data(), stored.size());
 }
 
 char* TextModeWriter::StoreText(char* out, const char* text, size_t length) {
@@ -104,14 +97,19 @@ void TextModeWriter::Flush() {
     if (collecting) {
         return;
     }
-    if (file.IsOpen() && used != 0) {
-        // A failed write (a full disk) is not reported: the callers' results do not depend on it.
+    if (used != 0) {
+        // A failed write (a full disk) stays with the file: Finish and Replace report it.
         file.Write(buffer.get(), used);
     }
     used = 0;
 }
 
-void TextModeWriter::Close() {
+bool TextModeWriter::Finish() {
     Flush();
-    file.Close();
+    return file.Finish();
+}
+
+bool TextModeWriter::Replace() {
+    Flush();
+    return file.Commit();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RawFile.h"
+#include "platform/ReplacementFile.h"
 
 #include <cstddef>
 #include <memory>
@@ -9,14 +9,17 @@
 
 // An output file written in text mode as the Windows C runtime writes it: every line feed written is
 // stored as the pair CR LF, every other byte unchanged. The same bytes result on every platform.
+//
+// The file replaces the one at its path only when it is complete (see ReplacementFile): Finish closes it,
+// Replace moves it into place. A writer destroyed before Replace leaves the old file as it was.
 class TextModeWriter {
 public:
     TextModeWriter() = default;
-    ~TextModeWriter();
     TextModeWriter(const TextModeWriter&) = delete;
     TextModeWriter& operator=(const TextModeWriter&) = delete;
 
-    // Creates or truncates the file (path in the module's form); false when it cannot be opened.
+    // Starts the file that replaces the one at `modulePath` (the module's path form); false when it cannot
+    // be created.
     bool Create(const std::string& modulePath);
     // Keeps what is written in memory, in its stored form, instead of writing it to a file: a part of a
     // file made while its beginning is written elsewhere. Collected() gives it. Room for `expected`
@@ -25,7 +28,6 @@ public:
     std::string_view Collected() const { return std::string_view(buffer.get(), used); }
     // Writes bytes that are already in their stored form (what another writer collected).
     void WriteStored(std::string_view stored);
-    bool IsOpen() const { return file.IsOpen(); }
 
     void Write(const char* text, size_t length);
     void Write(const std::string& text) { Write(text.data(), text.size()); }
@@ -40,14 +42,21 @@ public:
     // the end.
     static char* StoreText(char* out, const char* text, size_t length);
 
+    // Passes what is buffered to the file.
     void Flush();
-    void Close();
+    // Flushes and closes the file: true when everything written reached it.
+    bool Finish();
+    // Finishes and moves the complete file into place: true when it is there.
+    bool Replace();
+    // What failed, when something did.
+    const ReplacementFile& Output() const { return file; }
+    ReplacementFile& Output() { return file; }
 
 private:
     // Makes the buffer hold at least `size` bytes, keeping what it holds.
     void Grow(size_t size);
 
-    RawFile file;
+    ReplacementFile file;
     std::unique_ptr<char[]> buffer; // what is not yet passed to the file: `used` of `capacity` bytes
     size_t capacity = 0;
     size_t used = 0;

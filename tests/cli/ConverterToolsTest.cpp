@@ -75,7 +75,7 @@ TEST(ConverterVerbose, ShowsRecordWarningsWithOffsetsAndWhyEachReaderRefused) {
           "'\\x90'",
           "lay reader: record at offset 43 (0x2b): FATAL ERROR - While reading too short record tagged as: "
           "'W'",
-          "lay reader: refused: Lay Record Over-read",
+          "lay reader: refused: Lay Record Over-read (record at offset 43 (0x2b))",
           "marker reader: refused: the separator line after the header is not \"%\""}) {
         EXPECT_NE(r.err.find("quorix-import: " + input + ": " + line + "\n"), std::string::npos)
             << line << "\n"

@@ -1,4 +1,4 @@
-// The definition and position file writers: exact bytes, name cleaning, and opening.
+// The definition and position file writers: exact bytes and name cleaning.
 #include "export/CleanName.h"
 #include "export/DefinitionFileWriter.h"
 #include "export/PositionFileWriter.h"
@@ -33,8 +33,9 @@ TEST(CleanName, OrderNameIsTheCleanedNameAfterTheLastBackslash) {
 TEST(DefinitionFileWriter, CleansPieceNamesButNotModelLabels) {
     TempDir dir;
     const std::string path = dir.Write("csvimprt.txt", std::string(300, '#')); // an older, longer file
-    DefinitionFileWriter writer;
-    ASSERT_TRUE(writer.Open(path));
+    TextModeWriter file;
+    ASSERT_TRUE(file.Create(path));
+    DefinitionFileWriter writer(file);
     writer.BeginModel("W12-LAY", "S.1");
     writer.Piece("FRONT", 2);
     writer.Piece("B.A/C#K", -1);
@@ -43,7 +44,7 @@ TEST(DefinitionFileWriter, CleansPieceNamesButNotModelLabels) {
     writer.BeginOrder("W12-LAY", "quorix lay Y file import", 1600 / 25.4);
     writer.OrderLine("W12-LAY", "S.1");
     writer.OrderLine("W12-LAY", "M");
-    writer.Close();
+    ASSERT_TRUE(file.Replace());
     EXPECT_EQ(
         TempDir::ReadFile(path),
         "=:model\r\nm:W12-LAY-S.1\r\np:FRONT\r\ni:2\r\np:B-A-C-K\r\ni:-1\r\nx:3\r\n=:model\r\nm:W12-LAY-M\r\n"
@@ -58,32 +59,19 @@ TEST(PositionFileWriter, WritesTenFieldsPerLineAndNamesUnchanged) {
     const PositionFileWriter::Names pieces(
         {"FRONT", "A.B#1", std::string(16, 'p'), std::string(17, 'q'), ""});
     const PositionFileWriter::Names models({"S", "M/\n2", std::string(15, 'm') + "\n"});
-    PositionFileWriter writer;
-    ASSERT_TRUE(writer.Open(path));
+    TextModeWriter file;
+    ASSERT_TRUE(file.Create(path));
+    PositionFileWriter writer(file);
     writer.Record(pieces, 0, models, 0, PositionFileWriter::kKindP, 1, 270.0f, 123.4567f, 45.5f);
     writer.Record(pieces, 1, models, 1, PositionFileWriter::kKindT, 3, 0.0f, 0.00001f, 999999.9f);
     writer.Record(pieces, 2, models, 2, PositionFileWriter::kKindP, 0, 1.5f, 2.0f, -3.0f);
     writer.Record(pieces, 3, models, 0, PositionFileWriter::kKindP, 2, 0.0f, 0.0f, 0.0f);
     writer.Record(pieces, 4, models, 1, PositionFileWriter::kKindT, 0, 0.0f, 0.0f, 0.0f);
-    writer.Close();
+    ASSERT_TRUE(file.Replace());
     EXPECT_EQ(TempDir::ReadFile(path),
               "FRONT,S,8,1,270,123.457,45.5,0,0,0\r\nA.B#1,M/\r\n2,16,3,0,1e-005,1e+006,0,0,0\r\n" +
                   std::string(16, 'p') + "," + std::string(15, 'm') + "\r\n,8,0,1.5,2,-3,0,0,0\r\n" +
                   std::string(17, 'q') + ",S,8,2,0,0,0,0,0,0\r\n,M/\r\n2,16,0,0,0,0,0,0,0\r\n");
-}
-
-TEST(ImportFileWriters, OpenInAMissingFolderFailsAndWritesNowhere) {
-    TempDir dir;
-    DefinitionFileWriter definition;
-    PositionFileWriter position;
-    EXPECT_FALSE(definition.Open(dir.Path("missing/csvimprt.txt")));
-    EXPECT_FALSE(position.Open(dir.Path("missing/posimport.txt")));
-    definition.BeginOrder("W12-LAY", "quorix lay Y file import", 100.0);
-    position.Record(PositionFileWriter::Names({"FRONT"}), 0, PositionFileWriter::Names({"S"}), 0,
-                    PositionFileWriter::kKindP, 0, 0.0f, 0.0f, 0.0f);
-    definition.Close();
-    position.Close();
-    EXPECT_FALSE(TempDir::Exists(dir.Path("missing")));
 }
 
 } // namespace

@@ -107,8 +107,9 @@ TEST(LayYExport, LongPositionFileIsTheSameAsItsLinesWrittenInOneGo) {
         return std::make_pair(placed[a].model, placed[a].piece) <
                std::make_pair(placed[b].model, placed[b].piece);
     });
-    PositionFileWriter oneGo;
-    ASSERT_TRUE(oneGo.Open(dir.Path("expected.txt")));
+    TextModeWriter expectedFile;
+    ASSERT_TRUE(expectedFile.Create(dir.Path("expected.txt")));
+    PositionFileWriter oneGo(expectedFile);
     const PositionFileWriter::Names pieceTable(pieces);
     const PositionFileWriter::Names modelTable(models);
     for (const size_t k : order) {
@@ -117,7 +118,7 @@ TEST(LayYExport, LongPositionFileIsTheSameAsItsLinesWrittenInOneGo) {
                      PositionFileWriter::kKindP, (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
                      QuorLayY::WrittenAngle(p.angle, p.flag1), p.x, p.y);
     }
-    oneGo.Close();
+    ASSERT_TRUE(expectedFile.Replace());
     const std::string written = TempDir::ReadFile(dir.Path("posimport.txt"));
     const auto withLineFeed =
         std::count_if(placed.begin(), placed.end(), [](const PlacementSpec& p) { return p.piece == 1; });
