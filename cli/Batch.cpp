@@ -1,6 +1,7 @@
 #include "Batch.h"
 
 #include "Converter.h"
+#include "StandardOutput.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,6 +11,8 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <pthread.h>
+#include <signal.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -81,9 +84,9 @@ void Report(const FileJob& job) {
     // What was written: the definition file's model blocks and the position file's lines.
     const std::string models = ok ? std::to_string(job.result.writing.models) : "-";
     const std::string placements = ok ? std::to_string(job.result.writing.positionLines) : "-";
-    std::printf("%s\t%s\t%s\t%s\t%s\n", job.name.c_str(), KindName(job.result.reading.kind), models.c_str(),
-                placements.c_str(), result.c_str());
-    std::fflush(stdout);
+    WriteOutput(job.name + "\t" + KindName(job.result.reading.kind) + "\t" + models + "\t" + placements + "\t" +
+                result + "\n");
+    FlushOutput();
 }
 } // namespace
 
@@ -123,6 +126,8 @@ int RunBatch(const CommandLine& line) {
                 job.skipped = true;
             } else {
                 ConvertOne(job, line);
+                // A file that the stop cut short gets no line, like the files after it.
+                job.skipped = StopSignal() != 0 && job.result.exitCode != kExitOk;
             }
             {
                 const std::lock_guard<std::mutex> lock(mutex);
@@ -142,11 +147,19 @@ int RunBatch(const CommandLine& line) {
     Progress progress(jobs.size(), jobs.size() > kFilesWithoutProgress && isatty(STDERR_FILENO) == 1);
     int exitCode = kExitOk;
     size_t shown = 0;
+    bool stopPassedOn = false;
     for (FileJob& slot : jobs) {
         FileJob job;
         {
             std::unique_lock<std::mutex> lock(mutex);
             while (!slot.done) {
+                if (StopSignal() != 0 && !stopPassedOn) {
+                    // The signal reaches one thread; a worker waiting for a pipe's writer must see it too.
+                    for (std::thread& thread : threads) {
+                        pthread_kill(thread.native_handle(), StopSignal());
+                    }
+                    stopPassedOn = true;
+                }
                 if (completed != shown) {
                     shown = completed;
                     progress.Show(shown);

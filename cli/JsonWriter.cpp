@@ -1,5 +1,7 @@
 #include "JsonWriter.h"
 
+#include "StandardOutput.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -9,7 +11,7 @@ constexpr size_t kFlushSize = 1 << 16;
 
 void JsonWriter::Flush() {
     if (!buffer.empty()) {
-        std::fwrite(buffer.data(), 1, buffer.size(), out);
+        WriteOutput(out, buffer.data(), buffer.size());
         buffer.clear();
     }
 }

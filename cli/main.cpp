@@ -5,6 +5,7 @@
 #include "Converter.h"
 #include "LayPreview.h"
 #include "ModelJson.h"
+#include "StandardOutput.h"
 #include "log/Log.h"
 #include "platform/ReplacementFile.h"
 
@@ -40,21 +41,6 @@ void OccupyClosedStandardStreams() {
             }
         }
     }
-}
-
-// Everything written to standard output must have arrived: a full disk or a closed standard output is an
-// error of the whole run (74), reported on standard error.
-int FinishStandardOutput(int exitCode) {
-    errno = 0;
-    const bool failedBefore = std::ferror(stdout) != 0;
-    const bool flushed = std::fflush(stdout) == 0;
-    const int error = errno;
-    if (!failedBefore && flushed) {
-        return exitCode;
-    }
-    std::fprintf(stderr, "quorix-import: write error on standard output%s%s\n", error != 0 ? ": " : "",
-                 error != 0 ? std::strerror(error) : "");
-    return MoreSeriousExitCode(exitCode, kExitIoError);
 }
 
 // --preview: the picture replaces the file only once it is complete.
@@ -105,7 +91,7 @@ int ConvertOne(const CommandLine& line) {
     PrintMessages(file, result.diagnostics);
     PrintMessages(file, result.errors);
     if (result.exitCode == kExitOk) {
-        std::printf("%s\n", result.reading.orderName.substr(0, QuorImport::kOrderNameLength).c_str());
+        WriteOutput(result.reading.orderName.substr(0, QuorImport::kOrderNameLength) + "\n");
     }
     return result.exitCode;
 }
@@ -116,11 +102,11 @@ int Run(const CommandLine& line) {
         return kExitUsage;
     }
     if (line.help) {
-        std::fputs(CommandLine::UsageText(), stdout);
+        WriteOutput(CommandLine::UsageText());
         return kExitOk;
     }
     if (line.version) {
-        std::printf("quorix-import %s\n", QUORIX_VERSION);
+        WriteOutput(std::string("quorix-import ") + QUORIX_VERSION + "\n");
         return kExitOk;
     }
     if (!line.diagnosticLog) {

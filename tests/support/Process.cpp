@@ -1,15 +1,78 @@
 #include "support/Process.h"
 
+#include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <stdexcept>
 
+namespace {
+constexpr int kNobody = 65534;
+
+double Now() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+[[noreturn]] void StartChild(const std::vector<std::string>& argv, const ProcessOptions& options, int inRead,
+                             int outWrite, int errWrite) {
+    dup2(inRead, 0);
+    switch (options.output) {
+    case ProcessOptions::Output::Collected:
+        dup2(outWrite, 1);
+        break;
+    case ProcessOptions::Output::Full: {
+        const int full = open("/dev/full", O_WRONLY);
+        dup2(full, 1);
+        break;
+    }
+    case ProcessOptions::Output::Closed:
+        close(1);
+        break;
+    }
+    dup2(errWrite, 2);
+    for (int fd = 3; fd < 256; ++fd) {
+        close(fd);
+    }
+    if (!options.workingDir.empty() && chdir(options.workingDir.c_str()) != 0) {
+        _exit(127);
+    }
+    if (options.unprivileged && geteuid() == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+            _exit(126);
+        }
+    }
+    std::vector<char*> args;
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+} // namespace
+
+int UnprivilegedUserId() {
+    return geteuid() == 0 ? kNobody : static_cast<int>(geteuid());
+}
+
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workingDir) {
+    ProcessOptions options;
+    options.workingDir = workingDir;
+    options.input = std::string();
+    return RunProcess(argv, options);
+}
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
+    int inPipe[2];
     int outPipe[2];
     int errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
+    if (pipe(inPipe) != 0 || pipe(outPipe) != 0 || pipe(errPipe) != 0) {
         throw std::runtime_error("pipe failed");
     }
     const pid_t child = fork();
@@ -17,29 +80,38 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
         throw std::runtime_error("fork failed");
     }
     if (child == 0) {
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        close(outPipe[0]);
-        close(errPipe[0]);
-        if (!workingDir.empty() && chdir(workingDir.c_str()) != 0) {
-            _exit(127);
-        }
-        std::vector<char*> args;
-        for (const std::string& a : argv) {
-            args.push_back(const_cast<char*>(a.c_str()));
-        }
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        StartChild(argv, options, inPipe[0], outPipe[1], errPipe[1]);
     }
+    close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
+    if (options.input) {
+        // Small inputs only: the pipe takes them without a reader.
+        signal(SIGPIPE, SIG_IGN);
+        if (!options.input->empty() &&
+            write(inPipe[1], options.input->data(), options.input->size()) < 0) {
+            throw std::runtime_error("cannot feed the program's standard input");
+        }
+        close(inPipe[1]);
+        inPipe[1] = -1;
+    }
     ProcessResult result;
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
     char buffer[4096];
+    const double deadline = Now() + options.timeoutSeconds;
+    bool interrupted = false;
     while (open > 0) {
-        if (poll(fds, 2, -1) < 0) {
+        if (Now() > deadline) {
+            kill(child, SIGKILL);
+            result.timedOut = true;
+            break;
+        }
+        if (options.interruptWhen && !interrupted && options.interruptWhen()) {
+            kill(child, SIGINT);
+            interrupted = true;
+        }
+        if (poll(fds, 2, 10) < 0) {
             break;
         }
         for (int i = 0; i < 2; ++i) {
@@ -56,8 +128,17 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
             }
         }
     }
+    for (const pollfd& f : fds) {
+        if (f.fd >= 0) {
+            close(f.fd);
+        }
+    }
     int status = 0;
     waitpid(child, &status, 0);
+    if (inPipe[1] >= 0) {
+        close(inPipe[1]);
+    }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;
 }

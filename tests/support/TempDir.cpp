@@ -51,3 +51,26 @@ std::string TempDir::ReadFile(const std::string& fullPath) {
 bool TempDir::Exists(const std::string& fullPath) {
     return std::filesystem::exists(fullPath);
 }
+
+std::map<std::string, std::string> TempDir::Snapshot(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> entries;
+    if (!fs::exists(fs::symlink_status(folder))) {
+        return entries;
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string relative = fs::relative(entry.path(), folder).string();
+        const fs::file_status status = entry.symlink_status();
+        const std::string mode = std::to_string(static_cast<unsigned>(status.permissions()) & 0777u);
+        if (fs::is_symlink(status)) {
+            entries[relative] = "link -> " + fs::read_symlink(entry.path()).string();
+        } else if (fs::is_regular_file(status)) {
+            entries[relative] = "file " + mode + " " + ReadFile(entry.path().string());
+        } else if (fs::is_directory(status)) {
+            entries[relative] = "folder " + mode;
+        } else {
+            entries[relative] = "other";
+        }
+    }
+    return entries;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 
 // A fresh folder under the system's temporary folder, removed with everything in it on destruction.
@@ -20,6 +21,10 @@ public:
 
     static std::string ReadFile(const std::string& fullPath);
     static bool Exists(const std::string& fullPath);
+    // Everything below `folder`, each entry as its relative path and what it is: "file <mode> <bytes>",
+    // "link -> <target>", "folder <mode>" or "other" (a FIFO, a device), so that two snapshots are equal
+    // exactly when nothing below the folder changed. Links are not followed.
+    static std::map<std::string, std::string> Snapshot(const std::string& folder);
 
 private:
     std::string path;
