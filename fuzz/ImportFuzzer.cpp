@@ -9,12 +9,14 @@
 #include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string input = FuzzScratch::Write("lays/in#1.lay", data, size);
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    ReadOptions options;
+    options.bytes = &bytes;
     char name[32];
     std::memset(name, '@', sizeof name);
     try {
-        const ImportOutcome outcome =
-            QuorImport::Run(input, name, ImportPaths::InFolder(FuzzScratch::MakeDir("out")));
+        const ImportOutcome outcome = QuorImport::Run(FuzzScratch::Path("lays/in#1.lay"), name,
+                                                      ImportPaths::InFolder(FuzzScratch::MakeDir("out")), options);
         if (outcome.loaded && std::strcmp(name, "in-1-lay") != 0) {
             std::abort();
         }

@@ -8,9 +8,8 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string input = FuzzScratch::Write("in.lay", data, size);
     QuorLayY lay;
-    if (!lay.Load(input)) {
+    if (!lay.Load("in.lay", std::string_view(reinterpret_cast<const char*>(data), size))) {
         return 0;
     }
     uint32_t counted = 0;

@@ -4,6 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "marker/QuorMarker.h"
+#include "platform/PathMapping.h"
 
 #include <string>
 #include <vector>
@@ -26,10 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string& part = i + 1 < parts.size() ? parts[i + 1] : std::string();
         FuzzScratch::Write(styleNames[i], reinterpret_cast<const uint8_t*>(part.data()), part.size());
     }
-    const std::string marker = FuzzScratch::Write(
-        "markers/m.mkr", reinterpret_cast<const uint8_t*>(parts[0].data()), parts[0].size());
+    // The marker itself is read from memory, as if it were markers/m.mkr beside the styles folder.
     QuorMarker reader;
-    if (reader.Load(marker)) {
+    if (reader.Load(PathMapping::FromCallerPath(FuzzScratch::Path("markers/m.mkr")), parts[0])) {
         reader.WriteDefinitionFile(FuzzScratch::Path("csvimprt.txt"));
         reader.WritePositionFile(FuzzScratch::Path("posimport.txt"));
     }

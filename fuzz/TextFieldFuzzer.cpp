@@ -56,9 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
         return 0;
     }
-    const std::string path = FuzzScratch::Write("fields.txt", data + 1, size - 1);
     FieldWalk walk(static_cast<char>(data[0]));
     walk.limit = static_cast<int>(size) + 2;
-    walk.Load(path);
+    walk.Load("fields.txt", std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
     return 0;
 }

@@ -121,9 +121,10 @@ ImportWriting QuorImport::Write(const ImportReading& reading, const ImportPaths&
     return {};
 }
 
-ImportOutcome QuorImport::Run(const std::string& callerPath, char* orderName, const ImportPaths& paths) {
+ImportOutcome QuorImport::Run(const std::string& callerPath, char* orderName, const ImportPaths& paths,
+                              const ReadOptions& options) {
     ImportOutcome outcome;
-    const ImportReading reading = Read(callerPath);
+    const ImportReading reading = Read(callerPath, options);
     outcome.loaded = reading.Loaded();
     outcome.kind = reading.kind;
     if (!outcome.loaded) {

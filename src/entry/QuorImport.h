@@ -112,7 +112,8 @@ public:
 
     // Read, then Write with EachWhenComplete or the report; `orderName` receives the name when the file
     // was loaded (it may be null). The lay position writer's error passes through to the caller.
-    static ImportOutcome Run(const std::string& callerPath, char* orderName, const ImportPaths& paths);
+    static ImportOutcome Run(const std::string& callerPath, char* orderName, const ImportPaths& paths,
+                             const ReadOptions& options = {});
 
     // Copies at most 20 characters of `name` and a NUL into `buffer`, and sets buffer[20] to NUL; bytes
     // between the terminator and index 20 are left as they were.

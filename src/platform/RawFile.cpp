@@ -76,6 +76,7 @@ bool RawFile::OpenForReading(const std::string& systemPath) {
     }
     handle = h;
     openPath = systemPath;
+    writing = false;
     return true;
 }
 
@@ -93,6 +94,7 @@ bool RawFile::CreateNew(const std::string& systemPath) {
     }
     handle = h;
     openPath = systemPath;
+    writing = true;
     return true;
 }
 
@@ -117,6 +119,7 @@ bool RawFile::CreatePlain(const std::string& systemPath) {
     }
     handle = h;
     openPath = systemPath;
+    writing = true;
     return true;
 }
 
@@ -133,7 +136,7 @@ bool RawFile::Close() {
     if (!closed) {
         lastError = static_cast<int>(GetLastError());
     }
-    if (const int injected = FileFaults::Check(FileFaults::Operation::Close, openPath)) {
+    if (const int injected = writing ? FileFaults::Check(FileFaults::Operation::Close, openPath) : 0) {
         lastError = injected;
         closed = false;
     }
@@ -275,6 +278,7 @@ bool RawFile::OpenForReading(const std::string& systemPath) {
     }
     fd = f;
     openPath = systemPath;
+    writing = false;
     return true;
 }
 
@@ -291,6 +295,7 @@ bool RawFile::CreateNew(const std::string& systemPath) {
     }
     fd = f;
     openPath = systemPath;
+    writing = true;
     return true;
 }
 
@@ -314,6 +319,7 @@ bool RawFile::CreatePlain(const std::string& systemPath) {
     }
     fd = f;
     openPath = systemPath;
+    writing = true;
     return true;
 }
 
@@ -331,7 +337,7 @@ bool RawFile::Close() {
     if (!closed) {
         lastError = errno;
     }
-    if (const int injected = FileFaults::Check(FileFaults::Operation::Close, openPath)) {
+    if (const int injected = writing ? FileFaults::Check(FileFaults::Operation::Close, openPath) : 0) {
         lastError = injected;
         closed = false;
     }

@@ -82,5 +82,6 @@ private:
     int fd = -1;
 #endif
     std::string openPath; // for the fault plan
+    bool writing = false; // opened for writing: its close can lose bytes
     int lastError = 0;
 };

@@ -2,7 +2,6 @@
 #include "export/PositionFileWriter.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
-#include "platform/PathMapping.h"
 #include "support/LayBuilder.h"
 #include "support/TempDir.h"
 
@@ -28,7 +27,7 @@ using Written = std::tuple<std::string, std::string, std::string>; // definition
 Written Export(const LayBuilder& records) {
     TempDir dir;
     QuorLayY lay;
-    EXPECT_TRUE(lay.Load(PathMapping::FromCallerPath(dir.Write("lays/W12.LAY", records.Bytes()))));
+    EXPECT_TRUE(lay.Load("lays\\W12.LAY", records.Bytes()));
     dir.Write("posimport.txt", "older content\r\n");
     EXPECT_TRUE(lay.WriteDefinitionFile(dir.Path("csvimprt.txt")));
     std::string error;
@@ -96,7 +95,7 @@ TEST(LayYExport, LongPositionFileIsTheSameAsItsLinesWrittenInOneGo) {
             placed.begin() + static_cast<std::ptrdiff_t>(from),
             placed.begin() + static_cast<std::ptrdiff_t>(std::min(from + 500, placed.size()))));
     }
-    ASSERT_TRUE(lay.Load(PathMapping::FromCallerPath(dir.Write("L.LAY", records.Bytes()))));
+    ASSERT_TRUE(lay.Load("L.LAY", records.Bytes()));
     ASSERT_TRUE(lay.WritePositionFile(dir.Path("posimport.txt")));
 
     std::vector<size_t> order(placed.size());

@@ -1,8 +1,6 @@
 // The records that fill the lay: what the lay keeps of each, in file order.
 #include "layy/QuorLayY.h"
-#include "platform/PathMapping.h"
 #include "support/LayBuilder.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +10,7 @@ namespace {
 using B = LayBuilder;
 
 bool Load(QuorLayY& lay, const LayBuilder& records) {
-    const TempDir dir;
-    return lay.Load(PathMapping::FromCallerPath(dir.Write("a.lay", B().Y().Raw(records.Bytes()).Bytes())));
+    return lay.Load("a.lay", B().Y().Raw(records.Bytes()).Bytes());
 }
 
 TEST(LayYRecords, ModelRecordsKeepTheirValuesInFileOrder) {

@@ -1,8 +1,6 @@
 // Style files: versions, piece blocks and their count lines, block marks, and where a marker's styles are.
 #include "marker/QuorStyle.h"
-#include "platform/PathMapping.h"
 #include "support/MarkerBuilder.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -28,11 +26,10 @@ TEST(StyleFile, VersionsBlockMarksAndCountLines) {
     };
     for (const auto& [versionLine, layout, mark, countLine, accepted, pieces] : cases) {
         const std::string row = versionLine + " '" + mark + "' '" + countLine + "'";
-        const TempDir dir;
         const std::string text =
             StyleBuilder(versionLine, layout).Block(mark, "a", countLine).Piece("b", 3, 0).Text();
         QuorStyle style;
-        EXPECT_EQ(style.Load(PathMapping::FromCallerPath(dir.Write("data/styles/s.sty", text))), accepted)
+        EXPECT_EQ(style.Load("s.sty", text), accepted)
             << row;
         std::ostringstream read;
         for (const StylePiece& piece : style.GetPieces()) {

@@ -1,0 +1,213 @@
+// The import under failing files: every write, close, move and creation of a whole import is made to fail
+// in turn, the Nth in the Nth run, and each run must leave either the old file or the complete new one in
+// each place (the host's way), or the old pair or the complete new pair (the converter's way), never a
+// part of a file, a mismatched pair or a temporary file, and must say which file failed and where.
+#include "entry/QuorImport.h"
+#include "files/QuorUnhandledFormatFeatureException.h"
+#include "log/Log.h"
+#include "platform/PathMapping.h"
+#include "platform/RawFile.h"
+#include "support/LayBuilder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+
+const std::string kExamples = QUORIX_EXAMPLES_DIR;
+const std::string kOldDefinition = "old definition";
+const std::string kOldPositions = "old positions";
+
+// Fails the Nth file operation of the import (counted from 1) with the error a full disk or a failing
+// device gives; 0 fails none and only counts.
+class NthOperationFails : public FileFaults {
+public:
+    explicit NthOperationFails(long n) : failAt(n) { Install(this); }
+    ~NthOperationFails() override { Install(nullptr); }
+    NthOperationFails(const NthOperationFails&) = delete;
+    NthOperationFails& operator=(const NthOperationFails&) = delete;
+
+    int Next(Operation operation, const std::string&) override {
+        if (++seen != failAt) {
+            return 0;
+        }
+        failed = operation;
+        return operation == Operation::Write ? ENOSPC : EIO;
+    }
+
+    long seen = 0;
+    std::optional<Operation> failed;
+
+private:
+    long failAt;
+};
+
+// The step of a file that an injected failure of `operation` shows as.
+ReplacementFile::Step StepOf(FileFaults::Operation operation) {
+    switch (operation) {
+    case FileFaults::Operation::Create:
+        return ReplacementFile::Step::Create;
+    case FileFaults::Operation::Write:
+        return ReplacementFile::Step::Write;
+    case FileFaults::Operation::Close:
+        return ReplacementFile::Step::Close;
+    default:
+        return ReplacementFile::Step::Move; // a move, or keeping the old file for a move
+    }
+}
+
+std::string Read(const std::string& path) {
+    return TempDir::Exists(path) ? TempDir::ReadFile(path) : "<missing>";
+}
+
+struct Input {
+    const char* name;
+    std::string path;
+};
+
+class ImportUnderFailingFiles : public testing::TestWithParam<Placing> {
+protected:
+    static void SetUpTestSuite() { Log::DisableFile(); }
+
+    // A lay long enough that its position file is written in many pieces (and made in parts on machines
+    // with several processors).
+    std::string LongLay() {
+        std::vector<PlacementSpec> placed;
+        for (int i = 0; i < 70000; ++i) {
+            const PlacementSpec p{i % 3, i % 5, i % 2 == 0, 1, false, 90.0f, i * 0.5f, 1000.0f - i};
+            if (LayBuilder::Entry(p).find("\r\n") == std::string::npos) { // a CR LF pair reads as a line feed
+                placed.push_back(p);
+            }
+        }
+        LayBuilder lay;
+        lay.Y().O({"FRONT", "BACK", "SLEEVE", "COLLAR", "CUFF"}, {"S", "M", "L"});
+        for (size_t from = 0; from < placed.size(); from += 600) {
+            lay.P(std::vector<PlacementSpec>(placed.begin() + static_cast<std::ptrdiff_t>(from),
+                                             placed.begin() + static_cast<std::ptrdiff_t>(
+                                                                  std::min(from + 600, placed.size()))));
+        }
+        return dir.Write("lays/long.lay", lay.Bytes());
+    }
+
+    TempDir dir;
+};
+
+TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
+    const Placing placing = GetParam();
+    const bool together = placing == Placing::BothWhenComplete;
+    const std::vector<Input> inputs = {{"lay", kExamples + "/lays/W12.LAY"},
+                                       {"marker", kExamples + "/markers/m1.mkr"},
+                                       {"long lay", LongLay()}};
+    const std::string out = dir.MakeDir("out");
+    const ImportPaths paths = ImportPaths::InFolder(PathMapping::FromCallerPath(out));
+    const std::string definition = out + "/csvimprt.txt";
+    const std::string position = out + "/posimport.txt";
+    long runs = 0;
+    for (const Input& input : inputs) {
+        const ImportReading reading = QuorImport::Read(input.path);
+        ASSERT_TRUE(reading.Loaded()) << input.name;
+        // The files of an import that nothing disturbs, over an older pair as in every run.
+        fs::remove_all(out);
+        dir.Write("out/csvimprt.txt", kOldDefinition);
+        dir.Write("out/posimport.txt", kOldPositions);
+        long operations = 0;
+        {
+            NthOperationFails counting(0);
+            ASSERT_TRUE(QuorImport::Write(reading, paths, placing).Complete()) << input.name;
+            operations = counting.seen;
+        }
+        const std::string newDefinition = Read(definition);
+        const std::string newPositions = Read(position);
+        ASSERT_GE(operations, 6) << input.name; // at least a create, a write, a close and a move per file
+
+        for (long n = 1; n <= operations; ++n, ++runs) {
+            fs::remove_all(out);
+            dir.Write("out/csvimprt.txt", kOldDefinition);
+            dir.Write("out/posimport.txt", kOldPositions);
+            NthOperationFails fault(n);
+            const ImportWriting writing = QuorImport::Write(reading, paths, placing);
+            ASSERT_TRUE(fault.failed.has_value()) << input.name << ", operation " << n;
+            const std::string what = std::string(input.name) + ", operation " + std::to_string(n);
+            const std::string nowDefinition = Read(definition);
+            const std::string nowPositions = Read(position);
+            EXPECT_TRUE(nowDefinition == kOldDefinition || nowDefinition == newDefinition) << what;
+            EXPECT_TRUE(nowPositions == kOldPositions || nowPositions == newPositions) << what;
+            EXPECT_EQ(writing.definition.written, nowDefinition == newDefinition) << what;
+            EXPECT_EQ(writing.position.written, nowPositions == newPositions) << what;
+            if (together) {
+                EXPECT_EQ(nowDefinition == newDefinition, nowPositions == newPositions) << what << ": mismatched";
+            }
+            // Exactly one file says what failed, and it is the operation that was made to fail.
+            const ImportFileResult& failedFile =
+                writing.definition.failedStep != ReplacementFile::Step::None ? writing.definition
+                                                                               : writing.position;
+            EXPECT_EQ(failedFile.failedStep, StepOf(*fault.failed)) << what;
+            EXPECT_EQ(failedFile.error, *fault.failed == FileFaults::Operation::Write ? ENOSPC : EIO) << what;
+            EXPECT_FALSE(writing.Complete()) << what;
+            std::vector<std::string> names;
+            for (const auto& entry : fs::directory_iterator(out)) {
+                names.push_back(entry.path().filename().string());
+            }
+            std::sort(names.begin(), names.end());
+            EXPECT_EQ(names, (std::vector<std::string>{"csvimprt.txt", "posimport.txt"})) << what;
+        }
+    }
+    EXPECT_GT(runs, 30); // the sweep went through the operations of all three imports
+}
+
+// The lay's position error under failing files: the host finds a complete definition file and an empty
+// position file, or the old files where a file could not be written; the converter's pair stays old.
+TEST_P(ImportUnderFailingFiles, PositionErrorLeavesWhatTheHostExpects) {
+    const Placing placing = GetParam();
+    LayBuilder duplicate;
+    duplicate.Y().O({"FRONT"}, {"S", "S"}).P({PlacementSpec{0, 0}, PlacementSpec{1, 0}});
+    const ImportReading reading = QuorImport::Read(dir.Write("dup.lay", duplicate.Bytes()));
+    ASSERT_TRUE(reading.Loaded());
+    const std::string out = dir.MakeDir("out");
+    const ImportPaths paths = ImportPaths::InFolder(PathMapping::FromCallerPath(out));
+    for (long n = 0; n <= 8; ++n) {
+        fs::remove_all(out);
+        dir.Write("out/csvimprt.txt", kOldDefinition);
+        dir.Write("out/posimport.txt", kOldPositions);
+        NthOperationFails fault(n);
+        bool thrown = false;
+        try {
+            QuorImport::Write(reading, paths, placing);
+        } catch (const QuorUnhandledFormatFeatureException&) {
+            thrown = true;
+        }
+        const std::string what = "operation " + std::to_string(n);
+        const std::string nowDefinition = Read(out + "/csvimprt.txt");
+        const std::string nowPositions = Read(out + "/posimport.txt");
+        if (placing == Placing::BothWhenComplete) {
+            EXPECT_EQ(nowDefinition, kOldDefinition) << what;
+            EXPECT_EQ(nowPositions, kOldPositions) << what;
+        } else {
+            EXPECT_TRUE(nowDefinition == kOldDefinition || nowDefinition.find("o:dup-lay\r\n") != std::string::npos)
+                << what;
+            EXPECT_TRUE(nowPositions == kOldPositions || nowPositions.empty()) << what;
+        }
+        // The error is raised whenever the position file could be created.
+        if (n == 0) {
+            EXPECT_TRUE(thrown);
+            EXPECT_EQ(nowPositions, placing == Placing::EachWhenComplete ? "" : kOldPositions);
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2) << what;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Placings, ImportUnderFailingFiles,
+                         testing::Values(Placing::EachWhenComplete, Placing::BothWhenComplete),
+                         [](const testing::TestParamInfo<Placing>& info) {
+                             return info.param == Placing::EachWhenComplete ? std::string("EachWhenComplete")
+                                                                            : std::string("BothWhenComplete");
+                         });
+} // namespace
