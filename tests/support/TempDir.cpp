@@ -26,12 +26,16 @@ TempDir::~TempDir() {
 std::string TempDir::Write(const std::string& relative, const std::string& bytes) const {
     const std::string full = Path(relative);
     std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-    std::ofstream out(full, std::ios::binary | std::ios::trunc);
+    WriteFile(full, bytes);
+    return full;
+}
+
+void TempDir::WriteFile(const std::string& fullPath, const std::string& bytes) {
+    std::ofstream out(fullPath, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
-        throw std::runtime_error("cannot write " + full);
+        throw std::runtime_error("cannot write " + fullPath);
     }
-    return full;
 }
 
 std::string TempDir::MakeDir(const std::string& relative) const {

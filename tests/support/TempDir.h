@@ -20,6 +20,7 @@ public:
     std::string MakeDir(const std::string& relative) const;
 
     static std::string ReadFile(const std::string& fullPath);
+    static void WriteFile(const std::string& fullPath, const std::string& bytes);
     static bool Exists(const std::string& fullPath);
     // Everything below `folder`, each entry as its relative path and what it is: "file <mode> <bytes>",
     // "link -> <target>", "folder <mode>" or "other" (a FIFO, a device), so that two snapshots are equal
