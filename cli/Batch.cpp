@@ -1,6 +1,8 @@
 #include "Batch.h"
 
 #include "Converter.h"
+#include "Findings.h"
+#include "ByteText.h"
 #include "StandardOutput.h"
 
 #include <algorithm>
@@ -41,17 +43,37 @@ const char* KindName(ImportKind kind) {
     }
 }
 
-void ConvertOne(FileJob& job, const CommandLine& line) try {
-    ConvertOptions options;
-    options.verbose = line.verbose;
-    const Converter converter(Converter::JoinPath(line.outputDir, job.name), true);
-    job.result = converter.Convert(InputFile::Open(job.file, line.streamName), options);
+// The folder of a file's import: its order name, with every control byte and every byte outside a valid
+// UTF-8 sequence turned into '-' as well, so that no folder name holds a byte that a terminal or a
+// tab-separated line would take for something else.
+std::string FolderNameOf(const std::string& file) {
+    const std::string name = Converter::FullOrderName(file);
+    std::string folder;
+    for (size_t i = 0; i < name.size();) {
+        const size_t length = Utf8SequenceLength(name, i);
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (length == 0 || byte < 0x20 || byte == 0x7F) {
+            folder += '-';
+            ++i;
+        } else {
+            folder.append(name, i, length);
+            i += length;
+        }
+    }
+    return folder;
+}
+
+void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& line) try {
+    const Converter converter(Converter::JoinPath(outputDir, job.name));
+    job.result = converter.Convert(InputFile::Open(job.file, line.streamName), ConvertOptions());
 } catch (const std::exception& error) {
     // On a worker thread: the file fails, the batch goes on.
     job.result.errors.push_back(std::string("internal error: ") + error.what());
     job.result.exitCode = kExitSoftware;
 }
 
+// The progress line on a terminal: redrawn whenever a file is done, cleared while a file's lines are
+// printed, and left standing at "N of N" when every file is done.
 class Progress {
 public:
     Progress(size_t total, bool shown) : total(total), shown(shown) {}
@@ -66,18 +88,21 @@ public:
             std::fputs("\r\033[K", stderr);
         }
     }
+    void Finish() {
+        if (shown) {
+            Show(total);
+            std::fputs("\n", stderr);
+        }
+    }
 
 private:
     size_t total;
     bool shown;
 };
 
-void Report(const FileJob& job) {
-    for (const std::string& line : job.result.diagnostics) {
-        std::fprintf(stderr, "quorix-import: %s: %s\n", job.file.c_str(), line.c_str());
-    }
-    for (const std::string& error : job.result.errors) {
-        std::fprintf(stderr, "quorix-import: %s: %s\n", job.file.c_str(), error.c_str());
+void Report(const FileJob& job, bool verbose) {
+    for (const std::string& message : MessagesOf(job.result, verbose)) {
+        PrintMessage(job.file, message);
     }
     const bool ok = job.result.exitCode == kExitOk;
     const std::string result = ok ? "ok" : "error " + std::to_string(job.result.exitCode);
@@ -92,22 +117,29 @@ void Report(const FileJob& job) {
 
 int RunBatch(const CommandLine& line) {
     std::vector<FileJob> jobs(line.files.size());
+    const std::string outputDir = line.outputDir.empty() ? "." : line.outputDir;
     std::map<std::string, std::string> fileOfName;
     for (size_t i = 0; i < jobs.size(); ++i) {
         jobs[i].file = line.files[i];
-        jobs[i].name = Converter::FullOrderName(line.files[i]);
+        jobs[i].name = FolderNameOf(line.files[i]);
         if (jobs[i].name.empty()) {
-            std::fprintf(stderr, "quorix-import: %s: no file name to name its output folder after\n",
-                         jobs[i].file.c_str());
+            PrintMessage(jobs[i].file, "no file name to name its output folder after");
             return kExitUsage;
         }
         const auto [known, added] = fileOfName.emplace(jobs[i].name, jobs[i].file);
         if (!added) {
             std::fprintf(stderr, "quorix-import: %s and %s would both be written into %s\n",
-                         known->second.c_str(), jobs[i].file.c_str(),
-                         Converter::JoinPath(line.outputDir, jobs[i].name).c_str());
+                         Escaped(known->second).c_str(), Escaped(jobs[i].file).c_str(),
+                         Escaped(Converter::JoinPath(outputDir, jobs[i].name)).c_str());
             return kExitUsage;
         }
+    }
+    // The output folder once, before any file: a folder that cannot be made fails the batch at once.
+    std::vector<std::string> createdFolders;
+    if (const int error = MakeFolders(outputDir, createdFolders)) {
+        std::fprintf(stderr, "quorix-import: %s: cannot create folder: %s\n", Escaped(outputDir).c_str(),
+                     FileErrorText(error).c_str());
+        return kExitCannotCreate;
     }
 
     std::mutex mutex;
@@ -125,7 +157,7 @@ int RunBatch(const CommandLine& line) {
             if (StopSignal() != 0) {
                 job.skipped = true;
             } else {
-                ConvertOne(job, line);
+                ConvertOne(job, outputDir, line);
                 // A file that the stop cut short gets no line, like the files after it.
                 job.skipped = StopSignal() != 0 && job.result.exitCode != kExitOk;
             }
@@ -173,13 +205,21 @@ int RunBatch(const CommandLine& line) {
             continue; // stopped: the files not converted get no line
         }
         progress.Clear();
-        Report(job);
+        Report(job, line.verbose);
         exitCode = MoreSeriousExitCode(exitCode, job.result.exitCode);
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            shown = completed;
+        }
         progress.Show(shown);
     }
     for (std::thread& thread : threads) {
         thread.join();
     }
-    progress.Clear();
+    if (StopSignal() != 0) {
+        progress.Clear();
+    } else {
+        progress.Finish();
+    }
     return exitCode;
 }

@@ -79,3 +79,7 @@ std::string HexOf(const std::string& bytes) {
     }
     return hex;
 }
+
+size_t Utf8SequenceLength(const std::string& bytes, size_t at) {
+    return SequenceLength(bytes, at);
+}

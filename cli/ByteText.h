@@ -13,3 +13,6 @@ std::string ToValidUtf8(const std::string& bytes);
 
 // The bytes in lower-case hexadecimal, two digits each.
 std::string HexOf(const std::string& bytes);
+
+// The length of the well-formed UTF-8 sequence that starts at byte `at`, or 0 when none does.
+size_t Utf8SequenceLength(const std::string& bytes, size_t at);

@@ -3,20 +3,24 @@
 #include <string>
 #include <vector>
 
-// The converter's options, parsed in the GNU style: short and long options, "--opt=value" and "-oVALUE"
-// forms, "--" ends the options.
+// The converter's options, parsed by the C library's getopt_long in the GNU manner: bundled short options
+// ("-vo DIR"), "--opt=value", unambiguous abbreviations of long options, "--" ends the options, and "-"
+// is a FILE (standard input).
 struct CommandLine {
     static constexpr int kMaxJobs = 256;
+    // The error of a command line that the parser itself refused; it has printed why.
+    static constexpr const char* kReportedByParser = "\x01";
 
-    std::string outputDir; // empty: the module's fixed folder
+    std::string outputDir; // empty: the current folder
     bool help = false;
     bool version = false;
     bool diagnosticLog = false;
-    bool verbose = false;    // the readers' diagnostics on standard error
+    bool verbose = false;    // the readers' diagnostics and warnings on standard error
     bool dump = false;       // print the parsed model as JSON instead of converting
-    std::string previewFile; // draw the lay into this SVG file instead of converting
+    std::string previewFile; // draw the lay into this SVG file ("-": standard output) instead of converting
     int jobs = 1;            // files converted at the same time in batch mode
-    std::string streamName;  // the file name that a streamed input is imported under (--name)
+    bool jobsGiven = false;
+    std::string streamName; // the file name that a streamed input is imported under (--name)
     std::vector<std::string> files;
     std::string error; // set when the command line cannot be used
 

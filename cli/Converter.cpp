@@ -17,8 +17,8 @@
 #include <unistd.h>
 
 namespace {
-// Messages that the import sends to the host's error log during the current conversion of this thread.
-thread_local std::vector<std::string>* hostMessages = nullptr;
+// The input error of a file name with a backslash on POSIX.
+constexpr int kBackslashInName = -100;
 
 volatile std::sig_atomic_t stopSignal = 0;
 
@@ -71,76 +71,6 @@ int ReadAll(int fd, std::string& bytes) {
     }
 }
 
-std::string OffsetText(int64_t offset) {
-    char text[48];
-    std::snprintf(text, sizeof text, "offset %lld (0x%llx)", static_cast<long long>(offset),
-                  static_cast<unsigned long long>(offset));
-    return text;
-}
-
-// A line with every byte outside printable ASCII (a tag byte of 0x80 or above, say) shown as \xNN, so
-// that it reads the same on any terminal.
-std::string Printable(const std::string& line) {
-    std::string text;
-    for (const char c : line) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-            text += c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            text += escaped;
-        }
-    }
-    return text;
-}
-
-std::string Refusal(const ReaderVerdict& verdict) {
-    std::string text = "refused: " + verdict.message;
-    if (verdict.offset >= 0) {
-        text += " (record at " + OffsetText(verdict.offset) + ")";
-    }
-    return text;
-}
-
-// What the readers found, one line each: the lay's record warnings, each reader's verdict, and the style
-// files of a marker that could not be read.
-std::vector<std::string> DiagnosticLines(const ImportReading& reading) {
-    std::vector<std::string> lines;
-    for (const ReadDiagnostic& d : reading.diagnostics) {
-        lines.push_back("lay reader: record at " + OffsetText(d.offset) + ": " + Printable(d.line));
-    }
-    if (reading.layVerdict.Accepted()) {
-        lines.push_back("lay reader: accepted (placements: " +
-                        std::to_string(reading.lay->GetPlacements().size()) + ")");
-        return lines;
-    }
-    lines.push_back("lay reader: " + Refusal(reading.layVerdict));
-    const QuorMarker& marker = *reading.marker;
-    if (!reading.markerVerdict.Accepted() && reading.markerVerdict.stoppedAt != QuorFile::Step::Resolve) {
-        lines.push_back("marker reader: " + Refusal(reading.markerVerdict));
-        return lines;
-    }
-    for (const StyleReading& style : marker.GetStyleReadings()) {
-        if (!style.Loaded()) {
-            std::string why = style.refusal;
-            if (style.stoppedAt == QuorFile::Step::Open && style.openError != 0) {
-                why = FileErrorText(style.openError);
-            }
-            lines.push_back("marker reader: style file " + PathMapping::ToSystemPath(style.path) +
-                            " refused: " + why);
-        }
-    }
-    if (!reading.markerVerdict.Accepted()) {
-        lines.push_back("marker reader: " + Refusal(reading.markerVerdict));
-        return lines;
-    }
-    lines.push_back("marker reader: accepted (style entries: " +
-                    std::to_string(marker.GetStyleEntries().size()) +
-                    ", size models: " + std::to_string(marker.GetSizeModels().size()) + ")");
-    return lines;
-}
-
 // Which name makes the lay's placements disagree with their counts: a name listed twice whose later
 // entry has placements, which the first entry of that name takes as its own.
 std::string ListedTwice(const QuorLayY& lay) {
@@ -160,7 +90,7 @@ std::string ListedTwice(const QuorLayY& lay) {
         for (size_t i = 0; i < names.size(); ++i) {
             const auto [known, added] = first.emplace(names[i], i);
             if (!added && placed[i]) {
-                return std::string(what) + " name \"" + Printable(names[i]) + "\" is listed twice (entries " +
+                return std::string(what) + " name \"" + Escaped(names[i]) + "\" is listed twice (entries " +
                        std::to_string(known->second + 1) + " and " + std::to_string(i + 1) + ")";
             }
         }
@@ -190,10 +120,30 @@ void ReportFile(const ImportFileResult& file, Conversion& result) {
         what = "cannot put the new file in place";
         break;
     }
-    result.errors.push_back(file.path + ": " + what + ": " + FileErrorText(file.error));
+    result.errors.push_back(Escaped(file.path) + ": " + what + ": " + FileErrorText(file.error));
     result.exitCode = MoreSeriousExitCode(result.exitCode, exitCode);
 }
 } // namespace
+
+std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose) {
+    std::vector<std::string> lines;
+    const Findings& f = conversion.findings;
+    if (verbose) {
+        lines.insert(lines.end(), f.diagnostics.begin(), f.diagnostics.end());
+        lines.insert(lines.end(), f.warnings.begin(), f.warnings.end());
+    }
+    lines.insert(lines.end(), f.alwaysShown.begin(), f.alwaysShown.end());
+    lines.insert(lines.end(), conversion.errors.begin(), conversion.errors.end());
+    if (!verbose && !f.refusals.empty() && conversion.exitCode != kExitOk &&
+        (!f.diagnostics.empty() || !f.warnings.empty())) {
+        lines.push_back("run with -v for details");
+    }
+    return lines;
+}
+
+void PrintMessage(const std::string& file, const std::string& message) {
+    std::fprintf(stderr, "quorix-import: %s: %s\n", Escaped(file).c_str(), message.c_str());
+}
 
 int StopSignal() {
     return stopSignal;
@@ -208,24 +158,13 @@ void CatchStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-HostMessageCapture::HostMessageCapture(std::vector<std::string>& messages) : previous(hostMessages) {
-    hostMessages = &messages;
-}
-
-HostMessageCapture::~HostMessageCapture() {
-    hostMessages = previous;
-}
-
 int MoreSeriousExitCode(int a, int b) {
     return Seriousness(b) > Seriousness(a) ? b : a;
 }
 
-// The converter is the host of the module here: it receives the module's error reports itself.
-extern "C" void dll_vq_log_error(int /*level*/, int /*code*/, const char* text, const char* /*detail*/) {
-    if (hostMessages != nullptr) {
-        hostMessages->push_back(text != nullptr ? text : "");
-    }
-}
+// The converter is the host of the module here. It tells the user itself why a file was refused, in more
+// detail than the module's reports to the host's error log, which are dropped.
+extern "C" void dll_vq_log_error(int /*level*/, int /*code*/, const char* /*text*/, const char* /*detail*/) {}
 
 InputFile InputFile::Open(const std::string& argument, const std::string& streamName) {
     InputFile input;
@@ -235,15 +174,22 @@ InputFile InputFile::Open(const std::string& argument, const std::string& stream
         input.path = Converter::AbsolutePath(name);
         input.inMemory = true;
         input.error = ReadAll(STDIN_FILENO, input.bytes);
+        input.size = static_cast<int64_t>(input.bytes.size());
         return input;
     }
     input.path = Converter::AbsolutePath(argument);
+    if (input.path.find('\\') != std::string::npos) {
+        // The module takes a backslash for a folder separator, as the host does: it would read another file.
+        input.error = kBackslashInName;
+        return input;
+    }
     struct stat info {};
     if (::stat(input.path.c_str(), &info) != 0) {
         input.error = errno;
         return input;
     }
     if (S_ISREG(info.st_mode)) {
+        input.size = static_cast<int64_t>(info.st_size);
         return input; // the readers read it from its path
     }
     if (S_ISDIR(info.st_mode)) {
@@ -261,17 +207,38 @@ InputFile InputFile::Open(const std::string& argument, const std::string& stream
         return input;
     }
     input.error = ReadAll(fd, input.bytes);
+    input.size = static_cast<int64_t>(input.bytes.size());
     ::close(fd);
     return input;
 }
 
-Converter::Converter(std::string outputDir, bool createFolder) : createFolder(createFolder) {
-    if (outputDir.empty()) {
-        const std::string fixed = ImportPaths::Fixed().definitionFile;
-        const std::string system = PathMapping::ToSystemPath(fixed);
-        systemOutputDir = system.substr(0, system.rfind('/'));
-    } else {
-        systemOutputDir = std::move(outputDir);
+Converter::Converter(std::string outputDir)
+    : systemOutputDir(outputDir.empty() ? std::string(".") : std::move(outputDir)) {}
+
+int MakeFolders(const std::string& folder, std::vector<std::string>& created) {
+    struct stat info {};
+    if (folder.empty() || ::stat(folder.c_str(), &info) == 0) {
+        return folder.empty() || S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    }
+    if (errno != ENOENT) {
+        return errno;
+    }
+    const size_t slash = folder.find_last_of('/', folder.find_last_not_of('/'));
+    if (slash != std::string::npos && slash > 0) {
+        if (const int error = MakeFolders(folder.substr(0, slash), created)) {
+            return error;
+        }
+    }
+    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+        return errno;
+    }
+    created.push_back(folder);
+    return 0;
+}
+
+void RemoveFolders(const std::vector<std::string>& created) {
+    for (auto it = created.rbegin(); it != created.rend(); ++it) {
+        ::rmdir(it->c_str());
     }
 }
 
@@ -300,40 +267,47 @@ std::string Converter::JoinPath(const std::string& folder, const std::string& na
 
 Conversion Converter::Read(const InputFile& input, const ConvertOptions& options) {
     Conversion result;
-    std::vector<std::string> messages;
-    {
-        const HostMessageCapture capture(messages);
-        if (input.error == 0) {
-            ReadOptions readOptions;
-            readOptions.diagnostics = options.verbose;
-            readOptions.keepStyleFiles = options.keepStyleFiles;
-            const std::string_view bytes(input.bytes);
-            if (input.inMemory) {
-                readOptions.bytes = &bytes;
-            }
-            result.reading = QuorImport::Read(input.path, readOptions);
-            if (options.verbose) {
-                result.diagnostics = DiagnosticLines(result.reading);
-            }
-        }
-        if (!result.reading.Loaded()) {
-            QuorImport::ReportNotInQuorixFormat(input.path);
-        }
+    if (input.error != 0) {
+        result.errors.push_back(input.error == kBackslashInName
+                                    ? "cannot read input file: its name holds a backslash, which the import "
+                                      "reads as a folder separator (it would read " +
+                                          Escaped(PathMapping::ToSystemPath(PathMapping::FromCallerPath(input.path))) +
+                                          ")"
+                                    : "cannot read input file: " + FileErrorText(input.error));
+        result.exitCode = kExitNoInput;
+        return result;
     }
-    result.errors = std::move(messages);
+    ReadOptions readOptions;
+    readOptions.diagnostics = true; // they tell whether -v would add something
+    readOptions.keepStyleFiles = options.keepStyleFiles;
+    const std::string_view bytes(input.bytes);
+    if (input.inMemory) {
+        readOptions.bytes = &bytes;
+    }
+    result.reading = QuorImport::Read(input.path, readOptions);
+    result.findings = FindingsOf(result.reading, input.size);
     if (result.reading.Loaded()) {
         return result;
     }
-    int readError = input.error;
-    if (readError == 0 && result.reading.layVerdict.stoppedAt == QuorFile::Step::Open) {
-        readError = result.reading.layVerdict.openError != 0 ? result.reading.layVerdict.openError : ENOENT;
-    }
-    if (readError != 0) {
-        result.errors.push_back("cannot read input file: " + FileErrorText(readError));
+    const ReaderVerdict& lay = result.reading.layVerdict;
+    if (lay.stoppedAt == QuorFile::Step::Open) {
+        result.errors.push_back("cannot read input file: " + FileErrorText(lay.openError != 0 ? lay.openError : ENOENT));
         result.exitCode = kExitNoInput;
-    } else {
-        result.exitCode = kExitDataError;
+        return result;
     }
+    const StyleReading* style = RefusedStyle(result.reading);
+    if (style != nullptr && style->stoppedAt == QuorFile::Step::Open) {
+        result.errors.push_back("cannot read style file " + Escaped(PathMapping::ToSystemPath(style->path)) + ": " +
+                                FileErrorText(style->openError != 0 ? style->openError : ENOENT));
+        result.exitCode = kExitNoInput;
+        return result;
+    }
+    result.errors = result.findings.refusals;
+    if (style != nullptr) {
+        result.errors.push_back("style file " + Escaped(PathMapping::ToSystemPath(style->path)) +
+                                " is refused: " + style->refusal);
+    }
+    result.exitCode = kExitDataError;
     return result;
 }
 
@@ -346,20 +320,12 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
         result.exitCode = 128 + signal;
         return result;
     }
-    bool createdFolder = false;
-    if (createFolder) {
-        createdFolder = mkdir(systemOutputDir.c_str(), 0777) == 0;
-        if (!createdFolder && errno != EEXIST) {
-            result.errors.push_back(systemOutputDir + ": cannot create folder: " + FileErrorText(errno));
-            result.exitCode = kExitCannotCreate;
-            return result;
-        }
+    std::vector<std::string> createdFolders;
+    if (const int error = MakeFolders(systemOutputDir, createdFolders)) {
+        result.errors.push_back(Escaped(systemOutputDir) + ": cannot create folder: " + FileErrorText(error));
+        result.exitCode = kExitCannotCreate;
+        return result;
     }
-    const auto removeCreatedFolder = [&] {
-        if (createdFolder) {
-            rmdir(systemOutputDir.c_str()); // nothing is left in it
-        }
-    };
     const ImportPaths paths =
         ImportPaths::InFolder(PathMapping::FromCallerPath(AbsolutePath(systemOutputDir)));
     try {
@@ -376,18 +342,18 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
         }
         result.errors.push_back(message);
         result.exitCode = kExitDataError;
-        removeCreatedFolder();
+        RemoveFolders(createdFolders);
         return result;
     } catch (const std::exception& error) {
         result.errors.push_back(std::string("internal error: ") + error.what());
         result.exitCode = kExitSoftware;
-        removeCreatedFolder();
+        RemoveFolders(createdFolders);
         return result;
     }
     if (!result.writing.Complete()) {
         ReportFile(result.writing.definition, result);
         ReportFile(result.writing.position, result);
-        removeCreatedFolder();
+        RemoveFolders(createdFolders);
     }
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Findings.h"
 #include "entry/QuorImport.h"
 
 #include <string>
@@ -29,6 +30,7 @@ struct InputFile {
     std::string path;         // the path the import is made under, absolute
     bool inMemory = false;    // the content was read into `bytes`
     std::string bytes;
+    int64_t size = -1;        // in bytes, when known
     int error = 0; // why it could not be read: an error number of the file layer, 0 when it could
 
     // Opens the input named `argument` ("-" is standard input); a streamed input is imported under the
@@ -41,12 +43,11 @@ struct Conversion {
     int exitCode = kExitOk;
     ImportReading reading;
     ImportWriting writing;
-    std::vector<std::string> errors;      // messages for the user, without the program and file prefix
-    std::vector<std::string> diagnostics; // what the readers found, for --verbose
+    std::vector<std::string> errors; // messages for the user, without the program and file prefix
+    Findings findings;               // what the readers found besides the import
 };
 
 struct ConvertOptions {
-    bool verbose = false;        // compose the readers' diagnostics
     bool keepStyleFiles = false; // keep each style that a marker names (for --dump)
 };
 
@@ -55,13 +56,13 @@ struct ConvertOptions {
 // the same time as long as their output folders differ.
 class Converter {
 public:
-    // `outputDir` as the user gave it; empty for the module's fixed folder. With `createFolder` the
-    // folder itself is created (its parent must exist) once the input is known to be in a format, and
-    // removed again when nothing was written into it.
-    explicit Converter(std::string outputDir, bool createFolder = false);
+    // `outputDir` as the user gave it (empty: the current folder). When it is missing, it is created with
+    // its parents once the input is known to be in a format, and the folders created are removed again
+    // when the conversion fails.
+    explicit Converter(std::string outputDir);
 
     // Reads the input with the readers, without writing anything: the exit code of a conversion that
-    // would stop there, the reading, the host-log reports as errors, the diagnostics when asked.
+    // would stop there, the reading, why it was refused and what else was found.
     static Conversion Read(const InputFile& input, const ConvertOptions& options);
     // Reads and, when a reader accepted the file, writes both import files together: either both are
     // replaced or neither is touched.
@@ -79,24 +80,23 @@ public:
 
 private:
     std::string systemOutputDir;
-    bool createFolder = false;
 };
+
+// What the user is told about a conversion on standard error, in order, each line without the program and
+// file prefix: with `verbose` the readers' diagnostics and the warnings, then what is always shown, the
+// errors, and a hint to run with -v when that would tell more about a refused file.
+std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose);
+// One line on standard error: "quorix-import: FILE: message", the file name escaped.
+void PrintMessage(const std::string& file, const std::string& message);
+
+// Creates `folder` and the folders above it that are missing, as mkdir -p does. 0, or the error number;
+// `created` receives the folders made, outermost first.
+int MakeFolders(const std::string& folder, std::vector<std::string>& created);
+// Removes the empty folders that MakeFolders made, innermost first.
+void RemoveFolders(const std::vector<std::string>& created);
 
 // The signal (SIGINT, SIGTERM) that asked the converter to stop, or 0. Conversions check it before they
 // write: an import is either written whole or not started.
 int StopSignal();
 // Catches SIGINT and SIGTERM for StopSignal instead of ending the process at once.
 void CatchStopSignals();
-
-// While it lives, the reports that the module sends to the host's error log on this thread are appended
-// to `messages`; without one they are dropped.
-class HostMessageCapture {
-public:
-    explicit HostMessageCapture(std::vector<std::string>& messages);
-    ~HostMessageCapture();
-    HostMessageCapture(const HostMessageCapture&) = delete;
-    HostMessageCapture& operator=(const HostMessageCapture&) = delete;
-
-private:
-    std::vector<std::string>* previous;
-};

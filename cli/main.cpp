@@ -24,9 +24,16 @@
 namespace {
 void PrintMessages(const std::string& file, const std::vector<std::string>& messages) {
     for (const std::string& message : messages) {
-        std::fprintf(stderr, "quorix-import: %s: %s\n", file.c_str(), message.c_str());
+        PrintMessage(file, message);
     }
 }
+
+const char* const kVersionText =
+    "quorix-import (quorix_marker) " QUORIX_VERSION "\n"
+    "Copyright (C) 2026 quorix_marker developers.\n"
+    "License MIT: the LICENSE file of the package, or <https://opensource.org/licenses/MIT>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 // A standard stream that the caller closed is opened onto the null device the wrong way round (standard
 // output for reading), so that no file the converter opens takes its number and anything written to it
@@ -43,15 +50,19 @@ void OccupyClosedStandardStreams() {
     }
 }
 
-// --preview: the picture replaces the file only once it is complete.
+// --preview: the picture replaces the file only once it is complete; "-" is standard output.
 int WritePicture(const std::string& path, const std::string& svg) {
+    if (path == "-") {
+        WriteOutput(svg);
+        return kExitOk;
+    }
     ReplacementFile picture;
     if (picture.Create(path) && picture.Write(svg.data(), svg.size()) && picture.Commit()) {
         return kExitOk;
     }
     const bool created = picture.FailedStep() != ReplacementFile::Step::Create;
-    std::fprintf(stderr, "quorix-import: %s: %s: %s\n", path.c_str(),
-                 created ? "cannot write file" : "cannot create file", FileErrorText(picture.Error()).c_str());
+    PrintMessage(path, std::string(created ? "cannot write file" : "cannot create file") + ": " +
+                           FileErrorText(picture.Error()));
     return created ? kExitIoError : kExitCannotCreate;
 }
 
@@ -59,11 +70,9 @@ int WritePicture(const std::string& path, const std::string& svg) {
 int Show(const CommandLine& line) {
     const std::string& file = line.files.front();
     ConvertOptions options;
-    options.verbose = line.verbose;
     options.keepStyleFiles = line.dump;
     const Conversion read = Converter::Read(InputFile::Open(file, line.streamName), options);
-    PrintMessages(file, read.diagnostics);
-    PrintMessages(file, read.errors);
+    PrintMessages(file, MessagesOf(read, line.verbose));
     if (read.exitCode != kExitOk) {
         return read.exitCode;
     }
@@ -84,12 +93,9 @@ int Show(const CommandLine& line) {
 
 int ConvertOne(const CommandLine& line) {
     const std::string& file = line.files.front();
-    ConvertOptions options;
-    options.verbose = line.verbose;
     const InputFile input = InputFile::Open(file, line.streamName);
-    const Conversion result = Converter(line.outputDir).Convert(input, options);
-    PrintMessages(file, result.diagnostics);
-    PrintMessages(file, result.errors);
+    const Conversion result = Converter(line.outputDir).Convert(input, ConvertOptions());
+    PrintMessages(file, MessagesOf(result, line.verbose));
     if (result.exitCode == kExitOk) {
         WriteOutput(result.reading.orderName.substr(0, QuorImport::kOrderNameLength) + "\n");
     }
@@ -98,7 +104,10 @@ int ConvertOne(const CommandLine& line) {
 
 int Run(const CommandLine& line) {
     if (!line.error.empty()) {
-        std::fprintf(stderr, "quorix-import: %s\n%s", line.error.c_str(), CommandLine::UsageText());
+        if (line.error != CommandLine::kReportedByParser) {
+            std::fprintf(stderr, "quorix-import: %s\n", line.error.c_str());
+        }
+        std::fputs("Try 'quorix-import --help' for more information.\n", stderr);
         return kExitUsage;
     }
     if (line.help) {
@@ -106,8 +115,11 @@ int Run(const CommandLine& line) {
         return kExitOk;
     }
     if (line.version) {
-        WriteOutput(std::string("quorix-import ") + QUORIX_VERSION + "\n");
+        WriteOutput(kVersionText);
         return kExitOk;
+    }
+    if (line.jobsGiven && line.jobs > 1 && !line.IsBatch()) {
+        std::fprintf(stderr, "quorix-import: -j %d has no effect on a single FILE\n", line.jobs);
     }
     if (!line.diagnosticLog) {
         Log::DisableFile();

@@ -1,10 +1,14 @@
-// The converter as a separate process: outputs, exit codes, messages, and what it leaves behind.
+// The converter as a separate process, one command line per row: its exit status, what it prints on
+// standard output and the first line on standard error.
 #include "support/LayBuilder.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,30 +16,163 @@ namespace {
 const std::string kConverter = QUORIX_CONVERTER;
 const std::string kExamples = QUORIX_EXAMPLES_DIR;
 
-ProcessResult Convert(std::vector<std::string> args, const std::string& workingDir = "") {
-    args.insert(args.begin(), kConverter);
-    return RunProcess(args, workingDir);
+// In arguments and expectations, "{dir}" stands for the case's folder (also the current folder) and
+// "{ex}" for the bundled examples.
+std::string Expand(std::string text, const TempDir& dir) {
+    for (const auto& [token, value] : {std::make_pair(std::string("{dir}"), dir.Path()),
+                                       std::make_pair(std::string("{ex}"), kExamples)}) {
+        for (size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size())) {
+            text.replace(at, token.size(), value);
+        }
+    }
+    return text;
 }
 
 std::string MarkerText(int version, const std::string& styleName) {
-    std::string text =
-        "%" + std::to_string(version) + "\n0\n1\n1\n0\n0\n0\n0\n50800000\n1397000\n0\n%\n80\n0\n0\n";
-    text += "1.5\nA\nB\nC\n0\n0\n0\n0\n0\n";
-    text += styleName + "\n1\n40\n1\n1\n0\n0\n";
-    return text;
+    return "%" + std::to_string(version) +
+           "\n0\n1\n1\n0\n0\n0\n0\n50800000\n1397000\n0\n%\n80\n0\n0\n1.5\nA\nB\nC\n0\n0\n0\n0\n0\n" + styleName +
+           "\n1\n40\n1\n1\n0\n0\n";
 }
-} // namespace
+
+struct CommandCase {
+    const char* name;
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;       // what standard output starts with; empty: nothing is printed there
+    std::string firstError; // the first line on standard error; empty: nothing is printed there
+    std::function<void(TempDir&)> plant = [](TempDir&) {};
+};
+
+// Rows print as their names, so that the test names stay the same from build to build.
+void PrintTo(const CommandCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ConverterCommandLine : public testing::TestWithParam<CommandCase> {};
+
+TEST_P(ConverterCommandLine, GivesItsStatusOutputAndFirstError) {
+    const CommandCase& c = GetParam();
+    TempDir dir;
+    c.plant(dir);
+    std::vector<std::string> args = {kConverter};
+    for (const std::string& arg : c.args) {
+        args.push_back(Expand(arg, dir));
+    }
+    const ProcessResult r = RunProcess(args, dir.Path());
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    const std::string out = Expand(c.out, dir);
+    if (out.empty()) {
+        EXPECT_EQ(r.out, "");
+    } else {
+        EXPECT_EQ(r.out.substr(0, out.size()), out);
+    }
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), Expand(c.firstError, dir)) << r.err;
+}
+
+const char* const kTry = "Try 'quorix-import --help' for more information.";
+
+const CommandCase kCommandCases[] = {
+    {"NoArguments", {}, 64, "", "quorix-import: missing input file"},
+    {"UnknownOption", {"--bogus", "x.lay"}, 64, "", "quorix-import: unrecognized option '--bogus'"},
+    {"AmbiguousAbbreviation", {"--ver", "x.lay"}, 64, "",
+     "quorix-import: option '--ver' is ambiguous; possibilities: '--verbose' '--version'"},
+    {"OptionWithoutItsValue", {"x.lay", "-o"}, 64, "", "quorix-import: option requires an argument -- 'o'"},
+    {"EmptyOutputFolder", {"--output-dir=", "x.lay"}, 64, "", "quorix-import: empty output folder"},
+    {"JobsOutOfRange", {"-j", "0", "a.lay", "b.lay"}, 64, "",
+     "quorix-import: the number of jobs must be a whole number from 1 to 256, not '0'"},
+    {"HelpByAbbreviation", {"--he"}, 0, "Usage: quorix-import [-o DIR]", ""},
+    {"Version", {"--version"}, 0, "quorix-import (quorix_marker) " QUORIX_VERSION "\nCopyright (C) 2026", ""},
+    {"BundledShortOptions", {"-vo", "{dir}/out", "{ex}/lays/W12.LAY"}, 0, "W12-LAY\n",
+     "quorix-import: {ex}/lays/W12.LAY: lay reader: accepted (placements: 5)"},
+    {"AbbreviatedLongOptionsWithValues", {"--out={dir}/out", "--verb", "{ex}/lays/W12.LAY"}, 0, "W12-LAY\n",
+     "quorix-import: {ex}/lays/W12.LAY: lay reader: accepted (placements: 5)"},
+    {"DoubleDashEndsTheOptions", {"--", "-x.lay"}, 0, "-x-lay\n", "",
+     [](TempDir& d) { d.Write("-x.lay", LayBuilder().Y().Bytes()); }},
+    {"CurrentFolderWithoutOutputFolder", {"{ex}/lays/W12.LAY"}, 0, "W12-LAY\n", ""},
+    {"OutputFolderMadeWithItsParents", {"-o", "{dir}/a/b/c", "{ex}/markers/m1.mkr"}, 0, "m1-mkr\n", ""},
+    {"OutputFolderUnderAFile", {"-o", "{dir}/file/sub", "{ex}/lays/W12.LAY"}, 73, "",
+     "quorix-import: {ex}/lays/W12.LAY: {dir}/file/sub: cannot create folder: Not a directory",
+     [](TempDir& d) { d.Write("file", "x"); }},
+    {"JobsForOneFile", {"-j", "2", "{ex}/lays/W12.LAY"}, 0, "W12-LAY\n",
+     "quorix-import: -j 2 has no effect on a single FILE"},
+    {"MissingInput", {"gone.lay"}, 66, "",
+     "quorix-import: gone.lay: cannot read input file: No such file or directory"},
+    {"FolderAsInput", {"{dir}"}, 66, "", "quorix-import: {dir}: cannot read input file: Is a directory"},
+    {"BackslashInTheName", {"a\\b.LAY"}, 66, "",
+     "quorix-import: a\\\\b.LAY: cannot read input file: its name holds a backslash, which the import reads as "
+     "a folder separator (it would read {dir}/a/b.LAY)",
+     [](TempDir& d) { d.Write("a/b.LAY", LayBuilder().Y().Bytes()); }},
+    {"NeitherFormat", {"notes.txt"}, 65, "",
+     "quorix-import: notes.txt: lay reader: refused: Not the proper file type / format [LAY]! (record at "
+     "offset 0 (0x0))",
+     [](TempDir& d) { d.Write("notes.txt", "just some text\n"); }},
+    {"TruncatedRecord", {"short.lay"}, 65, "",
+     "quorix-import: short.lay: lay reader: refused: Exceeding End of File while reading file... (record at "
+     "offset 7 (0x7))",
+     [](TempDir& d) { d.Write("short.lay", LayBuilder().Y().RecordWithLength(41, 'W', "abc").Bytes()); }},
+    {"ControlBytesInTheName", {"bad\x1b[2J\x01name"}, 65, "",
+     "quorix-import: bad\\x1b[2J\\x01name: lay reader: refused: Not the proper file type / format [LAY]! "
+     "(record at offset 0 (0x0))",
+     [](TempDir& d) { d.Write("bad\x1b[2J\x01name", "text\n"); }},
+    {"MissingStyleFile", {"data/markers/m.mkr"}, 66, "",
+     "quorix-import: data/markers/m.mkr: cannot read style file {dir}/data/styles/gone.sty: No such file or "
+     "directory",
+     [](TempDir& d) {
+         d.Write("data/markers/m.mkr", MarkerText(19, "gone.sty"));
+         d.MakeDir("data/styles");
+     }},
+    {"PreviewOnStandardOutput", {"--preview", "-", "{ex}/lays/W12.LAY"}, 0, "<?xml", ""},
+    {"DumpAndPreviewBothOnStandardOutput", {"--dump", "--preview=-", "{ex}/lays/W12.LAY"}, 64, "",
+     "quorix-import: --dump and --preview - would both write to standard output"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, ConverterCommandLine, testing::ValuesIn(kCommandCases),
+                         [](const testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
+
+// Every usage error ends in one line that says where to read more.
+TEST(ConverterCommandLine, UsageErrorsPointToTheHelp) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"--bogus"}, {"-o"}, {"-j", "x", "a"}}) {
+        std::vector<std::string> line = {kConverter};
+        line.insert(line.end(), args.begin(), args.end());
+        const ProcessResult r = RunProcess(line);
+        EXPECT_EQ(r.exitCode, 64);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), std::string(kTry) + "\n");
+    }
+}
+
+// A file in neither format: one line per reader, and a hint when -v would tell more.
+TEST(ConverterCommandLine, NeitherFormatNamesBothReadersReasons) {
+    TempDir dir;
+    LayBuilder lay; // a record of an unknown kind, then the end of the file inside the next one
+    lay.Y().Record('A', "xyz").RecordWithLength(30, 'W', "");
+    const std::string input = dir.Write("odd.lay", lay.Bytes());
+    const ProcessResult r = RunProcess({kConverter, "-o", dir.Path("out"), input});
+    EXPECT_EQ(r.exitCode, 65);
+    const std::string prefix = "quorix-import: " + input + ": ";
+    EXPECT_EQ(r.err, prefix +
+                         "lay reader: refused: Exceeding End of File while reading file... (record at offset 13 "
+                         "(0xd))\n" +
+                         prefix + "marker reader: refused: the separator line after the header is not \"%\"\n" +
+                         prefix + "run with -v for details\n");
+    EXPECT_FALSE(TempDir::Exists(dir.Path("out")));
+}
 
 struct ExampleCase {
     const char* input;
     const char* orderName;
 };
 
+// Rows print as their names, so that the test names stay the same from build to build.
+void PrintTo(const ExampleCase& row, std::ostream* out) {
+    *out << row.orderName;
+}
+
 class ConvertsExample : public testing::TestWithParam<ExampleCase> {};
 
 TEST_P(ConvertsExample, WritesTheExpectedImportFiles) {
     TempDir out;
-    const ProcessResult r = Convert({"-o", out.Path(), kExamples + "/" + GetParam().input});
+    const ProcessResult r = RunProcess({kConverter, "-o", out.Path(), kExamples + "/" + GetParam().input});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, std::string(GetParam().orderName) + "\n");
     EXPECT_EQ(r.err, "");
@@ -47,96 +184,18 @@ TEST_P(ConvertsExample, WritesTheExpectedImportFiles) {
 INSTANTIATE_TEST_SUITE_P(BundledExamples, ConvertsExample,
                          testing::Values(ExampleCase{"lays/W12.LAY", "W12-LAY"},
                                          ExampleCase{"lays/SKIP-01.LAY", "SKIP-01-LAY"},
-                                         ExampleCase{"markers/m1.mkr", "m1-mkr"}));
-
-TEST(ConverterUsage, RefusesBadCommandLinesWithUsageText) {
-    const std::vector<std::vector<std::string>> cases = {
-        {}, {"--bogus", "x.lay"}, {"a.lay", "b.lay"}, {"-o"}, {"--output-dir=", "a.lay"}};
-    for (const auto& args : cases) {
-        const ProcessResult r = Convert(args);
-        EXPECT_EQ(r.exitCode, 64) << testing::PrintToString(args);
-        EXPECT_NE(r.err.find("Usage: quorix-import"), std::string::npos) << testing::PrintToString(args);
-        EXPECT_EQ(r.out, "");
-    }
-}
-
-TEST(ConverterUsage, HelpAndVersionGoToStandardOutput) {
-    const ProcessResult help = Convert({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("--output-dir DIR"), std::string::npos);
-    const ProcessResult version = Convert({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out.rfind("quorix-import ", 0), 0u);
-}
-
-struct ErrorCase {
-    const char* name;    // input file name in the folder
-    std::string content; // written unless the case is a missing file
-    bool missing;
-    int exitCode;
-    std::vector<std::string> messages; // after "quorix-import: FILE: "; "@" stands for the input's path
-};
-
-TEST(ConverterErrors, RefusedInputsGiveTheirStatusAndLeaveTheOutputsAlone) {
-    LayBuilder duplicate;
-    duplicate.Y().O({"FRONT"}, {"S", "S"}).P({PlacementSpec{0, 0}, PlacementSpec{1, 0}});
-    const std::string notInFormat = "File '@' is not in Quorix LayY or Marker format.";
-    const std::vector<ErrorCase> cases = {
-        {"nothere.lay", "", true, 66, {notInFormat, "cannot read input file: No such file or directory"}},
-        {"notes.txt", "just some text\n", false, 65, {notInFormat}},
-        {"m.txt",
-         MarkerText(11, ""),
-         false,
-         65,
-         {"Marker file m.txt has not supported format ver.11.", notInFormat}},
-        {"dup.lay",
-         duplicate.Bytes(),
-         false,
-         65,
-         {"There is no position matching an item of CSV definition found: the model name \"S\" is listed "
-          "twice (entries 1 and 2)."}},
-    };
-    for (const ErrorCase& c : cases) {
-        TempDir dir;
-        const std::string input = c.missing ? dir.Path(c.name) : dir.Write(c.name, c.content);
-        dir.Write("out/csvimprt.txt", "old definition");
-        dir.Write("out/posimport.txt", "old positions");
-        const ProcessResult r = Convert({"-o", dir.Path("out"), input});
-        EXPECT_EQ(r.exitCode, c.exitCode) << c.name;
-        std::string expected;
-        for (std::string message : c.messages) {
-            for (size_t at = message.find('@'); at != std::string::npos;
-                 at = message.find('@', at + input.size())) {
-                message.replace(at, 1, input);
-            }
-            expected += "quorix-import: " + input + ": " + message + "\n";
-        }
-        EXPECT_EQ(r.err, expected) << c.name;
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(TempDir::ReadFile(dir.Path("out/posimport.txt")), "old positions") << c.name;
-        EXPECT_EQ(TempDir::ReadFile(dir.Path("out/csvimprt.txt")), "old definition") << c.name;
-    }
-}
-
-TEST(ConverterErrors, OutputFolderThatCannotTakeFilesIsCannotCreate) {
-    TempDir dir;
-    const std::string input = kExamples + "/lays/W12.LAY";
-    const std::string file = dir.Write("plain-file", "x");
-    for (const std::string& folder : {dir.Path("missing"), file + "/sub"}) {
-        const ProcessResult r = Convert({"-o", folder, input});
-        EXPECT_EQ(r.exitCode, 73) << folder;
-        EXPECT_NE(r.err.find(folder + "/csvimprt.txt: cannot create file"), std::string::npos) << r.err;
-        EXPECT_EQ(r.out, "");
-    }
-    EXPECT_FALSE(TempDir::Exists(dir.Path("missing")));
-}
+                                         ExampleCase{"markers/m1.mkr", "m1-mkr"}),
+                         [](const testing::TestParamInfo<ExampleCase>& info) {
+                             std::string name = info.param.orderName;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 TEST(ConverterFolders, RelativeMarkerPathFindsTheStylesFolderBesideIt) {
     TempDir dir;
     dir.Write("data/markers/m1.mkr", MarkerText(19, "a.sty"));
     dir.Write("data/styles/a.sty", "%12\n0\n\n\nstyle\n+\nfront\n\nX 2 1 rest\n0\n\n\n0\n\n\n\n\n\n\n");
-    dir.MakeDir("out");
-    const ProcessResult r = Convert({"-o", "../out", "markers/m1.mkr"}, dir.Path("data"));
+    const ProcessResult r = RunProcess({kConverter, "-o", "../out", "markers/m1.mkr"}, dir.Path("data"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "m1-mkr\n");
     EXPECT_EQ(TempDir::ReadFile(dir.Path("out/csvimprt.txt")),
@@ -146,11 +205,11 @@ TEST(ConverterFolders, RelativeMarkerPathFindsTheStylesFolderBesideIt) {
 
 TEST(ConverterFolders, DiagnosticLogOnlyWhenAsked) {
     TempDir dir;
-    dir.MakeDir("out");
     const std::string input = kExamples + "/lays/W12.LAY";
-    ASSERT_EQ(Convert({"-o", dir.Path("out"), input}, dir.Path()).exitCode, 0);
+    ASSERT_EQ(RunProcess({kConverter, "-o", dir.Path("out"), input}, dir.Path()).exitCode, 0);
     EXPECT_FALSE(TempDir::Exists(dir.Path("Log.txt")));
-    ASSERT_EQ(Convert({"--diagnostic-log", "-o", dir.Path("out"), input}, dir.Path()).exitCode, 0);
+    ASSERT_EQ(RunProcess({kConverter, "--diagnostic-log", "-o", dir.Path("out"), input}, dir.Path()).exitCode, 0);
     EXPECT_EQ(TempDir::ReadFile(dir.Path("Log.txt")),
               "\r\n[   0]Log file for CAD data parser demo [file format investigation support] follows: ");
 }
+} // namespace

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -204,10 +205,16 @@ TEST_P(ImportUnderFailingFiles, PositionErrorLeavesWhatTheHostExpects) {
     }
 }
 
+std::string NameOf(Placing placing) {
+    return placing == Placing::EachWhenComplete ? "EachWhenComplete" : "BothWhenComplete";
+}
+
 INSTANTIATE_TEST_SUITE_P(Placings, ImportUnderFailingFiles,
                          testing::Values(Placing::EachWhenComplete, Placing::BothWhenComplete),
-                         [](const testing::TestParamInfo<Placing>& info) {
-                             return info.param == Placing::EachWhenComplete ? std::string("EachWhenComplete")
-                                                                            : std::string("BothWhenComplete");
-                         });
+                         [](const testing::TestParamInfo<Placing>& info) { return NameOf(info.param); });
 } // namespace
+
+// Placings print as their names, so that the test names stay the same from build to build.
+void PrintTo(Placing placing, std::ostream* out) {
+    *out << NameOf(placing);
+}

@@ -13,6 +13,7 @@
 #include <functional>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,11 @@ struct PlantCase {
     int result;
     const char* definition; // what csvimprt.txt holds afterwards: "new", "old" or "fifo"
 };
+
+// Rows print as their names, so that the test names stay the same from build to build.
+void PrintTo(const PlantCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class HostPlants : public HostTest, public testing::WithParamInterface<PlantCase> {};
 
