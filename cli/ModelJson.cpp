@@ -59,10 +59,6 @@ void Placement(JsonWriter& json, const ::Placement& p) {
         json.Key(key);
         json.Int(value);
     }
-    json.Key("isP");
-    json.Bool(p.isP);
-    json.Key("matched");
-    json.Bool(p.matched);
     json.EndObject();
 }
 

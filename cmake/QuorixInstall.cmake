@@ -26,8 +26,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/src/entry/ImportQuorixFile.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quorix_marker COMPONENT development)
 if(TARGET quorix-import)
     install(TARGETS quorix-import RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
-    if(EXISTS ${PROJECT_SOURCE_DIR}/cli/quorix-import.1)
-        install(FILES ${PROJECT_SOURCE_DIR}/cli/quorix-import.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+    if(EXISTS ${PROJECT_BINARY_DIR}/cli/quorix-import.1)
+        install(FILES ${PROJECT_BINARY_DIR}/cli/quorix-import.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
                 COMPONENT runtime)
     endif()
 endif()

@@ -47,7 +47,7 @@ TEST(ConverterDump, KeepsEveryByteOfTheNamesAndEveryPlacementField) {
     EXPECT_EQ(doc["placements"][0],
               json::parse(R"({"record": "T", "modelIndex": 0, "pieceIndex": 0, "x": 10.5,
         "y": 0.1, "angle": 90.0, "writtenAngle": 270.0, "flag1": true, "flag2": false, "ordinalA": 2,
-        "ordinalB": 3, "ordinalC": 1, "valueC": 7, "isP": false, "matched": false})"));
+        "ordinalB": 3, "ordinalC": 1, "valueC": 7})"));
     EXPECT_EQ(doc["placementCounts"], json::parse(R"([{"model": 0, "piece": 0, "count": 1}])"));
     // A marker: its values, the styles as loaded, and the size models as summed.
     const ProcessResult m = RunConverter({"--dump", kExamples + "/markers/m1.mkr"});
