@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -157,6 +158,66 @@ TEST(ConverterCommandLine, NeitherFormatNamesBothReadersReasons) {
                          prefix + "run with -v for details\n");
     EXPECT_FALSE(TempDir::Exists(dir.Path("out")));
 }
+
+struct WarningCase {
+    const char* name;
+    const char* file; // below the case's folder, written with `content`
+    std::string content;
+    std::string line; // a line on standard error after "quorix-import: {dir}/FILE: "
+    bool verbose = true;
+};
+
+void PrintTo(const WarningCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ConverterWarning : public testing::TestWithParam<WarningCase> {};
+
+// What the import files will silently lack or get wrong is said with -v, and changes no byte of them.
+TEST_P(ConverterWarning, IsOneLineAndChangesNoOutput) {
+    const WarningCase& c = GetParam();
+    TempDir dir;
+    dir.Write("data/styles/a.sty", "%12\n0\n\n\nstyle\n+\nfront\n\nX 2 1 rest\n0\n\n\n0\n\n\n\n\n\n\n");
+    const std::string input = dir.Write(c.file, c.content);
+    const ProcessResult quiet = RunProcess({kConverter, "-o", dir.Path("quiet"), input});
+    const ProcessResult r = RunProcess({kConverter, c.verbose ? "-v" : "-o", c.verbose ? "-o" : dir.Path("told"),
+                                        c.verbose ? dir.Path("told") : input, c.verbose ? input : "--"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("quorix-import: " + input + ": " + Expand(c.line, dir) + "\n"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(quiet.err.find(Expand(c.line, dir)) != std::string::npos, !c.verbose) << quiet.err;
+    for (const std::string file : {"/csvimprt.txt", "/posimport.txt"}) {
+        EXPECT_EQ(TempDir::ReadFile(dir.Path("told") + file), TempDir::ReadFile(dir.Path("quiet") + file));
+    }
+}
+
+const WarningCase kWarningCases[] = {
+    {"PlacementOutsideTheNameLists", "a.lay",
+     LayBuilder().Y().O({"A"}, {"S"}).P({PlacementSpec{0, 0}, PlacementSpec{0, 3}}).Bytes(),
+     "placement 2 is left out of the position file: its piece index 3 lies outside the 1 piece names"},
+    {"NameWithAComma", "a.lay", LayBuilder().Y().O({"A,B"}, {"S"}).Bytes(),
+     "piece name 1 \"A,B\" holds a comma: it splits the fields of its position lines"},
+    {"NameWithALineFeed", "a.lay", LayBuilder().Y().O({"A"}, {"S\nX"}).Bytes(),
+     "model name 1 \"S\\nX\" holds a line feed: it splits the lines of the import files that carry it"},
+    {"ZeroWidth", "a.lay", LayBuilder().Y().W(0.0f).Bytes(),
+     "the lay width is zero: the definition file's w: line gives no usable width"},
+    {"WidthNotANumber", "a.lay", LayBuilder().Y().W(std::nanf("")).Bytes(),
+     "the lay width is not a finite number: the definition file's w: line is not a width"},
+    {"EmptyInput", "empty.lay", "", "the file is empty: it imports as a lay without models or placements"},
+    {"StyleNameLeavesTheStylesFolder", "data/markers/m.mkr",
+     MarkerText(19, "..\\..\\elsewhere\\x.sty") + "a.sty\n1\n40\n1\n1\n0\n0\n",
+     "style name \"..\\\\..\\\\elsewhere\\\\x.sty\" leaves the styles folder"},
+    {"StyleNameIsADevice", "data/markers/m.mkr", MarkerText(19, "NUL") + "a.sty\n1\n40\n1\n1\n0\n0\n",
+     "style name \"NUL\" names a device"},
+    {"EarlierStyleFileMissingIsShownWithoutVerbose", "data/markers/m.mkr",
+     MarkerText(19, "gone.sty") + "a.sty\n1\n40\n1\n1\n0\n0\n",
+     "warning: style file {dir}/data/styles/gone.sty cannot be read: No such file or directory: the sizes of "
+     "its slot get no pieces",
+     false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Suspicious, ConverterWarning, testing::ValuesIn(kWarningCases),
+                         [](const testing::TestParamInfo<WarningCase>& info) { return info.param.name; });
 
 struct ExampleCase {
     const char* input;
