@@ -72,8 +72,8 @@ void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& l
     job.result.exitCode = kExitSoftware;
 }
 
-// The progress line on a terminal: redrawn whenever a file is done, cleared while a file's lines are
-// printed, and left standing at "N of N" when every file is done.
+// The progress line on a terminal: drawn whenever a file is done, cleared while a file's lines are printed,
+// and left standing at "N of N" when every file is done.
 class Progress {
 public:
     Progress(size_t total, bool shown) : total(total), shown(shown) {}
@@ -142,8 +142,10 @@ int RunBatch(const CommandLine& line) {
         return kExitCannotCreate;
     }
 
+    // The mutex guards the jobs, the count of files done and standard error while the progress line stands.
     std::mutex mutex;
     std::condition_variable finished;
+    Progress progress(jobs.size(), jobs.size() > kFilesWithoutProgress && isatty(STDERR_FILENO) == 1);
     size_t completed = 0;
     std::atomic<size_t> next{0};
     const auto work = [&] {
@@ -165,7 +167,7 @@ int RunBatch(const CommandLine& line) {
                 const std::lock_guard<std::mutex> lock(mutex);
                 job.done = true;
                 jobs[i] = std::move(job);
-                ++completed;
+                progress.Show(++completed); // every file counted as it is done, by the thread that did it
             }
             finished.notify_all();
         }
@@ -176,9 +178,7 @@ int RunBatch(const CommandLine& line) {
         threads.emplace_back(work);
     }
 
-    Progress progress(jobs.size(), jobs.size() > kFilesWithoutProgress && isatty(STDERR_FILENO) == 1);
     int exitCode = kExitOk;
-    size_t shown = 0;
     bool stopPassedOn = false;
     for (FileJob& slot : jobs) {
         FileJob job;
@@ -192,26 +192,19 @@ int RunBatch(const CommandLine& line) {
                     }
                     stopPassedOn = true;
                 }
-                if (completed != shown) {
-                    shown = completed;
-                    progress.Show(shown);
-                }
                 // Woken now and then to see a stop signal, which wakes no one.
                 finished.wait_for(lock, std::chrono::milliseconds(100));
             }
             job = std::move(slot);
+            if (job.skipped) {
+                continue; // stopped: the files not converted get no line
+            }
+            // The file's lines go above the progress line, which is drawn again below them.
+            progress.Clear();
+            Report(job, line.verbose);
+            progress.Show(completed);
         }
-        if (job.skipped) {
-            continue; // stopped: the files not converted get no line
-        }
-        progress.Clear();
-        Report(job, line.verbose);
         exitCode = MoreSeriousExitCode(exitCode, job.result.exitCode);
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            shown = completed;
-        }
-        progress.Show(shown);
     }
     for (std::thread& thread : threads) {
         thread.join();

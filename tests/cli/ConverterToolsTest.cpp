@@ -191,3 +191,27 @@ TEST(ConverterBatch, TwoJobsWriteWhatOneJobWrites) {
     }
     EXPECT_EQ(files, 2 * inputs.size());
 }
+
+// On a terminal the progress line counts every file as it is done and is left at "N of N"; elsewhere there
+// is none.
+TEST(ConverterBatch, ProgressLineCountsEveryFileOnATerminalOnly) {
+    TempDir dir;
+    std::vector<std::string> args = {kConverter, "-o", dir.Path("out")};
+    for (int i = 0; i < 6; ++i) {
+        args.push_back(dir.Write("in/lay" + std::to_string(i) + ".lay", LayBuilder().Y().Bytes()));
+    }
+    ProcessOptions options;
+    options.errorOnTerminal = true;
+    const ProcessResult shown = RunProcess(args, options);
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    size_t at = 0;
+    for (int done = 1; done <= 6; ++done) {
+        at = shown.err.find("\r\033[Kquorix-import: " + std::to_string(done) + " of 6 files converted", at);
+        ASSERT_NE(at, std::string::npos) << done << " of 6 is never shown:\n" << shown.err;
+    }
+    const std::string last = "\r\033[Kquorix-import: 6 of 6 files converted\n";
+    ASSERT_GE(shown.err.size(), last.size());
+    EXPECT_EQ(shown.err.substr(shown.err.size() - last.size()), last) << "the line stays at 6 of 6";
+    const ProcessResult piped = RunProcess(args);
+    EXPECT_EQ(piped.err, "");
+}

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -74,6 +75,20 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     int errPipe[2];
     if (pipe(inPipe) != 0 || pipe(outPipe) != 0 || pipe(errPipe) != 0) {
         throw std::runtime_error("pipe failed");
+    }
+    if (options.errorOnTerminal) {
+        // The terminal's controlling side is read as the pipe would be; the program writes to the other.
+        close(errPipe[0]);
+        close(errPipe[1]);
+        errPipe[0] = posix_openpt(O_RDWR | O_NOCTTY);
+        if (errPipe[0] < 0 || grantpt(errPipe[0]) != 0 || unlockpt(errPipe[0]) != 0) {
+            throw std::runtime_error("no pseudo-terminal");
+        }
+        errPipe[1] = open(ptsname(errPipe[0]), O_RDWR | O_NOCTTY);
+        termios raw{};
+        tcgetattr(errPipe[1], &raw);
+        cfmakeraw(&raw);
+        tcsetattr(errPipe[1], TCSANOW, &raw);
     }
     const pid_t child = fork();
     if (child < 0) {

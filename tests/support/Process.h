@@ -27,6 +27,8 @@ struct ProcessOptions {
     // When the tests run as root, the program runs as the unprivileged user "nobody", so that file
     // permissions mean to it what they mean to users.
     bool unprivileged = false;
+    // Standard error is a terminal (a pseudo-terminal without any translation of line ends).
+    bool errorOnTerminal = false;
     // Asked every few milliseconds while the program runs; the first time it says yes, the program is
     // sent SIGINT.
     std::function<bool()> interruptWhen;
