@@ -48,8 +48,10 @@ size_t FileStream::ReadSource(char* to, size_t count) {
         return file.Read(to, count);
     }
     const size_t take = memoryAt < memory.size() ? std::min(count, memory.size() - memoryAt) : 0;
-    std::memcpy(to, memory.data() + memoryAt, take);
-    memoryAt += take;
+    if (take > 0) { // an empty block may have no address at all
+        std::memcpy(to, memory.data() + memoryAt, take);
+        memoryAt += take;
+    }
     return take;
 }
 

@@ -18,14 +18,14 @@
 
 namespace {
 #ifdef _WIN32
-constexpr char kSeparator = '\\';
+constexpr const char* kSeparators = "\\/";
 constexpr int kNameTaken = ERROR_FILE_EXISTS;
 constexpr int kNotOpen = ERROR_INVALID_HANDLE;
 unsigned long ProcessNumber() {
     return static_cast<unsigned long>(_getpid());
 }
 #else
-constexpr char kSeparator = '/';
+constexpr const char* kSeparators = "/";
 constexpr int kNameTaken = EEXIST;
 constexpr int kNotOpen = EBADF;
 unsigned long ProcessNumber() {
@@ -41,7 +41,7 @@ constexpr int kNameAttempts = 64;
 // crash (the only way one survives) says what it is.
 std::string TemporaryName(const std::string& target) {
     static std::atomic<unsigned long> counter{0};
-    const size_t slash = target.find_last_of(kSeparator);
+    const size_t slash = target.find_last_of(kSeparators);
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     const auto clock = static_cast<unsigned long>(
