@@ -17,3 +17,5 @@ public:
 
 // The fuzz targets' entry point, also driven by the replay program on builds without the fuzzer.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+// Set-up before the first input (defined in FuzzSupport.cpp), also called by the replay program.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);

@@ -9,6 +9,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    LLVMFuzzerInitialize(&argc, &argv);
     size_t replayed = 0;
     for (int i = 1; i < argc; ++i) {
         std::vector<std::filesystem::path> files;

@@ -175,6 +175,8 @@ TEST_F(HostTest, PositionErrorReachesTheHostAfterTheDefinitionFile) {
 
 TEST(ShippedModule, ReportsThroughTheHostsOwnLogFunction) {
     calls.clear();
+    const TempDir work; // where the module's diagnostic log goes
+    ASSERT_EQ(chdir(work.Path().c_str()), 0);
     void* module = dlopen(QUORIX_SHIPPED_MODULE, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr) << dlerror();
     const auto import = reinterpret_cast<ImportFunction>(dlsym(module, "ImportQuorixFile"));
