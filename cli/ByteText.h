@@ -16,3 +16,12 @@ std::string HexOf(const std::string& bytes);
 
 // The length of the well-formed UTF-8 sequence that starts at byte `at`, or 0 when none does.
 size_t Utf8SequenceLength(const std::string& bytes, size_t at);
+
+// A name as text to show: the name itself when it is valid UTF-8, else each byte read in the host's 8-bit
+// code page (Windows-1252) and written as UTF-8, the five bytes that code page leaves unassigned shown as
+// U+FFFD.
+std::string CodePageText(const std::string& bytes);
+
+// A single-precision value with the fewest digits that read back to the same value ("0.8", "1e-05"), or
+// "inf", "-inf", "nan".
+std::string ShortestText(float value);

@@ -1,5 +1,6 @@
 #include "JsonWriter.h"
 
+#include "ByteText.h"
 #include "StandardOutput.h"
 
 #include <charconv>
@@ -94,10 +95,9 @@ void JsonWriter::Bool(bool value) {
 
 void JsonWriter::Float(float value) {
     if (!std::isfinite(value)) {
-        String(std::isnan(value) ? "nan" : (value > 0 ? "inf" : "-inf"));
+        String(ShortestText(value));
         return;
     }
     BeforeValue();
-    char text[32];
-    buffer.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+    buffer += ShortestText(value);
 }

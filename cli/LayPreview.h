@@ -4,12 +4,27 @@
 
 #include <string>
 
-// A drawing of a lay as SVG. The lay is a rectangle of its width, in the lay's own unit, x to the right
-// and y upwards from its lower left corner, as long as its placements need. Each placed piece is a disc
-// of a fortieth of the width at its position: blue for a 'P' record, orange for a 'T' record, with a red
-// rim when flag 1 is set and a dashed rim when flag 2 is set, and a dark pointer at the angle that the
-// position file gives it. A label with the piece's and the model's names stands to its upper right.
-// Pieces whose position is not a finite number are left out.
+// A drawing of a lay as SVG, sized for a screen: the sheet about 1,200 pixels along its longer side and at
+// least 400 along its shorter one where its proportions allow.
+//
+// - The sheet lies with x to the right along its length and y upwards across its width, from its lower
+//   left corner, as wide as the lay's width and as long as its declared length. A declared length that is
+//   the default (the lay names none), not positive, or longer than a hundred widths says nothing about
+//   this lay: the sheet is then drawn as far as the placements reach (see the rule in LayPreview.cpp). A
+//   sheet more than about four and a half times as long as it is wide is cut into bands, one below the
+//   other, each captioned with the stretch of x it shows.
+// - Each placed piece is a disc at its position: blue for a 'P' record (kind 8 in the position file),
+//   orange for a 'T' record (kind 16), with a red rim when flag 1 is set (the piece is turned by 180
+//   degrees), a dashed rim when flag 2 is set, and a dark pointer at the angle written to the position
+//   file. Its label "piece / model" stands beside it where it covers no other label, disc or arrow; else
+//   the piece name alone; else none. Hovering over a piece shows every value of it.
+// - A piece far off the sheet is an arrow at the sheet's edge, pointing its way, labelled with its
+//   coordinates; the drawing is not stretched to reach it. A piece whose position is not a number is
+//   counted in the title and not drawn.
+// - Above the sheet a title gives the file name, the width, the length and the counts; below it, a scale
+//   bar and a legend.
+// Names that are not valid UTF-8 are shown as the host's code page (Windows-1252) reads them, and values as
+// --dump writes them.
 class LayPreview {
 public:
     // Colours, for anyone reading the picture back.
@@ -19,9 +34,8 @@ public:
     static constexpr const char* kTColour = "#f08c28";
     static constexpr const char* kPointerColour = "#222222";
     static constexpr const char* kFlag1Colour = "#d62728";
+    static constexpr const char* kOffSheetColour = "#8e24aa";
 
-    // The lay's width over the radius of a piece's disc; the pointer reaches out to twice the radius.
-    static constexpr double kWidthPerDiscRadius = 40.0;
-
-    static std::string Svg(const QuorLayY& lay);
+    // `fileName` is shown in the title as given; an empty one leaves the title without a file name.
+    static std::string Svg(const QuorLayY& lay, const std::string& fileName = std::string());
 };

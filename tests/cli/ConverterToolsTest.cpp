@@ -11,9 +11,11 @@
 #include <png.h>
 #endif
 
-#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -83,7 +85,7 @@ TEST(ConverterVerbose, ShowsRecordWarningsWithOffsetsAndWhyEachReaderRefused) {
     }
 }
 
-TEST(ConverterPreview, DrawsPiecesAtTheirPositionsWithKindAndAngle) {
+TEST(ConverterPreview, DrawsTheSheetLargeWithPiecesInPlaceAndFarPiecesAtItsEdge) {
 #ifndef QUORIX_HAVE_PNG
     GTEST_SKIP() << "built without libpng (Debian package libpng-dev): the rendered preview cannot be read";
 #else
@@ -93,42 +95,83 @@ TEST(ConverterPreview, DrawsPiecesAtTheirPositionsWithKindAndAngle) {
             << "rsvg-convert (Debian package librsvg2-bin) is not installed: nothing renders the preview";
     }
     TempDir dir;
-    const PlacementSpec p{0, 0, false, 1, false, 90.0f, 200.0f, 300.0f}; // pointer up
-    const PlacementSpec t{0, 0, true, 1, true, 180.0f, 700.0f, 600.0f};  // turned by flag 1: pointer right
-    const std::string lay = LayBuilder().Y().W(1000.0f).O({"FRONT"}, {"S"}).P({p}).T({t}).Bytes();
-    const ProcessResult r = RunConverter({"--preview", dir.Path("lay.svg"), dir.Write("a.lay", lay)});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    ASSERT_EQ(RunProcess({renderer, "-o", dir.Path("lay.png"), dir.Path("lay.svg")}).exitCode, 0);
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, dir.Path("lay.png").c_str()));
-    image.format = PNG_FORMAT_RGB;
-    std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
-
-    // Lay coordinates reach pixels through the view box, in which y runs downwards. Discs have a radius of
-    // a fortieth of the width (25); the pointer is sampled 1.5 radii out, and behind the disc likewise.
-    const std::string svg = TempDir::ReadFile(dir.Path("lay.svg"));
-    double box[4] = {};
-    ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("viewBox=\"") + 9, "%lf %lf %lf %lf", &box[0], &box[1],
-                          &box[2], &box[3]),
-              4);
+    // 2,000 pieces on a 6,000 x 1,640 sheet: 'P' pieces 120 apart along and 40 across (in records of 700;
+    // one holds at most 744), a 'T' piece among them, and one ten kilometres along, which must not stretch
+    // the drawing.
+    LayBuilder dense;
+    dense.Y().W(1640.0f, 6000.0f).O({"FRONT", "\xC4RMEL"}, {"38"}); // a Latin-1 name
+    std::vector<PlacementSpec> grid;
+    for (int i = 0; i < 1998; ++i) {
+        grid.push_back(
+            {0, i % 2, false, 1, false, 90.0f, 60.0f + 120.0f * (i % 50), 40.0f + 40.0f * (i / 50)});
+    }
+    for (size_t from = 0; from < grid.size(); from += 700) {
+        dense.P({grid.begin() + from, grid.begin() + std::min(from + 700, grid.size())});
+    }
+    dense.T({{0, 0, false, 1, false, 0.0f, 3060.0f, 840.0f}})
+        .P({{0, 0, false, 1, false, 0.0f, 1e7f, 800.0f}});
+    // Each row: the lay; its sheet's length and width and its number of pieces; samples (a point of the
+    // lay, moved by some pixels, and the colour there); text that the picture holds.
     const struct {
-        const char* what;
-        double x, y;
-        unsigned colour;
-    } samples[] = {{"empty lay", 450, 850, 0xf3efe0},   {"page", 900, 100, 0xffffff},
-                   {"P disc", 200, 300, 0x3d7cc9},      {"P pointer", 200, 337.5, 0x222222},
-                   {"behind P", 200, 262.5, 0xf3efe0},  {"T disc", 700, 600, 0xf08c28},
-                   {"T pointer", 737.5, 600, 0x222222}, {"behind T", 662.5, 600, 0xf3efe0}};
-    for (const auto& s : samples) {
-        const auto column = static_cast<size_t>((s.x - box[0]) * image.width / box[2]);
-        const auto row = static_cast<size_t>((-s.y - box[1]) * image.height / box[3]);
-        ASSERT_TRUE(column < image.width && row < image.height) << s.what;
-        for (size_t channel = 0; channel < 3; ++channel) {
-            const int expected = static_cast<int>((s.colour >> (16 - 8 * channel)) & 0xff);
-            EXPECT_NEAR(pixels[(row * image.width + column) * 3 + channel], expected, 12) << s.what;
+        std::string lay;
+        double sheet[3];
+        std::vector<std::tuple<const char*, double, double, int, int, unsigned>> samples;
+        std::string text;
+    } rows[] = {
+        {kExamples + "/lays/SKIP-01.LAY",
+         {1000, 2540, 3},
+         {{"COLLAR#2 at the origin", 0, 0, 0, 0, 0x3d7cc9},
+          {"SLEEVE.R", 123.4567, 45.5, 0, 0, 0x3d7cc9},
+          {"arrow over the top edge to SLEEVE.L at y 999,999.9", 0, 2540, 0, -14, 0x8e24aa}},
+         "x 1e-05, y 999999.9, angle -90"}, // hover values as --dump writes them, not 9.99999975e-06
+        {dir.Write("dense.lay", dense.Bytes()),
+         {6000, 1640, 2000},
+         {{"a 'P' piece", 60, 40, 0, 0, 0x3d7cc9},
+          {"the 'T' piece", 3060, 840, 0, 0, 0xf08c28},
+          {"arrow right of the sheet to the far piece", 6000, 800, 14, 0, 0x8e24aa}},
+         "\xC3\x84RMEL / 38"}, // the name in Windows-1252
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.lay);
+        const ProcessResult r = RunConverter({"--preview", dir.Path("lay.svg"), row.lay});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        ASSERT_EQ(RunProcess({renderer, "-o", dir.Path("lay.png"), dir.Path("lay.svg")}).exitCode, 0);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, dir.Path("lay.png").c_str()));
+        image.format = PNG_FORMAT_RGB;
+        std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+        const auto near = [&](size_t column, size_t line, unsigned colour, int within) {
+            const unsigned char* rgb = &pixels[(line * image.width + column) * 3];
+            return std::abs(rgb[0] - int(colour >> 16)) <= within &&
+                   std::abs(rgb[1] - int(colour >> 8 & 0xff)) <= within &&
+                   std::abs(rgb[2] - int(colour & 0xff)) <= within;
+        };
+        // The sheet is the box around the pixels of its colour (not the blends of edges with the page).
+        size_t box[4] = {image.width, image.height, 0, 0}; // left, top, right, bottom
+        for (size_t at = 0; at < size_t{image.width} * image.height; ++at) {
+            if (near(at % image.width, at / image.width, 0xf3efe0, 2)) {
+                box[0] = std::min(box[0], at % image.width), box[1] = std::min(box[1], at / image.width);
+                box[2] = std::max(box[2], at % image.width), box[3] = at / image.width;
+            }
         }
+        EXPECT_GE(std::min(image.width, image.height), 400u);
+        EXPECT_GE((box[2] - box[0]) * (box[3] - box[1]), image.width * image.height * 6 / 10);
+        for (const auto& [what, x, y, right, down, colour] : row.samples) {
+            const double column = box[0] + x / row.sheet[0] * (box[2] - box[0]) + right;
+            const double line = box[3] - y / row.sheet[1] * (box[3] - box[1]) + down;
+            EXPECT_TRUE(near(size_t(column + 0.5), size_t(line + 0.5), colour, 12))
+                << what << " at " << column << ", " << line;
+        }
+        const std::string svg = TempDir::ReadFile(dir.Path("lay.svg"));
+        EXPECT_NE(svg.find(row.text), std::string::npos) << row.text;
+        size_t hovers = 0; // every piece keeps its hover text, whether or not its label found room
+        for (size_t at = svg.find("<g>\n<title>"); at != std::string::npos;
+             at = svg.find("<g>\n<title>", at + 1)) {
+            ++hovers;
+        }
+        EXPECT_EQ(hovers, row.sheet[2]);
     }
 #endif
 }
