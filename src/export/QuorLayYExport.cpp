@@ -6,7 +6,7 @@
 #include "export/PositionMatcher.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
-#include "platform/BackgroundTask.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
 #include <vector>
@@ -77,14 +77,14 @@ size_t QuorLayY::WritePositions(TextModeWriter& file) const {
                       WrittenAngle(p.angle, p.flag1), p.x, p.y);
         }
     };
-    // A long list is cut into parts (one per processor, see BackgroundTask::PartsFor), made at the same
+    // A long list is cut into parts (one per processor, see Parallel::PartsFor), made at the same
     // time: the first is written to the file, the others are made in memory and follow it in their order,
     // so the file is the same as when written in one go.
     constexpr size_t kLeastPartLines = 32768;
-    const size_t parts = BackgroundTask::PartsFor(ordered.size(), kLeastPartLines);
+    const size_t parts = Parallel::PartsFor(ordered.size(), kLeastPartLines);
     const auto partStart = [&](size_t part) { return ordered.size() * part / parts; };
     std::vector<TextModeWriter> partFiles(parts - 1);
-    BackgroundTask::ForEachPart(parts, [&](size_t part) {
+    Parallel::ForEachPart(parts, [&](size_t part) {
         const size_t from = partStart(part);
         const size_t end = partStart(part + 1);
         if (part == 0) {

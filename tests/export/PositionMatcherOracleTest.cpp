@@ -1,5 +1,6 @@
 // The position matcher against the plain walk of every (model, piece) pair over every placement.
 #include "export/PositionMatcher.h"
+#include "platform/Parallel.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,11 @@ bool Walk(const NameList& models, const NameList& pieces, const std::vector<Plac
     return true;
 }
 
-TEST(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
+class PositionMatcherOracle : public testing::TestWithParam<size_t> {};
+
+// In one part and cut into two, three and four parts that run at the same time, whatever the machine.
+TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
+    const Parallel::ForcedParts parts(GetParam());
     // Short names from a small alphabet, so that lists often hold a name twice; "a" and "A" differ, and
     // "a\0" differs from "a".
     const std::string alphabet[] = {"a", "A", "b", "", std::string("a\0", 2)};
@@ -106,4 +111,9 @@ TEST(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
     EXPECT_GT(agreed, 200);
     EXPECT_GT(refused, 100);
 }
+
+INSTANTIATE_TEST_SUITE_P(Parts, PositionMatcherOracle, testing::Values(1, 2, 3, 4),
+                         [](const testing::TestParamInfo<size_t>& info) {
+                             return std::to_string(info.param) + "Parts";
+                         });
 } // namespace

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+// Work cut into parts that run at the same time, one per processor, and joined before the caller goes on
+// (fork and join). Where no thread can be started, a part runs in the caller instead, so the result never
+// depends on how many threads there were.
+namespace Parallel {
+// The most parts a piece of work is cut into.
+constexpr size_t kMostParts = 4;
+
+// Into how many parts work on `items` items is cut: one per processor, at most kMostParts, each part at
+// least `leastPerPart` items; 1 for short work.
+size_t PartsFor(size_t items, size_t leastPerPart);
+
+// Runs work(0) to work(parts - 1) at the same time, work(0) in the calling thread, and returns when all
+// are done. When parts threw, the exception of the lowest such part is thrown again then.
+void ForEachPart(size_t parts, const std::function<void(size_t)>& work);
+
+// While it lives, PartsFor cuts all work of `items` items into min(parts, items) parts (at least 1),
+// whatever the machine and the least part: the parallel paths run on small inputs and on a machine with
+// one processor, for tests. Not for use while work runs.
+class ForcedParts {
+public:
+    explicit ForcedParts(size_t parts);
+    ~ForcedParts();
+    ForcedParts(const ForcedParts&) = delete;
+    ForcedParts& operator=(const ForcedParts&) = delete;
+
+private:
+    size_t previous;
+};
+} // namespace Parallel
