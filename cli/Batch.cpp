@@ -65,7 +65,9 @@ std::string FolderNameOf(const std::string& file) {
 
 void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& line) try {
     const Converter converter(Converter::JoinPath(outputDir, job.name));
-    job.result = converter.Convert(InputFile::Open(job.file, line.streamName), ConvertOptions());
+    ConvertOptions options;
+    options.verbose = line.verbose;
+    job.result = converter.Convert(InputFile::Open(job.file, line.streamName), options);
 } catch (const std::exception& error) {
     // On a worker thread: the file fails, the batch goes on.
     job.result.errors.push_back(std::string("internal error: ") + error.what());

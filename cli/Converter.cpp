@@ -135,7 +135,7 @@ std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose) 
     lines.insert(lines.end(), f.alwaysShown.begin(), f.alwaysShown.end());
     lines.insert(lines.end(), conversion.errors.begin(), conversion.errors.end());
     if (!verbose && !f.refusals.empty() && conversion.exitCode != kExitOk &&
-        (!f.diagnostics.empty() || !f.warnings.empty())) {
+        (conversion.reading.diagnosticCount > 0 || !f.diagnostics.empty() || !f.warnings.empty())) {
         lines.push_back("run with -v for details");
     }
     return lines;
@@ -278,7 +278,8 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
         return result;
     }
     ReadOptions readOptions;
-    readOptions.diagnostics = true; // they tell whether -v would add something
+    readOptions.diagnostics = true; // counted even when not shown: they tell whether -v would add something
+    readOptions.diagnosticsKept = options.verbose ? static_cast<size_t>(-1) : 0;
     readOptions.keepStyleFiles = options.keepStyleFiles;
     const std::string_view bytes(input.bytes);
     if (input.inMemory) {

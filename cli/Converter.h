@@ -48,6 +48,7 @@ struct Conversion {
 };
 
 struct ConvertOptions {
+    bool verbose = false;        // keep the readers' diagnostic lines (without, they are only counted)
     bool keepStyleFiles = false; // keep each style that a marker names (for --dump)
 };
 

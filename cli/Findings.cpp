@@ -156,12 +156,12 @@ void MarkerWarnings(const QuorMarker& marker, std::vector<std::string>& warnings
     if (!width.empty()) {
         warnings.push_back(width);
     }
+    Capped lines(warnings, "names that split lines");
     for (const auto& [sizeKey, model] : marker.GetSizeModels()) {
         for (const PieceTally& tally : model) {
             if (tally.pieceName.find('\n') != std::string::npos) {
-                warnings.push_back("piece name " + Quoted(tally.pieceName) + " of size " +
-                                   std::to_string(sizeKey) + " holds a line feed: it splits its lines of the "
-                                                             "definition file");
+                lines.Add("piece name " + Quoted(tally.pieceName) + " of size " + std::to_string(sizeKey) +
+                          " holds a line feed: it splits its lines of the definition file");
             }
         }
     }

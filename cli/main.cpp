@@ -70,6 +70,7 @@ int WritePicture(const std::string& path, const std::string& svg) {
 int Show(const CommandLine& line) {
     const std::string& file = line.files.front();
     ConvertOptions options;
+    options.verbose = line.verbose;
     options.keepStyleFiles = line.dump;
     const Conversion read = Converter::Read(InputFile::Open(file, line.streamName), options);
     PrintMessages(file, MessagesOf(read, line.verbose));
@@ -94,7 +95,9 @@ int Show(const CommandLine& line) {
 int ConvertOne(const CommandLine& line) {
     const std::string& file = line.files.front();
     const InputFile input = InputFile::Open(file, line.streamName);
-    const Conversion result = Converter(line.outputDir).Convert(input, ConvertOptions());
+    ConvertOptions options;
+    options.verbose = line.verbose;
+    const Conversion result = Converter(line.outputDir).Convert(input, options);
     PrintMessages(file, MessagesOf(result, line.verbose));
     if (result.exitCode == kExitOk) {
         WriteOutput(result.reading.orderName.substr(0, QuorImport::kOrderNameLength) + "\n");

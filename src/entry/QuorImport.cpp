@@ -89,8 +89,10 @@ ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions&
     const std::string modulePath = PathMapping::FromCallerPath(callerPath);
     auto lay = std::make_unique<QuorLayY>();
     if (options.diagnostics) {
-        lay->SetDiagnosticSink([&reading](int64_t offset, const std::string& line) {
-            reading.diagnostics.push_back({offset, line});
+        lay->SetDiagnosticSink([&reading, kept = options.diagnosticsKept](int64_t offset, const std::string& line) {
+            if (reading.diagnosticCount++ < kept) {
+                reading.diagnostics.push_back({offset, line});
+            }
         });
     }
     const bool layLoaded = LoadInto(*lay, modulePath, options, reading.layVerdict);

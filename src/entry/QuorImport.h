@@ -40,15 +40,18 @@ struct ImportReading {
     std::unique_ptr<QuorMarker> marker; // set when the marker reader was tried (its styles are read then)
     ReaderVerdict layVerdict;
     ReaderVerdict markerVerdict;
-    std::vector<ReadDiagnostic> diagnostics; // only when asked for
+    std::vector<ReadDiagnostic> diagnostics; // only when asked for, and at most as many as asked to keep
+    size_t diagnosticCount = 0;              // composed, kept or not
     std::string orderName;                   // the whole order name, before its cut to 20 characters
 
     bool Loaded() const { return kind != ImportKind::None; }
 };
 
 struct ReadOptions {
-    // Compose the lay reader's diagnostic lines (they cost time; nothing else changes).
+    // Compose the lay reader's diagnostic lines (they cost time; nothing else changes), and keep at most
+    // `diagnosticsKept` of them (the others are only counted), so that their memory stays bounded.
     bool diagnostics = false;
+    size_t diagnosticsKept = static_cast<size_t>(-1);
     // Keep every style file that a marker names, not only how its reading went.
     bool keepStyleFiles = false;
     // The file's content when the caller has already read it (a stream is read once); null to read the
