@@ -22,13 +22,6 @@ float FloatOf(uint32_t bits) {
     std::memcpy(&value, &bits, sizeof value);
     return value;
 }
-
-// The home slot of a pair in a table of `size` slots (a power of 2).
-size_t SlotOf(int32_t modelIndex, int32_t pieceIndex, size_t size) {
-    const uint64_t key = (static_cast<uint64_t>(Wrap(modelIndex)) << 32) | Wrap(pieceIndex);
-    const uint64_t mixed = key * 0x9E3779B97F4A7C15ull;
-    return static_cast<size_t>(mixed ^ (mixed >> 32)) & (size - 1);
-}
 } // namespace
 
 bool QuorLayY::ReadRecordHeader(int32_t& tag, int32_t& contentLength) {
@@ -49,7 +42,7 @@ bool QuorLayY::ReadRecordHeader(int32_t& tag, int32_t& contentLength) {
 bool QuorLayY::Parse() {
     const bool parsed = ReadRecords();
     try {
-        MoveCountsToMap();
+        pairCounter.MoveInto(placementCounts);
     } catch (...) {
         SetFailureText("unexpected failure while reading the lay");
         return false;
@@ -366,47 +359,7 @@ void QuorLayY::ReadPlacement(bool fromP) {
     p.isP = fromP;
     p.matched = false;
     placements.push_back(p);
-    CountPlacement(p.modelIndex, p.pieceIndex);
-}
-
-void QuorLayY::CountPlacement(int32_t modelIndex, int32_t pieceIndex) {
-    // At most 3/4 full: slots are taken in linear probing from the pair's home slot.
-    if (4 * (usedCountSlots + 1) > 3 * countSlots.size()) {
-        std::vector<CountSlot> grown(countSlots.empty() ? 1024 : 2 * countSlots.size());
-        for (const CountSlot& slot : countSlots) {
-            if (slot.count != 0) {
-                size_t i = SlotOf(slot.model, slot.piece, grown.size());
-                while (grown[i].count != 0) {
-                    i = (i + 1) & (grown.size() - 1);
-                }
-                grown[i] = slot;
-            }
-        }
-        countSlots.swap(grown);
-    }
-    size_t i = SlotOf(modelIndex, pieceIndex, countSlots.size());
-    while (countSlots[i].count != 0 &&
-           (countSlots[i].model != modelIndex || countSlots[i].piece != pieceIndex)) {
-        i = (i + 1) & (countSlots.size() - 1);
-    }
-    CountSlot& slot = countSlots[i];
-    if (slot.count == 0) {
-        slot.model = modelIndex;
-        slot.piece = pieceIndex;
-        ++usedCountSlots;
-    }
-    ++slot.count;
-}
-
-void QuorLayY::MoveCountsToMap() {
-    for (const CountSlot& slot : countSlots) {
-        if (slot.count != 0) {
-            int32_t& count = placementCounts[PairKey(slot.model, slot.piece)];
-            count = static_cast<int32_t>(Wrap(count) + slot.count);
-        }
-    }
-    countSlots = std::vector<CountSlot>();
-    usedCountSlots = 0;
+    pairCounter.Add(p.modelIndex, p.pieceIndex);
 }
 
 void QuorLayY::ReadSRecord() {

@@ -2,6 +2,7 @@
 
 #include "files/QuorBinaryFile.h"
 #include "layy/LayRecords.h"
+#include "layy/PairCounter.h"
 #include "layy/Placement.h"
 
 #include <cstdint>
@@ -15,7 +16,7 @@
 // record. Parse walks the records, holds each to its declared length and fills the lay model.
 class QuorLayY : public QuorBinaryFile {
 public:
-    using PairKey = std::pair<int32_t, int32_t>; // (model index, piece index)
+    using PairKey = PairCounter::Key; // (model index, piece index)
     // Receives the file offset of the record's length field and the diagnostic line.
     using DiagnosticSink = std::function<void(int64_t recordOffset, const std::string& line)>;
 
@@ -59,7 +60,7 @@ public:
     const std::vector<MGroup>& GetMGroups() const { return mGroups; }
 
 private:
-    // The record walk of Parse; the counts of the placements read are still in countSlots.
+    // The record walk of Parse; the counts of the placements read are still in pairCounter.
     bool ReadRecords();
     bool ReadRecordHeader(int32_t& tag, int32_t& contentLength);
     void DispatchRecord(int32_t tag, int32_t contentLength);
@@ -73,10 +74,6 @@ private:
     void ReadPlacementRecord(int32_t tag);
     void ReservePlacements();
     void ReadPlacement(bool fromP);
-    // Adds 1 to the count of the pair (model index, piece index) in countSlots.
-    void CountPlacement(int32_t modelIndex, int32_t pieceIndex);
-    // Adds the counts of countSlots into placementCounts and empties countSlots.
-    void MoveCountsToMap();
     void ReadSRecord();
     void ReadGSmallRecord();
     void ReadBarRecord(int32_t contentLength);
@@ -93,17 +90,9 @@ private:
     std::vector<std::string> modelNames;
     std::vector<int32_t> mValues;
     std::map<PairKey, int32_t> placementCounts;
-    // The placements of each pair counted while the records are read: a hash table on the pair (open
-    // addressing), so that a placement does not walk the ordered map. Parse moves the counts into
-    // placementCounts when the walk ends, however it ends. A slot with the count 0 is free: counts only
-    // grow, and one that wraps round to 0 merely gives its pair a second slot, whose count is added too.
-    struct CountSlot {
-        int32_t model = 0;
-        int32_t piece = 0;
-        uint32_t count = 0;
-    };
-    std::vector<CountSlot> countSlots;
-    size_t usedCountSlots = 0;
+    // The placements of each pair counted while the records are read; Parse moves the counts into
+    // placementCounts when the walk ends, however it ends.
+    PairCounter pairCounter;
     std::vector<MGroup> mGroups;
     DiagnosticSink diagnosticSink;
     int64_t recordOffset = 0; // of the record being read; kept only while a sink is set
