@@ -40,9 +40,10 @@ const std::string& ScratchFolder() {
 }
 
 const std::string& LayFile(const LayParams& params) {
-    using Key = std::tuple<int64_t, int32_t, int32_t, int32_t, uint32_t>;
+    using Key = std::tuple<int64_t, int32_t, int32_t, int32_t, uint32_t, bool>;
     static std::map<Key, std::string> files;
-    const Key key(params.placements, params.models, params.pieces, params.crlfEvery, params.seed);
+    const Key key(params.placements, params.models, params.pieces, params.crlfEvery, params.seed,
+                  params.collidingPairs);
     const auto found = files.find(key);
     if (found != files.end()) {
         return found->second;

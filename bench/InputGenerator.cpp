@@ -1,5 +1,6 @@
 #include "InputGenerator.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -102,8 +103,14 @@ void PutEntry(std::string& out, Random& random, const LayParams& params, bool wi
     static const float kRightAngles[] = {0.0f, 90.0f, 180.0f, 270.0f};
     const uint32_t pick = random.Below(8);
     const float angle = pick < 6 ? kRightAngles[pick & 3] : static_cast<float>(random.Below(3600)) / 10.0f;
-    PutI32(out, random.Below(static_cast<uint32_t>(params.models)));
-    PutI32(out, random.Below(static_cast<uint32_t>(params.pieces)));
+    if (params.collidingPairs) {
+        const int64_t pairs = std::min<int64_t>(int64_t{params.models} * params.pieces, 8192);
+        PutU32(out, random.Below(static_cast<uint32_t>(pairs)) << 19);
+        PutI32(out, 0);
+    } else {
+        PutI32(out, random.Below(static_cast<uint32_t>(params.models)));
+        PutI32(out, random.Below(static_cast<uint32_t>(params.pieces)));
+    }
     out += static_cast<char>(random.Below(2));      // flag1
     out += static_cast<char>(1);                    // ordinalA
     out += withPair ? kLf : '\0';                   // dropped

@@ -16,6 +16,11 @@ struct LayParams {
     // feed that a value happens to hold is written bare, and every CR that a value holds is a lone CR.
     int32_t crlfEvery = 16;
     uint32_t seed = 1;
+    // Instead of a model and a piece at random, one of min(models x pieces, 8192) pairs whose keys
+    // (model index << 32 | piece index) differ only in their top 13 bits: piece 0, and a model index whose
+    // low 19 bits are 0. A hash that multiplies the key and keeps low bits of the product sends them all to
+    // one home slot, whatever the multiplier.
+    bool collidingPairs = false;
 };
 
 // The bytes of a LAY-Y file: a 'Y' and a 'W' record, the name tables in 'O' records, a few records that

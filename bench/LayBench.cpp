@@ -15,9 +15,7 @@ bench::LayParams LayOf(int64_t placements, int32_t crlfEvery = 16) {
     return params;
 }
 
-// Arguments: placements, and one placement in how many with a CR LF pair (0: none).
-void BM_LayYParse(benchmark::State& state) {
-    const bench::LayParams params = LayOf(state.range(0), static_cast<int32_t>(state.range(1)));
+void ParseLay(benchmark::State& state, const bench::LayParams& params) {
     const std::string& path = bench::LayFile(params);
     const std::string modulePath = bench::ModulePath(path);
     for (auto _ : state) {
@@ -31,12 +29,28 @@ void BM_LayYParse(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * bench::FileSize(path));
     state.SetItemsProcessed(state.iterations() * params.placements);
 }
+
+// Arguments: placements, and one placement in how many with a CR LF pair (0: none).
+void BM_LayYParse(benchmark::State& state) {
+    ParseLay(state, LayOf(state.range(0), static_cast<int32_t>(state.range(1))));
+}
 BENCHMARK(BM_LayYParse)
     ->Args({250000, 16})
     ->Args({250000, 0})
     ->Args({250000, 1})
     ->Args({1000000, 16})
     ->Unit(benchmark::kMillisecond);
+
+// Arguments: placements, and 1 when their 8192 (model, piece) pairs share one home slot of a hash table
+// with a fixed multiplier (0: the 64 x 128 pairs of ordinary model and piece indexes).
+void BM_LayYParsePairs(benchmark::State& state) {
+    bench::LayParams params = LayOf(state.range(0));
+    params.models = 64;
+    params.pieces = 128;
+    params.collidingPairs = state.range(1) != 0;
+    ParseLay(state, params);
+}
+BENCHMARK(BM_LayYParsePairs)->Args({200000, 0})->Args({200000, 1})->Unit(benchmark::kMillisecond);
 
 void BM_PositionMatcher(benchmark::State& state) {
     const QuorLayY& lay = bench::LoadedLay(state.range(0));

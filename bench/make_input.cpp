@@ -10,6 +10,7 @@
 namespace {
 const char* const kUsage =
     "usage: make-input lay FILE [--placements N] [--models M] [--pieces P] [--crlf-every K] [--seed S]\n"
+    "                           [--colliding-pairs 1]\n"
     "       make-input marker FOLDER [--styles S] [--sizes Z] [--pieces K]\n"
     "       make-input text FILE [--lines N]\n"
     "A marker is written to FOLDER/markers/bench.mkr with its styles in FOLDER/styles; the marker's path\n"
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
             params.pieces = static_cast<int32_t>(take("pieces", params.pieces));
             params.crlfEvery = static_cast<int32_t>(take("crlf-every", params.crlfEvery));
             params.seed = static_cast<uint32_t>(take("seed", params.seed));
+            params.collidingPairs = take("colliding-pairs", 0) != 0;
             if (!options.empty()) {
                 return Usage(("unknown option --" + options.begin()->first).c_str());
             }

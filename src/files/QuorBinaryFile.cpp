@@ -23,6 +23,21 @@ size_t FoldCrLf(char* buffer, size_t from, size_t& length) {
     length = write;
     return removed;
 }
+
+// The number of CRs directly followed by an LF among the `count` bytes at `data`.
+size_t CrLfPairs(const char* data, size_t count) {
+    constexpr char kCr = '\r';
+    size_t pairs = 0;
+    const char* const last = data + count - 1;
+    for (const char* cr = data; cr < last; ++cr) {
+        cr = static_cast<const char*>(std::memchr(cr, kCr, static_cast<size_t>(last - cr)));
+        if (cr == nullptr) {
+            break;
+        }
+        pairs += cr[1] == kLf ? 1 : 0;
+    }
+    return pairs;
+}
 } // namespace
 
 void QuorBinaryFile::ReadBytesFolding(char* buffer, int count) {
@@ -86,9 +101,9 @@ void QuorBinaryFile::ReadInt32(char* fourBytes) {
     std::swap(fourBytes[1], fourBytes[2]);
 }
 
-int QuorBinaryFile::ReadStringByBytes(std::string& value) {
+int64_t QuorBinaryFile::ReadStringByBytes(std::string& value, size_t longest) {
     value.clear();
-    int consumed = 0;
+    int64_t consumed = 0;
     for (;;) {
         char byte = 0;
         ReadByte(byte);
@@ -96,7 +111,56 @@ int QuorBinaryFile::ReadStringByBytes(std::string& value) {
         if (byte == '\0') {
             return consumed;
         }
+        if (value.size() == longest) {
+            return consumed + SkipString();
+        }
         value += byte;
+    }
+}
+
+int64_t QuorBinaryFile::SkipString() {
+    int64_t consumed = 0;
+    for (;;) {
+        if (hasCarriedByte) {
+            // The byte read ahead after a CR comes first; a CR folds with an LF after it into one byte.
+            hasCarriedByte = false;
+            ++consumed;
+            if (carriedByte == '\0') {
+                return consumed;
+            }
+            const char* data = nullptr;
+            if (carriedByte == kCr && stream.Window(data) > 0 && data[0] == kLf) {
+                stream.Advance(1);
+            }
+            continue;
+        }
+        // Buffered bytes up to the NUL, or all of them but a CR at the end, are taken as they stand: with
+        // no byte carried, folding only makes each CR LF pair among them one byte.
+        const char* data = nullptr;
+        const size_t available = stream.Window(data);
+        if (available > 0) {
+            const void* nul = std::memchr(data, '\0', available);
+            size_t take =
+                nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - data) + 1 : available;
+            if (nul == nullptr && data[take - 1] == kCr) {
+                --take;
+            }
+            if (take > 0) {
+                consumed += static_cast<int64_t>(take - CrLfPairs(data, take));
+                stream.Advance(take);
+                if (nul != nullptr) {
+                    return consumed;
+                }
+                continue;
+            }
+        }
+        // A CR whose next byte is not yet buffered, or the end of the file.
+        char byte = 0;
+        ReadByte(byte);
+        ++consumed;
+        if (byte == '\0') {
+            return consumed;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "files/QuorFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -52,7 +53,10 @@ public:
     // Four bytes reversed in place: a big-endian 32-bit value of the file lands in host order.
     void ReadInt32(char* fourBytes);
     // Bytes up to the first NUL; returns the number of bytes consumed, the NUL included.
-    int ReadString(std::string& value) {
+    int ReadString(std::string& value) { return static_cast<int>(ReadString(value, SIZE_MAX)); }
+    // The same, but of a longer string than `longest` bytes only the first `longest` are kept; the rest
+    // is passed over.
+    int64_t ReadString(std::string& value, size_t longest) {
         if (!hasCarriedByte) {
             const char* data = nullptr;
             const size_t available = stream.Window(data);
@@ -60,14 +64,16 @@ public:
             if (nul != nullptr) {
                 const size_t length = static_cast<size_t>(static_cast<const char*>(nul) - data);
                 if (!NeedsFolding(data, length + 1)) {
-                    value.assign(data, length);
+                    value.assign(data, std::min(length, longest));
                     stream.Advance(length + 1);
-                    return static_cast<int>(length + 1);
+                    return static_cast<int64_t>(length + 1);
                 }
             }
         }
-        return ReadStringByBytes(value);
+        return ReadStringByBytes(value, longest);
     }
+    // Consumes a string as ReadString does, keeping none of it; returns the number of bytes consumed.
+    int64_t SkipString();
     // Moves the read position forward by `count` file bytes without folding; 0 or less does nothing.
     void Skip(int count);
 
@@ -154,7 +160,7 @@ protected:
 
 private:
     // ReadString one byte at a time through ReadBytes.
-    int ReadStringByBytes(std::string& value);
+    int64_t ReadStringByBytes(std::string& value, size_t longest);
 
     char carriedByte = 0;
     bool hasCarriedByte = false;

@@ -2,6 +2,7 @@
 
 #include "files/QuorUnhandledFormatFeatureException.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -16,18 +17,14 @@ uint32_t Wrap(int32_t value) {
 }
 
 constexpr size_t kPlacementBytes = 44;
+// The longest name that a record can hold whole: its content is at most 32766 bytes, and a name of n bytes
+// takes at least n + 1 bytes of the file with its NUL, less one that may have been read ahead before.
+constexpr size_t kLongestName = 32766;
 
 float FloatOf(uint32_t bits) {
     float value = 0;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-// The home slot of a pair in a table of `size` slots (a power of 2).
-size_t SlotOf(int32_t modelIndex, int32_t pieceIndex, size_t size) {
-    const uint64_t key = (static_cast<uint64_t>(Wrap(modelIndex)) << 32) | Wrap(pieceIndex);
-    const uint64_t mixed = key * 0x9E3779B97F4A7C15ull;
-    return static_cast<size_t>(mixed ^ (mixed >> 32)) & (size - 1);
 }
 } // namespace
 
@@ -49,7 +46,7 @@ bool QuorLayY::ReadRecordHeader(int32_t& tag, int32_t& contentLength) {
 bool QuorLayY::Parse() {
     const bool parsed = ReadRecords();
     try {
-        MoveCountsToMap();
+        pairCounter.MoveInto(placementCounts);
     } catch (...) {
         SetFailureText("unexpected failure while reading the lay");
         return false;
@@ -74,6 +71,7 @@ bool QuorLayY::ReadRecords() {
                 first = false;
             }
             const int64_t contentStart = Position();
+            recordEnd = contentStart + contentLength;
             DispatchRecord(tag, contentLength);
             if (AtEndOfFile()) {
                 Diagnose("FATAL ERROR - EOF reached accidentally during reading record tagged as: '", tag);
@@ -170,7 +168,7 @@ void QuorLayY::DispatchRecord(int32_t tag, int32_t contentLength) {
         ReadPlacementRecord(tag);
         break;
     case 'S':
-        ReadSRecord();
+        DropWords(4 * static_cast<int64_t>(ReadI32()));
         break;
     case 'W':
         ReadWRecord();
@@ -188,7 +186,7 @@ void QuorLayY::DispatchRecord(int32_t tag, int32_t contentLength) {
         }
         break;
     case 'g':
-        ReadGSmallRecord();
+        DropBytes(6 * static_cast<int64_t>(ReadI32())); // entries of two bytes and a word
         break;
     case 'i': {
         char byte = 0;
@@ -217,16 +215,80 @@ void QuorLayY::DispatchRecord(int32_t tag, int32_t contentLength) {
     }
 }
 
-void QuorLayY::DropWords(int count) {
-    for (int i = 0; Below(i, count); ++i) {
-        ReadWord();
+template <typename ReadEntry>
+bool QuorLayY::ReadEntries(int64_t count, int64_t entryBytes, ReadEntry readEntry) {
+    for (int64_t left = count; left > 0;) {
+        const int64_t room = recordEnd - Position();
+        if (room < 0) {
+            DropBytes(left * entryBytes);
+            return false;
+        }
+        // An entry takes at least as many bytes of the file as it holds, but for one byte that may have
+        // been read ahead: after this run the read position stands at the record's end or past it.
+        const int64_t run = std::min(left, room / entryBytes + 1);
+        for (int64_t i = 0; i < run; ++i) {
+            readEntry();
+        }
+        left -= run;
+    }
+    return true;
+}
+
+bool QuorLayY::ReadNames(int32_t count, std::vector<std::string>& names) {
+    std::string name;
+    for (int32_t i = 0; Below(i, count); ++i) {
+        if (PastRecordEnd()) {
+            DropStrings(static_cast<int64_t>(count) - i);
+            return false;
+        }
+        ReadString(name, kLongestName); // a longer name is never within the record
+        names.push_back(name);
+    }
+    return true;
+}
+
+void QuorLayY::RequireFileBytes(int64_t bytes) {
+    // Folding makes one byte of two at most, so each byte delivered takes at least one byte of the file,
+    // except a byte already read ahead. The last one is looked for where it would be, then the read
+    // position is put back.
+    const int64_t fileBytes = bytes - 1;
+    const char* data = nullptr;
+    if (fileBytes <= 0 || static_cast<int64_t>(stream.Window(data)) >= fileBytes || !stream.Good()) {
+        return;
+    }
+    stream.SeekRelative(fileBytes - 1);
+    const bool held = stream.Window(data) > 0;
+    stream.SeekRelative(-(fileBytes - 1));
+    if (!held) {
+        throw QuorUnhandledFormatFeatureException(kEndOfFileText);
     }
 }
 
-void QuorLayY::DropStrings(int count) {
-    std::string dropped;
-    for (int i = 0; i < count; ++i) {
-        ReadString(dropped);
+void QuorLayY::DropBytes(int64_t count) {
+    if (count <= 0) {
+        return;
+    }
+    RequireFileBytes(count);
+    // Read in parts: folding delivers the same bytes and ends in the same place however they are split.
+    char part[4096];
+    while (count > 0) {
+        const int size = static_cast<int>(std::min<int64_t>(count, sizeof part));
+        ReadBytes(part, size);
+        count -= size;
+    }
+}
+
+void QuorLayY::DropWords(int64_t count) {
+    DropBytes(4 * count);
+}
+
+void QuorLayY::DropStrings(int64_t count) {
+    if (count <= 0) {
+        return;
+    }
+    RequireFileBytes(count);
+    for (int64_t i = 0; i < count; ++i) {
+        SkipString();
     }
 }
 
@@ -237,35 +299,28 @@ void QuorLayY::ReadWRecord() {
 }
 
 void QuorLayY::ReadORecord() {
-    const int32_t pieceCount = ReadI32();
-    std::string name;
-    for (int32_t i = 0; Below(i, pieceCount); ++i) {
-        ReadString(name);
-        pieceNames.push_back(name);
+    if (!ReadNames(ReadI32(), pieceNames)) {
+        DropStrings(ReadI32());
+        return;
     }
-    const int32_t modelCount = ReadI32();
-    for (int32_t i = 0; Below(i, modelCount); ++i) {
-        ReadString(name);
-        modelNames.push_back(name);
-    }
+    ReadNames(ReadI32(), modelNames);
 }
 
 void QuorLayY::ReadCRecord() {
     // The count includes one entry more than the record holds, so a count of 1 or less gives none; the
     // lowest count must not wrap round to the highest.
     const int32_t count = ReadI32();
-    for (int32_t i = 1; Below(i, count); ++i) {
+    ReadEntries(static_cast<int64_t>(count) - 1, 36, [this] {
         CEntry entry;
         for (uint32_t& word : entry.words) {
             word = ReadWord();
         }
         cEntries.push_back(entry);
-    }
+    });
 }
 
 void QuorLayY::ReadKRecord() {
-    const int32_t entries = ReadI32();
-    for (int32_t i = 0; Below(i, entries); ++i) {
+    ReadEntries(ReadI32(), 17, [this] {
         KEntry entry;
         for (uint32_t& word : entry.words) {
             word = ReadWord();
@@ -274,24 +329,36 @@ void QuorLayY::ReadKRecord() {
         ReadInt8(value);
         entry.value = value;
         kEntries.push_back(entry);
-    }
+    });
 }
 
 void QuorLayY::ReadMRecord() {
     const int32_t groups = ReadI32();
     for (int32_t i = 0; Below(i, groups); ++i) {
-        MGroup group;
-        ReadString(group.name);
-        const int32_t values = ReadI32();
-        for (int32_t j = 0; Below(j, values); ++j) {
-            group.values.push_back(ReadI32());
+        if (PastRecordEnd()) {
+            PassOverMGroups(static_cast<int64_t>(groups) - i);
+            return;
         }
+        MGroup group;
+        ReadString(group.name, kLongestName);
+        const bool whole = ReadEntries(ReadI32(), 4, [&] { group.values.push_back(ReadI32()); });
         mGroups.push_back(std::move(group));
+        if (!whole) {
+            PassOverMGroups(static_cast<int64_t>(groups) - i - 1);
+            return;
+        }
     }
-    const int32_t values = ReadI32();
-    for (int32_t j = 0; Below(j, values); ++j) {
-        mValues.push_back(ReadI32());
+    ReadEntries(ReadI32(), 4, [this] { mValues.push_back(ReadI32()); });
+}
+
+void QuorLayY::PassOverMGroups(int64_t groups) {
+    // Each group takes at least its NUL and its count; the count of the record's own values follows.
+    RequireFileBytes(5 * groups + 4);
+    for (int64_t i = 0; i < groups; ++i) {
+        SkipString();
+        DropWords(ReadI32());
     }
+    DropWords(ReadI32());
 }
 
 void QuorLayY::ReadPlacementRecord(int32_t tag) {
@@ -299,9 +366,8 @@ void QuorLayY::ReadPlacementRecord(int32_t tag) {
     if (entries > 0 && placements.capacity() == 0) {
         ReservePlacements();
     }
-    for (int32_t i = 0; Below(i, entries); ++i) {
-        ReadPlacement(tag == 'P');
-    }
+    const bool fromP = tag == 'P';
+    ReadEntries(entries, kPlacementBytes, [this, fromP] { ReadPlacement(fromP); });
 }
 
 void QuorLayY::ReservePlacements() {
@@ -364,73 +430,14 @@ void QuorLayY::ReadPlacement(bool fromP) {
     p.isP = fromP;
     p.matched = false;
     placements.push_back(p);
-    CountPlacement(p.modelIndex, p.pieceIndex);
-}
-
-void QuorLayY::CountPlacement(int32_t modelIndex, int32_t pieceIndex) {
-    // At most 3/4 full: slots are taken in linear probing from the pair's home slot.
-    if (4 * (usedCountSlots + 1) > 3 * countSlots.size()) {
-        std::vector<CountSlot> grown(countSlots.empty() ? 1024 : 2 * countSlots.size());
-        for (const CountSlot& slot : countSlots) {
-            if (slot.count != 0) {
-                size_t i = SlotOf(slot.model, slot.piece, grown.size());
-                while (grown[i].count != 0) {
-                    i = (i + 1) & (grown.size() - 1);
-                }
-                grown[i] = slot;
-            }
-        }
-        countSlots.swap(grown);
-    }
-    size_t i = SlotOf(modelIndex, pieceIndex, countSlots.size());
-    while (countSlots[i].count != 0 &&
-           (countSlots[i].model != modelIndex || countSlots[i].piece != pieceIndex)) {
-        i = (i + 1) & (countSlots.size() - 1);
-    }
-    CountSlot& slot = countSlots[i];
-    if (slot.count == 0) {
-        slot.model = modelIndex;
-        slot.piece = pieceIndex;
-        ++usedCountSlots;
-    }
-    ++slot.count;
-}
-
-void QuorLayY::MoveCountsToMap() {
-    for (const CountSlot& slot : countSlots) {
-        if (slot.count != 0) {
-            int32_t& count = placementCounts[PairKey(slot.model, slot.piece)];
-            count = static_cast<int32_t>(Wrap(count) + slot.count);
-        }
-    }
-    countSlots = std::vector<CountSlot>();
-    usedCountSlots = 0;
-}
-
-void QuorLayY::ReadSRecord() {
-    const int32_t entries = ReadI32();
-    for (int32_t i = 0; Below(i, entries); ++i) {
-        DropWords(4);
-    }
-}
-
-void QuorLayY::ReadGSmallRecord() {
-    const int32_t entries = ReadI32();
-    char byte = 0;
-    for (int32_t i = 0; Below(i, entries); ++i) {
-        ReadByte(byte);
-        ReadByte(byte);
-        ReadWord();
-    }
+    pairCounter.Add(p.modelIndex, p.pieceIndex);
 }
 
 void QuorLayY::ReadBarRecord(int32_t contentLength) {
     // The optional second and third lists are present when the declared content reaches past the lists
     // before them, as computed from the counts in plain 32-bit arithmetic.
     const int32_t pairs = ReadI32();
-    for (int32_t i = 0; Below(i, pairs); ++i) {
-        DropWords(2);
-    }
+    DropWords(2 * static_cast<int64_t>(pairs));
     const uint32_t firstEnd = 8u * Wrap(pairs) + 4u;
     if (contentLength <= static_cast<int32_t>(firstEnd)) {
         return;
@@ -447,9 +454,8 @@ void QuorLayY::ReadBarRecord(int32_t contentLength) {
 void QuorLayY::ReadListRecord(int32_t contentLength, int wordsPerEntry) {
     // Entries are read whole while the running count stays below the declared content length.
     int64_t running = 0;
-    std::string dropped;
     while (running < contentLength) {
         DropWords(wordsPerEntry);
-        running += 4 * wordsPerEntry + ReadString(dropped);
+        running += 4 * wordsPerEntry + SkipString();
     }
 }

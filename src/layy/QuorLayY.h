@@ -2,6 +2,7 @@
 
 #include "files/QuorBinaryFile.h"
 #include "layy/LayRecords.h"
+#include "layy/PairCounter.h"
 #include "layy/Placement.h"
 
 #include <cstdint>
@@ -15,9 +16,17 @@ class TextModeWriter;
 
 // The LAY-Y lay file: length-prefixed, letter-tagged big-endian records, the first of which is a 'Y'
 // record. Parse walks the records, holds each to its declared length and fills the lay model.
+//
+// A record that reads past its declared end is refused, and what it keeps is bounded by that length: a
+// handler looks at the read position before each name or group and after each run of fixed-size entries
+// that the rest of the record could hold. Once past the end it keeps nothing more. The rest of what the
+// record's counts call for is still passed over, as the reads would take it, because that decides how the
+// record is refused: when the file ends first, with the end-of-file failure, else with the over-read one.
+// Looking for the last byte they call for answers that at once when the file is shorter; otherwise the
+// rest is read through, without being kept.
 class QuorLayY : public QuorBinaryFile {
 public:
-    using PairKey = std::pair<int32_t, int32_t>; // (model index, piece index)
+    using PairKey = PairCounter::Key; // (model index, piece index)
     // Receives the file offset of the record's length field and the diagnostic line.
     using DiagnosticSink = std::function<void(int64_t recordOffset, const std::string& line)>;
 
@@ -67,7 +76,7 @@ public:
     const std::vector<MGroup>& GetMGroups() const { return mGroups; }
 
 private:
-    // The record walk of Parse; the counts of the placements read are still in countSlots.
+    // The record walk of Parse; the counts of the placements read are still in pairCounter.
     bool ReadRecords();
     bool ReadRecordHeader(int32_t& tag, int32_t& contentLength);
     void DispatchRecord(int32_t tag, int32_t contentLength);
@@ -81,16 +90,27 @@ private:
     void ReadPlacementRecord(int32_t tag);
     void ReservePlacements();
     void ReadPlacement(bool fromP);
-    // Adds 1 to the count of the pair (model index, piece index) in countSlots.
-    void CountPlacement(int32_t modelIndex, int32_t pieceIndex);
-    // Adds the counts of countSlots into placementCounts and empties countSlots.
-    void MoveCountsToMap();
-    void ReadSRecord();
-    void ReadGSmallRecord();
     void ReadBarRecord(int32_t contentLength);
     void ReadListRecord(int32_t contentLength, int wordsPerEntry);
-    void DropWords(int count);
-    void DropStrings(int count);
+
+    // Whether the read position stands past the end of the record being read.
+    bool PastRecordEnd() const { return Position() > recordEnd; }
+    // Reads `count` entries (0 or less: none) of `entryBytes` bytes each with `readEntry`, in runs of as
+    // many as the rest of the record could hold. Once the read position is past the record's
+    // end, the entries left are passed over unkept and false is returned.
+    template <typename ReadEntry> bool ReadEntries(int64_t count, int64_t entryBytes, ReadEntry readEntry);
+    // Reads `count` names into `names` while the read position is within the record; past its end, the
+    // names left are passed over and false is returned.
+    bool ReadNames(int32_t count, std::vector<std::string>& names);
+    // Passes over the last `groups` groups of an 'M' record and the record's own values.
+    void PassOverMGroups(int64_t groups);
+    // Pass over `count` 4-byte words, bytes or strings (0 or less: none) as reading them would, keeping
+    // nothing.
+    void DropWords(int64_t count);
+    void DropBytes(int64_t count);
+    void DropStrings(int64_t count);
+    // Throws the reads' end-of-file failure when the file cannot deliver `bytes` more bytes after folding.
+    void RequireFileBytes(int64_t bytes);
 
     float layWidth = kDefaultWidth;
     float layLength = kDefaultLength;
@@ -101,18 +121,11 @@ private:
     std::vector<std::string> modelNames;
     std::vector<int32_t> mValues;
     std::map<PairKey, int32_t> placementCounts;
-    // The placements of each pair counted while the records are read: a hash table on the pair (open
-    // addressing), so that a placement does not walk the ordered map. Parse moves the counts into
-    // placementCounts when the walk ends, however it ends. A slot with the count 0 is free: counts only
-    // grow, and one that wraps round to 0 merely gives its pair a second slot, whose count is added too.
-    struct CountSlot {
-        int32_t model = 0;
-        int32_t piece = 0;
-        uint32_t count = 0;
-    };
-    std::vector<CountSlot> countSlots;
-    size_t usedCountSlots = 0;
+    // The placements of each pair counted while the records are read; Parse moves the counts into
+    // placementCounts when the walk ends, however it ends.
+    PairCounter pairCounter;
     std::vector<MGroup> mGroups;
+    int64_t recordEnd = 0; // the file offset where the content of the record being read ends
     DiagnosticSink diagnosticSink;
     int64_t recordOffset = 0; // of the length field of the record being read
 };

@@ -19,9 +19,19 @@ std::string R(char tag, const std::string& content) {
     return B().Record(tag, content).Bytes();
 }
 
+// One record with the length field `length`, whatever its content.
+std::string D(int length, char tag, const std::string& content) {
+    return B().RecordWithLength(length, tag, content).Bytes();
+}
+
 // A 'Y' record, then `middle`, then a 'W' record with the width 100 (reached when the width is 100).
 std::string Around(const std::string& middle) {
     return B().Y().Raw(middle).W(100.0f).Bytes();
+}
+
+// A 'Y' record, then `last`, which the file ends with.
+std::string Ending(const std::string& last) {
+    return B().Y().Raw(last).Bytes();
 }
 
 // Content that fails the parse when it is taken for records: a 'B' record with the length field 0.
@@ -33,6 +43,7 @@ using FramingCase = std::tuple<std::string, std::string, std::string, float>;
 std::vector<FramingCase> Cases() {
     // Record content of `count` 4-byte values, none holding a CR or an LF byte.
     const auto words = [](int count) { return std::string(4 * static_cast<size_t>(count), '\1'); };
+    const auto entries = [](int count) { return std::string(44 * static_cast<size_t>(count), '\1'); };
     std::vector<FramingCase> cases = {
         {"empty file", "", "", kStart},
         {"two bytes, no tag", std::string("\x00\x05", 2), kEof, kStart},
@@ -57,8 +68,37 @@ std::vector<FramingCase> Cases() {
         {"CR as last content byte", Around(R('m', std::string("\0\0\0\r", 4))), kOverRead, kStart},
         // An 'L' entry that starts below the declared length is read whole, past the record.
         {"L entry past the length", Around(R('L', words(5) + B::Str("") + "\1")), kOverRead, kStart},
+        // Its entries are counted after folding: declared as long as the first in the file, a second is read.
+        {"L string with a CR LF pair", Around(D(26, 'L', words(5) + B::Str("a\r\nb") + words(6))), kOverRead,
+         kStart},
+        {"L string after a CR", Around(D(25, 'L', words(4) + "\1\1\1\r\r\nb" + B::Str("") + words(6))),
+         kOverRead, kStart},
         {"skip past the end", B().Y().W(100.0f).RecordWithLength(1000, 'A', "abc").Bytes(), "", 100.0f},
         {"known fields run past the end", B().Y().Record('W', B::F32(100.0f)).Bytes(), kEof, 100.0f},
+        // Past its end a record keeps nothing more, but what its counts call for decides how it is refused:
+        // for the end of the file when the file holds less (after folding), else for the over-read.
+        {"entries past the record", Around(D(49, 'P', B::I32(3) + entries(3))), kOverRead, kStart},
+        {"entries past the file", Ending(D(49, 'P', B::I32(3) + entries(2))), kEof, kStart},
+        {"entries up to the last byte", Ending(D(49, 'P', B::I32(3) + entries(3))), kOverRead, kStart},
+        {"entries up to the last byte, one read ahead after a CR",
+         Ending(D(49, 'P', B::I32(3) + entries(1) + words(10) + "\1\1\1\r" + words(11))), kOverRead, kStart},
+        {"entries one byte short by a CR LF pair",
+         Ending(D(49, 'P', B::I32(3) + entries(2) + "\r\n" + words(10) + "\1\1")), kEof, kStart},
+        {"names past the record",
+         Around(D(7, 'O', B::I32(3) + B::Str("a") + B::Str("b") + B::Str("c") + B::I32(0))), kOverRead,
+         kStart},
+        {"names past the file", Ending(R('O', B::I32(INT32_MAX) + B::Str("a"))), kEof, kStart},
+        {"a name longer than a record",
+         Around(D(32767, 'O', B::I32(1) + std::string(40000, 'n') + B::Str("") + B::I32(0))), kOverRead,
+         kStart},
+        {"groups past the record",
+         Around(
+             D(5, 'M', B::I32(2) + B::Str("") + B::I32(1) + words(1) + B::Str("h") + B::I32(0) + B::I32(0))),
+         kOverRead, kStart},
+        {"group values past the file", Ending(R('M', B::I32(1) + B::Str("g") + B::I32(INT32_MAX))), kEof,
+         kStart},
+        {"dropped string past the file", Ending(R('H', words(14) + "abc")), kEof, kStart},
+        {"skipped entries past the file", Ending(R('S', B::I32(INT32_MAX) + words(4))), kEof, kStart},
     };
     // Each record as declared reaches the closing record; declared one byte short it fails, so the record
     // takes exactly its content. 't', '^', '|' and 'L' read more when the declared length allows.
@@ -96,18 +136,42 @@ std::vector<FramingCase> Cases() {
         const int size = static_cast<int>(content.size());
         const std::string name = tag + std::string(" of ") + std::to_string(size) + " bytes";
         cases.push_back({name, Around(R(tag, content)), "", 100.0f});
-        cases.push_back({name + ", declared one short",
-                         Around(B().RecordWithLength(size, tag, content).Bytes()), kOverRead, kStart});
+        cases.push_back({name + ", declared one short", Around(D(size, tag, content)), kOverRead, kStart});
     }
+    // Strings across the end of the 64 KiB read buffer, a CR LF pair, a lone CR or a NUL at its edge
+    // (skipped records within the buffer take the record there): dropped whole by 'H', and counted after
+    // folding by 'L', whose one entry is declared as long as it is in the file, so that a second is read.
+    const auto before = [&](size_t offset) {
+        const std::string skipped = R('A', std::string(30000, 'a')) + R('A', std::string(30000, 'a'));
+        return skipped + R('A', std::string(65536 - 7 - skipped.size() - 6 - offset, 'a'));
+    };
+    const std::string text = "ab\r\ncd\r\r\nef\r";
+    const std::string strings = words(14) + B::Str(text) + B::Str("z");
+    for (size_t edge = 0; edge <= text.size(); ++edge) {
+        const std::string name = "strings across the buffer's edge at " + std::to_string(edge);
+        cases.push_back({name, Around(before(56 + edge) + R('H', strings)), "", 100.0f});
+        cases.push_back({name + ", declared one short",
+                         Around(before(56 + edge) + D(static_cast<int>(strings.size()), 'H', strings)),
+                         kOverRead, kStart});
+    }
+    cases.push_back({"L string with a CR LF pair across the buffer's edge",
+                     Around(before(22) + D(26, 'L', words(5) + B::Str("a\r\nb") + words(6))), kOverRead,
+                     kStart});
     return cases;
 }
 
 TEST(LayYFraming, ParseResultFailureTextAndWidth) {
     for (const auto& [name, bytes, failure, width] : Cases()) {
         QuorLayY lay;
+        std::string lastLine;
+        lay.SetDiagnosticSink([&lastLine](int64_t, const std::string& line) { lastLine = line; });
         EXPECT_EQ(lay.Load("a.lay", bytes), failure.empty()) << name;
         EXPECT_EQ(lay.GetFailureText(), failure) << name;
         EXPECT_EQ(lay.GetLayWidth(), width) << name;
+        // The over-read, and only the over-read, is reported for the record.
+        EXPECT_EQ(lastLine.rfind("FATAL ERROR - While reading too short record", 0) == 0,
+                  failure == kOverRead)
+            << name;
     }
 }
 } // namespace
