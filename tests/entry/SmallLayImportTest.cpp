@@ -1,4 +1,4 @@
-// The worked example of a 101-byte lay: read, written and handed back end to end.
+// A lay of 101 bytes, written out byte by byte: read, written and handed back end to end.
 #include "entry/QuorImport.h"
 #include "support/HostLogRecorder.h"
 #include "support/LayBuilder.h"
@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(WorkedExample, LayOf101BytesImportsToBothFiles) {
+TEST(SmallLayImport, LayOf101BytesImportsToBothFiles) {
     const std::string lay =
         std::string("\x00\x05\x59\x00\x00\x00\x01", 7) + std::string("\x00\x19\x57\x44\xC8\x00\x00", 7) +
         std::string(20, '\0') +
