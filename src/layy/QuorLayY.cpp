@@ -56,14 +56,23 @@ bool QuorLayY::Parse() {
 
 bool QuorLayY::ReadRecords() {
     bool first = true;
+    int32_t previousTag = 0;
     try {
         for (;;) {
             int32_t tag = 0;
             int32_t contentLength = 0;
+            const int64_t previousOffset = recordOffset;
             recordOffset = Position();
             if (!ReadRecordHeader(tag, contentLength)) {
+                const int64_t size = stream.SizeHint();
+                if (diagnosticSink && !first && size >= 0 && recordOffset > size) {
+                    // The lay ended inside the last record, whose bytes were passed over unread.
+                    recordOffset = previousOffset;
+                    Diagnose("WARNING - File ends inside a skipped record tagged as: '", previousTag);
+                }
                 return true;
             }
+            previousTag = tag;
             if (first) {
                 if (tag != 'Y') {
                     throw QuorUnhandledFormatFeatureException(kNotLayText);

@@ -204,6 +204,8 @@ const WarningCase kWarningCases[] = {
     {"WidthNotANumber", "a.lay", LayBuilder().Y().W(std::nanf("")).Bytes(),
      "the lay width is not a finite number: the definition file's w: line is not a width"},
     {"EmptyInput", "empty.lay", "", "the file is empty: it imports as a lay without models or placements"},
+    {"FileEndsInsideASkippedRecord", "a.lay", LayBuilder().Y().RecordWithLength(100, 'A', "abcde").Bytes(),
+     "lay reader: record at offset 7 (0x7): WARNING - File ends inside a skipped record tagged as: 'A'"},
     {"StyleNameLeavesTheStylesFolder", "data/markers/m.mkr",
      MarkerText(19, "..\\..\\elsewhere\\x.sty") + "a.sty\n1\n40\n1\n1\n0\n0\n",
      "style name \"..\\\\..\\\\elsewhere\\\\x.sty\" leaves the styles folder"},
