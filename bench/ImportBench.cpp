@@ -46,7 +46,7 @@ void RunImport(benchmark::State& state, const std::string& path, int64_t inputBy
     char orderName[QuorImport::kOrderNameLength + 1] = {};
     for (auto _ : state) {
         const ImportOutcome outcome = QuorImport::Run(path, orderName, paths);
-        if (!outcome.loaded || !outcome.positionWritten) {
+        if (!outcome.loaded || !outcome.writing.Complete()) {
             state.SkipWithError("the import failed");
             return;
         }

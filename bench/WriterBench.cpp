@@ -83,11 +83,12 @@ void BM_PositionFileWriter(benchmark::State& state) {
     const QuorLayY& lay = bench::LoadedLay(state.range(0));
     const std::string path = bench::ModulePath(bench::ScratchFolder() + "/positions.txt");
     for (auto _ : state) {
-        PositionFileWriter writer;
-        if (!writer.Open(path)) {
+        TextModeWriter file;
+        if (!file.Create(path)) {
             state.SkipWithError("cannot create the position file");
             return;
         }
+        PositionFileWriter writer(file);
         const PositionFileWriter::Names pieces(lay.GetPieceNames());
         const PositionFileWriter::Names models(lay.GetModelNames());
         for (const Placement& p : lay.GetPlacements()) {
@@ -96,7 +97,10 @@ void BM_PositionFileWriter(benchmark::State& state) {
                           p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT,
                           (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0), QuorLayY::WrittenAngle(p), p.x, p.y);
         }
-        writer.Close();
+        if (!file.Replace()) {
+            state.SkipWithError("cannot write the position file");
+            return;
+        }
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lay.GetPlacements().size()));
     state.SetBytesProcessed(state.iterations() * bench::FileSize(bench::ScratchFolder() + "/positions.txt"));
@@ -111,11 +115,12 @@ void BM_DefinitionFileWriter(benchmark::State& state) {
         names.push_back("PIECE." + std::to_string(i) + "#A");
     }
     for (auto _ : state) {
-        DefinitionFileWriter writer;
-        if (!writer.Open(path)) {
+        TextModeWriter file;
+        if (!file.Create(path)) {
             state.SkipWithError("cannot create the definition file");
             return;
         }
+        DefinitionFileWriter writer(file);
         for (int64_t i = 0; i < pieces; ++i) {
             if (i % 1000 == 0) {
                 writer.BeginModel("ORDER-LAY", "M" + std::to_string(i / 1000));
@@ -126,7 +131,10 @@ void BM_DefinitionFileWriter(benchmark::State& state) {
         for (int64_t m = 0; m < pieces / 1000; ++m) {
             writer.OrderLine("ORDER-LAY", "M" + std::to_string(m));
         }
-        writer.Close();
+        if (!file.Replace()) {
+            state.SkipWithError("cannot write the definition file");
+            return;
+        }
     }
     state.SetItemsProcessed(state.iterations() * pieces);
     state.SetBytesProcessed(state.iterations() * bench::FileSize(bench::ScratchFolder() + "/definition.txt"));
