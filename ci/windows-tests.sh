@@ -100,7 +100,8 @@ count_from "$logs/x64.txt"
 
 # --- 3b. The zips ---------------------------------------------------------------------------------------
 # Each preset's zip (cpack --preset) holds the DLL, its import library, the header, the README and the
-# licence, below one top folder; never a vqlog.dll, which the host brings.
+# licence, below one top folder; never a vqlog.dll, which the host brings. A user's program (the install
+# test's consumer) builds against the unpacked zip.
 say "zips"
 zip_failures=0
 command -v unzip >/dev/null || { echo "installing unzip"; apt_install unzip || echo "cannot install unzip"; }
@@ -133,6 +134,22 @@ for preset in windows-x86 windows-x64; do
             zip_failures=$((zip_failures + 1))
         fi
     done
+    # A user's program builds from the unpacked zip alone: the header and the import library.
+    triplet=$([[ $preset == windows-x86 ]] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
+    unpacked="$logs/zip-$preset"
+    rm -rf "$unpacked" && mkdir -p "$unpacked" && unzip -q "$zip" -d "$unpacked"
+    top=$(ls -d "$unpacked"/*/ 2>/dev/null | head -1)
+    if "$triplet-gcc" -std=c11 -Wall -Wextra -Werror -I"${top}include" tests/install/consumer/main.c \
+        "${top}lib/quorix_marker.dll.a" -o "$unpacked/consumer.exe" 2>"$logs/zip-link.txt" &&
+        "$triplet-objdump" -p "$unpacked/consumer.exe" | grep -q 'DLL Name: quorix_marker.dll'; then
+        echo "ok   - $preset zip: a program builds against it and imports quorix_marker.dll"
+        total_passed=$((total_passed + 1))
+    else
+        cat "$logs/zip-link.txt"
+        echo "FAIL - $preset zip: a program builds against it and imports quorix_marker.dll"
+        total_failed=$((total_failed + 1))
+        zip_failures=$((zip_failures + 1))
+    fi
 done
 
 # --- 4. The test host under Wine -----------------------------------------------------------------------
