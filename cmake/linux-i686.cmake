@@ -13,6 +13,7 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
 # Libraries for this target live in the i386 multiarch and lib32 folders; never take the x86-64 ones.
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
+set(QUORIX_DEBIAN_ARCHITECTURE i386) # the architecture of the Debian packages of libraries for this target
 set(CMAKE_IGNORE_PATH /usr/lib/x86_64-linux-gnu /lib/x86_64-linux-gnu)
 
 find_program(QUORIX_QEMU_I386 qemu-i386)
