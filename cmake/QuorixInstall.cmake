@@ -57,7 +57,12 @@ endfunction()
 
 if(TARGET quorix-import)
     install(TARGETS quorix-import RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT converter)
-    quorix_install_gzipped(${PROJECT_SOURCE_DIR}/cli/quorix-import.1 ${CMAKE_INSTALL_MANDIR}/man1 converter)
+    # The manual page as cli/ makes it when it fills in the version, else as it is in the sources.
+    set(manual ${PROJECT_BINARY_DIR}/cli/quorix-import.1)
+    if(NOT EXISTS ${manual})
+        set(manual ${PROJECT_SOURCE_DIR}/cli/quorix-import.1)
+    endif()
+    quorix_install_gzipped(${manual} ${CMAKE_INSTALL_MANDIR}/man1 converter)
 endif()
 
 install(EXPORT quorix_marker_targets NAMESPACE quorix_marker:: DESTINATION ${QUORIX_CMAKE_DIR}
