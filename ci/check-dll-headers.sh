@@ -6,7 +6,8 @@
 #   - imports from the listed system libraries and from vqlog.dll only, and from vqlog.dll exactly
 #     dll_vq_log_error, by name;
 #   - resources: the string table (English, United States) holding exactly the texts of ids 1 and 2, and
-#     a version resource whose file and product versions are both the project version.
+#     a version resource whose file and product versions are both the project version and whose
+#     LegalCopyright names the copyright holders and the licence of LICENSE.
 #
 # Usage: ci/check-dll-headers.sh [--x64] [DLL]   (default DLL: build/windows-x86/src/quorix_marker.dll,
 #        or build/windows-x64/src/quorix_marker.dll with --x64)
@@ -181,6 +182,17 @@ dword_le() { printf '%02x %02x %02x %02x ' $(($1 & 0xff)) $((($1 >> 8) & 0xff)) 
 versions=$(dword_le $expected_ms; dword_le $expected_ls; dword_le $expected_ms; dword_le $expected_ls)
 [[ $rsrc_bytes =~ "bd 04 ef fe "..\ ..\ ..\ ..\ "$versions" ]]
 check "file and product version both $project_version" $? "fixed file information: $(grep -o 'bd 04 ef fe .\{60\}' <<<"$rsrc_bytes" || echo none)"
+
+# The version resource's LegalCopyright: the licence's copyright line and name, as UTF-16LE with its NUL.
+utf16() { # the UTF-16LE characters of an ASCII text
+    local text=$1 i
+    for ((i = 0; i < ${#text}; ++i)); do
+        printf '%02x 00 ' "'${text:i:1}"
+    done
+}
+legal_copyright="$(grep -m1 '^Copyright ' "$root/LICENSE"). $(head -1 "$root/LICENSE")."
+[[ $rsrc_bytes == *"$(utf16 LegalCopyright)00 00 "*"$(utf16 "$legal_copyright")00 00 "* ]]
+check "LegalCopyright \"$legal_copyright\"" $?
 
 echo "dll-headers: $passed passed, $failed failed"
 [[ $failed == 0 ]]

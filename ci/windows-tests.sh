@@ -2,15 +2,16 @@
 # The Windows deliverable end to end:
 #   1. installs what is missing (cmake, ninja, MinGW-w64, Wine);
 #   2. cross-builds quorix_marker.dll with the windows-x86 and windows-x64 presets;
-#   3. checks the headers of both DLLs (ci/check-dll-headers.sh);
+#   3. checks the headers of both DLLs (ci/check-dll-headers.sh), and makes the zip of each preset with
+#      cpack and checks with unzip -l what it holds;
 #   4. builds the Windows test host (tests/windows) with the x86_64 toolchain and runs it under Wine against
 #      the 64-bit DLL, in a fresh Wine prefix and without a display, with the bundled examples and a long
 #      lay (the converter built for Linux, build/release, gives its expected import files).
 # Only the 64-bit Wine loader is available, so the 32-bit DLL is checked by its headers and the same sources
 # run as the 64-bit DLL.
 #
-# Exit status: 0 when everything passed, or when Wine cannot start on this machine but the builds and the
-# header checks passed (said loudly); 1 otherwise.
+# Exit status: 0 when everything passed, or when Wine cannot start on this machine but the builds, the
+# header checks and the zips passed (said loudly); 1 otherwise.
 #
 # Environment: QUORIX_JOBS (parallel build jobs, default 2), WINE (the Wine loader, default
 # /usr/lib/wine/wine64 or wine64 on the PATH).
@@ -96,6 +97,60 @@ say "header check of build/windows-x64/src/quorix_marker.dll"
 bash ci/check-dll-headers.sh --x64 build/windows-x64/src/quorix_marker.dll | tee "$logs/x64.txt"
 headers_x64=${PIPESTATUS[0]}
 count_from "$logs/x64.txt"
+
+# --- 3b. The zips ---------------------------------------------------------------------------------------
+# Each preset's zip (cpack --preset) holds the DLL, its import library, the header, the README and the
+# licence, below one top folder; never a vqlog.dll, which the host brings. A user's program (the install
+# test's consumer) builds against the unpacked zip.
+say "zips"
+zip_failures=0
+command -v unzip >/dev/null || { echo "installing unzip"; apt_install unzip || echo "cannot install unzip"; }
+zip_entries=(bin/quorix_marker.dll lib/quorix_marker.dll.a include/quorix_marker/ImportQuorixFile.h README.md LICENSE)
+# The Windows converter, bin/quorix-import.exe, joins this list once the Windows build makes it.
+for preset in windows-x86 windows-x64; do
+    rm -f build/"$preset"/quorix_marker-*.zip
+    if ! cpack --preset "$preset" >"$logs/cpack.txt" 2>&1; then
+        cat "$logs/cpack.txt"
+        echo "FAIL - cpack --preset $preset"
+        total_failed=$((total_failed + 1))
+        zip_failures=$((zip_failures + 1))
+        continue
+    fi
+    zip=$(ls build/"$preset"/quorix_marker-*-win*.zip 2>/dev/null | head -1)
+    echo "$zip"
+    listing=$(unzip -l "$zip" 2>&1 | awk '$4 ~ /^[^ ]+\/[^ ]/ && $1 ~ /^[0-9]+$/ {print $4}')
+    for entry in "${zip_entries[@]}" '!vqlog.dll'; do
+        if [[ $entry == !* ]]; then
+            ! grep -qi "/${entry#!}\$" <<<"$listing"
+        else
+            grep -qx "[^/]*/$entry" <<<"$listing"
+        fi
+        if [[ $? == 0 ]]; then
+            echo "ok   - $preset zip: ${entry/#!/no }"
+            total_passed=$((total_passed + 1))
+        else
+            echo "FAIL - $preset zip: ${entry/#!/no }"
+            total_failed=$((total_failed + 1))
+            zip_failures=$((zip_failures + 1))
+        fi
+    done
+    # A user's program builds from the unpacked zip alone: the header and the import library.
+    triplet=$([[ $preset == windows-x86 ]] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
+    unpacked="$logs/zip-$preset"
+    rm -rf "$unpacked" && mkdir -p "$unpacked" && unzip -q "$zip" -d "$unpacked"
+    top=$(ls -d "$unpacked"/*/ 2>/dev/null | head -1)
+    if "$triplet-gcc" -std=c11 -Wall -Wextra -Werror -I"${top}include" tests/install/consumer/main.c \
+        "${top}lib/quorix_marker.dll.a" -o "$unpacked/consumer.exe" 2>"$logs/zip-link.txt" &&
+        "$triplet-objdump" -p "$unpacked/consumer.exe" | grep 'DLL Name: quorix_marker.dll' >/dev/null; then
+        echo "ok   - $preset zip: a program builds against it and imports quorix_marker.dll"
+        total_passed=$((total_passed + 1))
+    else
+        cat "$logs/zip-link.txt"
+        echo "FAIL - $preset zip: a program builds against it and imports quorix_marker.dll"
+        total_failed=$((total_failed + 1))
+        zip_failures=$((zip_failures + 1))
+    fi
+done
 
 # --- 4. The test host under Wine -----------------------------------------------------------------------
 say "Windows test host"
@@ -196,4 +251,4 @@ else
     echo "test host under Wine: NOT RUN (Wine cannot start)"
 fi
 echo "windows: $total_passed passed, $total_failed failed, $total_skipped skipped"
-[[ $headers_x86 == 0 && $headers_x64 == 0 && ($wine_started == 0 || $host_status == 0) ]]
+[[ $headers_x86 == 0 && $headers_x64 == 0 && $zip_failures == 0 && ($wine_started == 0 || $host_status == 0) ]]

@@ -2,7 +2,10 @@
 # platform/MessageTexts.h so that the texts have one source, and its version resource.
 #
 #   cmake -DMESSAGE_TABLE=<MessageTexts.h> -DOUTPUT=<file.rc> -DVERSION=<a.b.c[.d]> -DMODULE_NAME=<name>
-#         -DDESCRIPTION=<text> -P MessageResource.cmake
+#         -DDESCRIPTION=<text> [-DLICENSE_FILE=<LICENSE>] -P MessageResource.cmake
+#
+# With LICENSE_FILE, the version resource's LegalCopyright holds the licence's copyright line and the name
+# of the licence (its first line).
 cmake_minimum_required(VERSION 3.25)
 
 foreach(required MESSAGE_TABLE OUTPUT VERSION MODULE_NAME)
@@ -45,6 +48,15 @@ list(JOIN parts "." versionText)
 if(NOT DEFINED DESCRIPTION)
     set(DESCRIPTION "${MODULE_NAME}")
 endif()
+set(copyrightValue "")
+if(DEFINED LICENSE_FILE)
+    file(STRINGS "${LICENSE_FILE}" licenseName LIMIT_COUNT 1)
+    file(STRINGS "${LICENSE_FILE}" copyrightLine REGEX "^Copyright " LIMIT_COUNT 1)
+    if(NOT licenseName OR NOT copyrightLine OR "${licenseName}${copyrightLine}" MATCHES "\"")
+        message(FATAL_ERROR "MessageResource.cmake: no licence name and copyright line in ${LICENSE_FILE}")
+    endif()
+    set(copyrightValue "            VALUE \"LegalCopyright\", \"${copyrightLine}. ${licenseName}.\"\n")
+endif()
 
 set(script "// Generated at build time from platform/MessageTexts.h and the project version; do not edit.
 #include <winresrc.h>
@@ -71,7 +83,7 @@ BEGIN
             VALUE \"FileDescription\", \"${DESCRIPTION}\"
             VALUE \"FileVersion\", \"${versionText}\"
             VALUE \"InternalName\", \"${MODULE_NAME}\"
-            VALUE \"OriginalFilename\", \"${MODULE_NAME}.dll\"
+${copyrightValue}            VALUE \"OriginalFilename\", \"${MODULE_NAME}.dll\"
             VALUE \"ProductName\", \"${MODULE_NAME}\"
             VALUE \"ProductVersion\", \"${versionText}\"
         END

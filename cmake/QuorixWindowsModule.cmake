@@ -2,7 +2,8 @@
 #  - exports: exactly ImportQuorixFile, by its plain name, from entry/quorix_marker.def;
 #  - imports: dll_vq_log_error from the host's vqlog.dll, through an import library made from
 #    platform/vqlog/vqlog.def at build time (the module never links against the stand-in);
-#  - resources: the string table and version resource, generated from platform/MessageTexts.h;
+#  - resources: the string table and version resource, generated from platform/MessageTexts.h, with the
+#    licence's copyright line;
 #  - the C++ runtime linked in, so that the module needs nothing but system libraries and vqlog.dll.
 enable_language(RC)
 
@@ -37,8 +38,10 @@ add_custom_command(
             -DVERSION=${PROJECT_VERSION}
             -DMODULE_NAME=quorix_marker
             "-DDESCRIPTION=${PROJECT_DESCRIPTION}"
+            -DLICENSE_FILE=${PROJECT_SOURCE_DIR}/LICENSE
             -P ${PROJECT_SOURCE_DIR}/cmake/MessageResource.cmake
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/platform/MessageTexts.h ${PROJECT_SOURCE_DIR}/cmake/MessageResource.cmake
+            ${PROJECT_SOURCE_DIR}/LICENSE
     COMMENT "Generating the string table and version resource"
     VERBATIM)
 

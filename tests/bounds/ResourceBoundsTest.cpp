@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <map>
@@ -165,6 +166,44 @@ TEST_F(Bounds, AMillionPieceNamesInRepeatedNameRecords) {
     const std::string path = dir.Write("names.lay", lay.Bytes());
     const size_t peak = Import(path, true);
     EXPECT_LE(peak, 40 * lay.Bytes().size() + kSlack) << "input " << lay.Bytes().size();
+}
+
+// A lay of a million placements, as hosts meet them, also in a 32-bit process: both import files are
+// written whole (a position line for every placement, definition counts adding up to all of them) with
+// peak heap use within a small multiple of the file's size.
+TEST_F(Bounds, LayOfAMillionPlacements) {
+    const size_t kPlaced = 1000000;
+    LayBuilder lay;
+    lay.Y().O({"FRONT", "BACK", "SLEEVE", "CUFF"}, {"S", "M", "L"});
+    std::vector<PlacementSpec> record;
+    for (int i = 0, placed = 0; placed < static_cast<int>(kPlaced); ++i) {
+        const PlacementSpec p{i % 3,
+                              i * 5 % 4,
+                              i % 2 == 1,
+                              1,
+                              false,
+                              static_cast<float>(i % 360),
+                              static_cast<float>(i) / 8.0f,
+                              static_cast<float>(i % 20000)};
+        if (LayBuilder::Entry(p).find("\r\n") == std::string::npos) { // a CR LF pair reads as a line feed
+            record.push_back(p);
+            ++placed;
+        }
+        if (record.size() == 500 || placed == static_cast<int>(kPlaced)) {
+            lay.P(record);
+            record.clear();
+        }
+    }
+    const std::string path = dir.Write("million.lay", lay.Bytes());
+    EXPECT_LE(Import(path, true), 3 * lay.Bytes().size() + kSlack) << "input " << lay.Bytes().size();
+    const std::string positions = TempDir::ReadFile(dir.Path("out/posimport.txt"));
+    EXPECT_EQ(static_cast<size_t>(std::count(positions.begin(), positions.end(), '\n')), kPlaced);
+    const std::string definition = TempDir::ReadFile(dir.Path("out/csvimprt.txt"));
+    size_t counted = 0;
+    for (size_t at = definition.find("\ni:"); at != std::string::npos; at = definition.find("\ni:", at + 1)) {
+        counted += std::stoul(definition.substr(at + 3));
+    }
+    EXPECT_EQ(counted, kPlaced);
 }
 
 TEST_F(Bounds, MarkerSlotDeclaringTwoBillionSizes) {

@@ -1,8 +1,14 @@
-# Installs the build into a scratch prefix, then builds and runs a small user project against it twice:
-# through find_package and through pkg-config.
-#   -DBUILD=<build folder> -DSOURCE=<source folder> -DSCRATCH=<folder> -DLAY=<lay file> -DCC=<C compiler>
+# Builds and runs a small user project against an installed module twice: through find_package and through
+# pkg-config. Either installs a build into a scratch prefix first, or checks an installation already made
+# (the Debian packages, by ci/packages.sh).
+#   -DBUILD=<build folder>              install this build into <SCRATCH>/prefix, with the library folder lib
+#   -DPREFIX=<prefix> -DLIBDIR=<folder> or use what is installed there (LIBDIR relative to PREFIX)
+#   -DSOURCE=<source folder> -DSCRATCH=<folder> -DLAY=<lay file> -DCC=<C compiler>
 file(REMOVE_RECURSE "${SCRATCH}")
-set(prefix "${SCRATCH}/prefix")
+if(DEFINED BUILD)
+    set(PREFIX "${SCRATCH}/prefix")
+    set(LIBDIR lib)
+endif()
 
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -12,27 +18,36 @@ function(run)
     set(out "${out}" PARENT_SCOPE)
 endfunction()
 
-run(${CMAKE_COMMAND} --install "${BUILD}" --prefix "${prefix}")
-foreach(installed lib/libquorix_marker.so lib/libvqlog.so bin/quorix-import include/quorix_marker/ImportQuorixFile.h
-        lib/cmake/quorix_marker/quorix_markerConfig.cmake lib/pkgconfig/quorix_marker.pc)
-    if(NOT EXISTS "${prefix}/${installed}")
-        message(FATAL_ERROR "not installed: ${installed}")
+if(DEFINED BUILD)
+    run(${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}")
+endif()
+foreach(installed ${LIBDIR}/libquorix_marker.so ${LIBDIR}/quorix_marker/libvqlog.so bin/quorix-import
+        include/quorix_marker/ImportQuorixFile.h ${LIBDIR}/cmake/quorix_marker/quorix_markerConfig.cmake
+        ${LIBDIR}/pkgconfig/quorix_marker.pc)
+    if(NOT EXISTS "${PREFIX}/${installed}")
+        message(FATAL_ERROR "not installed: ${PREFIX}/${installed}")
     endif()
 endforeach()
+# The host-log stand-in stays out of the library folder, where every program's dynamic linker would find it.
+if(EXISTS "${PREFIX}/${LIBDIR}/libvqlog.so")
+    message(FATAL_ERROR "libvqlog.so is installed in the library folder ${PREFIX}/${LIBDIR}")
+endif()
 
 run(${CMAKE_COMMAND} -S "${SOURCE}/tests/install/consumer" -B "${SCRATCH}/consumer" -G Ninja
-    "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_C_COMPILER=${CC}")
+    "-DCMAKE_PREFIX_PATH=${PREFIX}" "-DCMAKE_C_COMPILER=${CC}")
 run(${CMAKE_COMMAND} --build "${SCRATCH}/consumer")
 run("${SCRATCH}/consumer/consumer" "${LAY}")
 if(NOT out STREQUAL "result 1 name W12-LAY\n")
     message(FATAL_ERROR "find_package consumer printed: ${out}")
 endif()
 
-set(ENV{PKG_CONFIG_PATH} "${prefix}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "${PREFIX}/${LIBDIR}/pkgconfig")
 run(pkg-config --cflags --libs quorix_marker)
 separate_arguments(flags UNIX_COMMAND "${out}")
 run("${CC}" "${SOURCE}/tests/install/consumer/main.c" ${flags} -o "${SCRATCH}/pc-consumer")
-set(ENV{LD_LIBRARY_PATH} "${prefix}/lib")
+if(DEFINED BUILD) # a prefix outside the dynamic linker's folders
+    set(ENV{LD_LIBRARY_PATH} "${PREFIX}/${LIBDIR}")
+endif()
 run("${SCRATCH}/pc-consumer" "${LAY}")
 if(NOT out STREQUAL "result 1 name W12-LAY\n")
     message(FATAL_ERROR "pkg-config consumer printed: ${out}")
