@@ -214,144 +214,23 @@ TEST(ConverterOutputFiles, AFullDiskLeavesTheFolderAsItWas) {
     EXPECT_EQ(TempDir::Snapshot(tiny), before);
 }
 
-struct InputCase {
-    const char* name;
-    // Prepares the case; returns the command line after the program name.
-    std::function<std::vector<std::string>(Scene&)> plant;
-    int exitCode;
-    const char* printed; // the order name printed, or the first error line's part
-};
-
-// Rows print as their names, so that the test names stay the same from build to build.
-void PrintTo(const InputCase& row, std::ostream* out) {
-    *out << row.name;
-}
-
-class ConverterInputs : public testing::TestWithParam<InputCase> {};
-
-TEST_P(ConverterInputs, AreReadOnceAndNothingWaitsOnAPipe) {
-    const InputCase& c = GetParam();
+// A named pipe with a writer is read once, whole, and imported as the file named by --name.
+TEST(ConverterInputs, ANamedPipeIsReadOnce) {
     Scene scene;
-    std::vector<std::string> args = c.plant(scene);
-    args.insert(args.begin(), kConverter);
-    std::thread feeder;
     const std::string fifo = scene.dir.Path("in.lay");
-    if (fs::is_fifo(fifo)) {
-        feeder = std::thread([fifo] {
-            std::ofstream(fifo, std::ios::binary) << TempDir::ReadFile(kExamples + "/lays/W12.LAY");
-        });
-    }
-    const ProcessResult r = RunProcess(args, scene.options);
-    if (feeder.joinable()) {
-        feeder.join();
-    }
+    scene.Fifo(fifo);
+    std::thread feeder([fifo] {
+        std::ofstream(fifo, std::ios::binary) << TempDir::ReadFile(kExamples + "/lays/W12.LAY");
+    });
+    const ProcessResult r = RunProcess({kConverter, "-o", scene.out, "--name=W12.LAY", fifo}, scene.options);
+    feeder.join();
     ASSERT_FALSE(r.timedOut) << "the converter waited";
-    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-    if (c.exitCode == 0) {
-        EXPECT_EQ(r.out, std::string(c.printed) + "\n");
-        std::string expected = ExpectedW12("csvimprt.txt");
-        for (size_t at = expected.find("W12-LAY"); at != std::string::npos; at = expected.find("W12-LAY")) {
-            expected.replace(at, 7, c.printed); // only the order name differs
-        }
-        EXPECT_EQ(TempDir::ReadFile(scene.Out("csvimprt.txt")), expected);
-        EXPECT_EQ(TempDir::ReadFile(scene.Out("posimport.txt")), ExpectedW12("posimport.txt"));
-    } else {
-        EXPECT_NE(r.err.find(c.printed), std::string::npos) << r.err;
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "W12-LAY\n");
+    for (const std::string file : {"csvimprt.txt", "posimport.txt"}) {
+        EXPECT_EQ(TempDir::ReadFile(scene.Out(file)), ExpectedW12(file)) << file;
     }
 }
-
-// A marker whose only style file is `styleName`, below `dir`.
-std::string MarkerNaming(Scene& s, const std::string& styleName) {
-    return s.dir.Write("data/markers/m.mkr", "%19\n0\n1\n1\n0\n0\n0\n0\n50800000\n1397000\n0\n%\n80\n0\n0\n1.5\nA\nB\n"
-                                             "C\n0\n0\n0\n0\n0\n" +
-                                                 styleName + "\n1\n40\n1\n1\n0\n0\n");
-}
-
-const InputCase kInputCases[] = {
-    {"StandardInputUnderTheNameGiven",
-     [](Scene& s) {
-         s.options.input = TempDir::ReadFile(kExamples + "/lays/W12.LAY");
-         return std::vector<std::string>{"-o", s.out, "--name", "X", "-"};
-     },
-     0, "X"},
-    {"NamedPipeWithAWriter",
-     [](Scene& s) {
-         s.Fifo(s.dir.Path("in.lay"));
-         return std::vector<std::string>{"-o", s.out, "--name=X", s.dir.Path("in.lay")};
-     },
-     0, "X"},
-    {"FolderAsInput", [](Scene& s) { return std::vector<std::string>{"-o", s.out, s.dir.Path("out")}; }, 66,
-     "cannot read input file: Is a directory"},
-    {"StyleFileIsAFifo",
-     [](Scene& s) {
-         s.Fifo(s.dir.MakeDir("data/styles") + "/pipe.sty");
-         return std::vector<std::string>{"-v", "-o", s.out, MarkerNaming(s, "pipe.sty")};
-     },
-     66, "/data/styles/pipe.sty: not a regular file"},
-    {"StyleFileIsTheStandardInput",
-     [](Scene& s) {
-         s.dir.MakeDir("data/styles");
-         std::string up;
-         for (int i = 0; i < 32; ++i) {
-             up += "..\\";
-         }
-         return std::vector<std::string>{"-v", "-o", s.out, MarkerNaming(s, up + "proc\\self\\fd\\0")};
-     },
-     66, "/proc/self/fd/0: not a regular file"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Streams, ConverterInputs, testing::ValuesIn(kInputCases),
-                         [](const testing::TestParamInfo<InputCase>& info) { return info.param.name; });
-
-struct OutputCase {
-    const char* name;
-    std::vector<std::string> args;
-    ProcessOptions::Output output;
-    const char* reason;
-};
-
-// Rows print as their names, so that the test names stay the same from build to build.
-void PrintTo(const OutputCase& row, std::ostream* out) {
-    *out << row.name;
-}
-
-class ConverterStandardOutput : public testing::TestWithParam<OutputCase> {};
-
-TEST_P(ConverterStandardOutput, AFailedWriteIsAnError) {
-    const OutputCase& c = GetParam();
-    TempDir dir;
-    std::vector<std::string> args = c.args;
-    for (std::string& a : args) {
-        if (a == "OUT") {
-            a = dir.MakeDir("out");
-        }
-    }
-    args.insert(args.begin(), kConverter);
-    ProcessOptions options;
-    options.output = c.output;
-    const ProcessResult r = RunProcess(args, options);
-    EXPECT_EQ(r.exitCode, 74);
-    EXPECT_EQ(r.err, std::string("quorix-import: write error on standard output: ") + c.reason + "\n");
-}
-
-const OutputCase kOutputCases[] = {
-    {"VersionToAFullDevice", {"--version"}, ProcessOptions::Output::Full, "No space left on device"},
-    {"HelpToAFullDevice", {"--help"}, ProcessOptions::Output::Full, "No space left on device"},
-    {"DumpToAFullDevice", {"--dump", kExamples + "/lays/W12.LAY"}, ProcessOptions::Output::Full,
-     "No space left on device"},
-    {"VersionToAClosedOutput", {"--version"}, ProcessOptions::Output::Closed, "Bad file descriptor"},
-    {"OrderNameToAClosedOutput",
-     {"-o", "OUT", kExamples + "/lays/W12.LAY"},
-     ProcessOptions::Output::Closed,
-     "Bad file descriptor"},
-    {"BatchLinesToAFullDevice",
-     {"-o", "OUT", kExamples + "/lays/W12.LAY", kExamples + "/markers/m1.mkr"},
-     ProcessOptions::Output::Full,
-     "No space left on device"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Broken, ConverterStandardOutput, testing::ValuesIn(kOutputCases),
-                         [](const testing::TestParamInfo<OutputCase>& info) { return info.param.name; });
 
 TEST(ConverterDiagnosticLog, ALinkNamedLogTxtIsNeverFollowed) {
     Scene scene;

@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -35,6 +38,14 @@ std::string MarkerText(int version, const std::string& styleName) {
            "\n1\n40\n1\n1\n0\n0\n";
 }
 
+std::string Repeated(const std::string& part, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+        text += part;
+    }
+    return text;
+}
+
 struct CommandCase {
     const char* name;
     std::vector<std::string> args;
@@ -42,6 +53,10 @@ struct CommandCase {
     std::string out;       // what standard output starts with; empty: nothing is printed there
     std::string firstError; // the first line on standard error; empty: nothing is printed there
     std::function<void(TempDir&)> plant = [](TempDir&) {};
+    // Standard input: these bytes, then its end; without, a pipe that stays open and silent, so that a
+    // read of it would wait (and the time limit show it).
+    std::optional<std::string> input = std::string();
+    ProcessOptions::Output output = ProcessOptions::Output::Collected;
 };
 
 // Rows print as their names, so that the test names stay the same from build to build.
@@ -59,7 +74,12 @@ TEST_P(ConverterCommandLine, GivesItsStatusOutputAndFirstError) {
     for (const std::string& arg : c.args) {
         args.push_back(Expand(arg, dir));
     }
-    const ProcessResult r = RunProcess(args, dir.Path());
+    ProcessOptions options;
+    options.workingDir = dir.Path();
+    options.input = c.input;
+    options.output = c.output;
+    const ProcessResult r = RunProcess(args, options);
+    ASSERT_FALSE(r.timedOut) << "the converter waited";
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     const std::string out = Expand(c.out, dir);
     if (out.empty()) {
@@ -123,6 +143,36 @@ const CommandCase kCommandCases[] = {
          d.MakeDir("data/styles");
      }},
     {"PreviewOnStandardOutput", {"--preview", "-", "{ex}/lays/W12.LAY"}, 0, "<?xml", ""},
+    {"StandardInputUnderTheNameGiven", {"--name", "W12.LAY", "-"}, 0, "W12-LAY\n", "", [](TempDir&) {},
+     TempDir::ReadFile(kExamples + "/lays/W12.LAY")},
+    {"StyleFileIsAFifo", {"data/markers/m.mkr"}, 66, "",
+     "quorix-import: data/markers/m.mkr: cannot read style file {dir}/data/styles/pipe.sty: not a regular file",
+     [](TempDir& d) {
+         d.Write("data/markers/m.mkr", MarkerText(19, "pipe.sty"));
+         ASSERT_EQ(mkfifo((d.MakeDir("data/styles") + "/pipe.sty").c_str(), 0666), 0);
+     }},
+    {"StyleFileIsTheStandardInput", {"data/markers/m.mkr"}, 66, "",
+     "quorix-import: data/markers/m.mkr: cannot read style file {dir}/data/styles/" + Repeated("../", 32) +
+         "proc/self/fd/0: not a regular file",
+     [](TempDir& d) {
+         d.MakeDir("data/styles");
+         d.Write("data/markers/m.mkr", MarkerText(19, Repeated("..\\", 32) + "proc\\self\\fd\\0"));
+     },
+     std::nullopt},
+    {"VersionToAFullDevice", {"--version"}, 74, "",
+     "quorix-import: write error on standard output: No space left on device", [](TempDir&) {}, "",
+     ProcessOptions::Output::Full},
+    {"DumpToAFullDevice", {"--dump", "{ex}/lays/W12.LAY"}, 74, "",
+     "quorix-import: write error on standard output: No space left on device", [](TempDir&) {}, "",
+     ProcessOptions::Output::Full},
+    {"BatchLinesToAFullDevice", {"{ex}/lays/W12.LAY", "{ex}/markers/m1.mkr"}, 74, "",
+     "quorix-import: write error on standard output: No space left on device", [](TempDir&) {}, "",
+     ProcessOptions::Output::Full},
+    {"HelpToAClosedOutput", {"--help"}, 74, "", "quorix-import: write error on standard output: Bad file descriptor",
+     [](TempDir&) {}, "", ProcessOptions::Output::Closed},
+    {"OrderNameToAClosedOutput", {"{ex}/lays/W12.LAY"}, 74, "",
+     "quorix-import: write error on standard output: Bad file descriptor", [](TempDir&) {}, "",
+     ProcessOptions::Output::Closed},
     {"DumpAndPreviewBothOnStandardOutput", {"--dump", "--preview=-", "{ex}/lays/W12.LAY"}, 64, "",
      "quorix-import: --dump and --preview - would both write to standard output"},
 };
