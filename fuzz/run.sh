@@ -11,9 +11,6 @@ cd "$(dirname "$0")/.."
 seconds="${1:?usage: fuzz/run.sh SECONDS [TARGET...]}"
 shift
 targets=("$@")
-if [ "${#targets[@]}" -eq 0 ]; then
-    targets=(LayYFuzzer MarkerFuzzer TextFieldFuzzer ImportFuzzer)
-fi
 
 # Scratch files of the targets live in memory where the machine allows it.
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
@@ -22,6 +19,9 @@ fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
+if [ "${#targets[@]}" -eq 0 ]; then
+    mapfile -t targets < build/fuzz/fuzz/fuzz-targets.txt # the list that fuzz/CMakeLists.txt keeps
+fi
 
 # Runs one target; its summary is printed when all are done.
 fuzz_one() {
