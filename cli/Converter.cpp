@@ -5,6 +5,7 @@
 #include "platform/PathMapping.h"
 #include "platform/RawFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -20,10 +21,12 @@ namespace {
 // The input error of a file name with a backslash on POSIX.
 constexpr int kBackslashInName = -100;
 
-volatile std::sig_atomic_t stopSignal = 0;
+// Set by the signal handler, read by every thread: a lock-free atomic is safe in both places.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only set a lock-free atomic");
 
 void OnStopSignal(int signal) {
-    stopSignal = signal;
+    stopSignal.store(signal);
 }
 
 std::string CurrentFolder() {
@@ -146,7 +149,7 @@ void PrintMessage(const std::string& file, const std::string& message) {
 }
 
 int StopSignal() {
-    return stopSignal;
+    return stopSignal.load();
 }
 
 void CatchStopSignals() {

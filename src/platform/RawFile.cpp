@@ -420,7 +420,13 @@ int RawFile::Link(const std::string& existing, const std::string& name) {
 }
 
 bool RawFile::NoLinksHere(int error) {
-    return error == EPERM || error == EXDEV || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+    // (ENOTSUP and EOPNOTSUPP are one number on some systems and two on others.)
+    for (const int none : {EPERM, EXDEV, ENOTSUP, EOPNOTSUPP, ENOSYS}) {
+        if (error == none) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool RawFile::Exists(const std::string& systemPath) {
