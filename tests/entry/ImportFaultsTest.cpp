@@ -162,6 +162,7 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
         }
     }
     EXPECT_GT(runs, 30); // the sweep went through the operations of all three imports
+    RecordProperty("failedOperations", static_cast<int>(runs));
 }
 
 // The lay's position error under failing files: the host finds a complete definition file and an empty
