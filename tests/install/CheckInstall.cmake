@@ -36,7 +36,8 @@ endif()
 run(${CMAKE_COMMAND} -S "${SOURCE}/tests/install/consumer" -B "${SCRATCH}/consumer" -G Ninja
     "-DCMAKE_PREFIX_PATH=${PREFIX}" "-DCMAKE_C_COMPILER=${CC}")
 run(${CMAKE_COMMAND} --build "${SCRATCH}/consumer")
-run("${SCRATCH}/consumer/consumer" "${LAY}")
+# The users' programs run in the scratch folder, where the module creates its diagnostic log (removed below).
+run(${CMAKE_COMMAND} -E chdir "${SCRATCH}" "${SCRATCH}/consumer/consumer" "${LAY}")
 if(NOT out STREQUAL "result 1 name W12-LAY\n")
     message(FATAL_ERROR "find_package consumer printed: ${out}")
 endif()
@@ -48,8 +49,9 @@ run("${CC}" "${SOURCE}/tests/install/consumer/main.c" ${flags} -o "${SCRATCH}/pc
 if(DEFINED BUILD) # a prefix outside the dynamic linker's folders
     set(ENV{LD_LIBRARY_PATH} "${PREFIX}/${LIBDIR}")
 endif()
-run("${SCRATCH}/pc-consumer" "${LAY}")
+run(${CMAKE_COMMAND} -E chdir "${SCRATCH}" "${SCRATCH}/pc-consumer" "${LAY}")
 if(NOT out STREQUAL "result 1 name W12-LAY\n")
     message(FATAL_ERROR "pkg-config consumer printed: ${out}")
 endif()
 message(STATUS "installed package used through find_package and pkg-config")
+file(REMOVE "${SCRATCH}/Log.txt")
