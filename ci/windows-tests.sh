@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # The Windows deliverable end to end:
 #   1. installs what is missing (cmake, ninja, MinGW-w64, Wine);
-#   2. cross-builds quorix_marker.dll with the windows-x86 and windows-x64 presets;
-#   3. checks the headers of both DLLs (ci/check-dll-headers.sh), and makes the zip of each preset with
-#      cpack and checks with unzip -l what it holds;
+#   2. cross-builds quorix_marker.dll and quorix-import.exe with the windows-x86 and windows-x64 presets;
+#   3. checks the headers of both DLLs (ci/check-dll-headers.sh) and that both converters need no DLL but
+#      the system's, and makes the zip of each preset with cpack and checks with unzip -l what it holds;
 #   4. builds the Windows test host (tests/windows) with the x86_64 toolchain and runs it under Wine against
 #      the 64-bit DLL, in a fresh Wine prefix and without a display, with the bundled examples and a long
-#      lay (the converter built for Linux, build/release, gives its expected import files).
-# Only the 64-bit Wine loader is available, so the 32-bit DLL is checked by its headers and the same sources
-# run as the 64-bit DLL.
+#      lay (the converter built for Linux, build/release, gives its expected import files);
+#   5. converts the same files with the 64-bit quorix-import.exe under Wine and compares the import files
+#      byte for byte, and runs the converter's process tests (tests/cli, built for Linux in
+#      build/windows-x64/converter-tests) against it, each case that cannot apply on Windows skipped with
+#      its reason.
+# Only the 64-bit Wine loader is available, so the 32-bit DLL and converter are checked by their headers and
+# the same sources run as the 64-bit ones.
 #
 # Exit status: 0 when everything passed, or when Wine cannot start on this machine but the builds, the
 # header checks and the zips passed (said loudly); 1 otherwise.
@@ -50,6 +54,8 @@ say "tools"
 missing=()
 command -v cmake >/dev/null || missing+=(cmake)
 command -v ninja >/dev/null || missing+=(ninja-build)
+command -v g++ >/dev/null || missing+=(g++)
+[[ -f /usr/include/gtest/gtest.h ]] || missing+=(libgtest-dev) # the converter's process tests
 for tool in i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ i686-w64-mingw32-windres x86_64-w64-mingw32-windres \
     i686-w64-mingw32-dlltool x86_64-w64-mingw32-dlltool i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump; do
     command -v "$tool" >/dev/null || { missing+=(mingw-w64); break; }
@@ -98,6 +104,23 @@ bash ci/check-dll-headers.sh --x64 build/windows-x64/src/quorix_marker.dll | tee
 headers_x64=${PIPESTATUS[0]}
 count_from "$logs/x64.txt"
 
+# quorix-import.exe is linked statically, as the DLL: it imports nothing but system libraries.
+say "converters' imports"
+converter_failures=0
+for preset in windows-x86 windows-x64; do
+    triplet=$([[ $preset == windows-x86 ]] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
+    exe=build/$preset/cli/quorix-import.exe
+    imports=$("$triplet-objdump" -p "$exe" 2>/dev/null | awk '/DLL Name:/ {print $3}' | sort)
+    if [[ -n $imports ]] && ! grep -qviE '^(KERNEL32|msvcrt|USER32)\.dll$' <<<"$imports"; then
+        echo "ok   - $exe imports only ${imports//$'\n'/ }"
+        total_passed=$((total_passed + 1))
+    else
+        echo "FAIL - $exe imports: ${imports//$'\n'/ }"
+        total_failed=$((total_failed + 1))
+        converter_failures=$((converter_failures + 1))
+    fi
+done
+
 # --- 3b. The zips ---------------------------------------------------------------------------------------
 # Each preset's zip (cpack --preset) holds the DLL, its import library, the header, the README and the
 # licence, below one top folder; never a vqlog.dll, which the host brings. A user's program (the install
@@ -105,8 +128,8 @@ count_from "$logs/x64.txt"
 say "zips"
 zip_failures=0
 command -v unzip >/dev/null || { echo "installing unzip"; apt_install unzip || echo "cannot install unzip"; }
-zip_entries=(bin/quorix_marker.dll lib/quorix_marker.dll.a include/quorix_marker/ImportQuorixFile.h README.md LICENSE)
-# The Windows converter, bin/quorix-import.exe, joins this list once the Windows build makes it.
+zip_entries=(bin/quorix_marker.dll bin/quorix-import.exe lib/quorix_marker.dll.a
+    include/quorix_marker/ImportQuorixFile.h README.md LICENSE)
 for preset in windows-x86 windows-x64; do
     rm -f build/"$preset"/quorix_marker-*.zip
     if ! cpack --preset "$preset" >"$logs/cpack.txt" 2>&1; then
@@ -191,6 +214,7 @@ examples="Z:${scratch_examples//\//\\}"
 
 wine_started=0
 host_status=1
+with_display=() # what Wine is run under: nothing, or a virtual display
 if [[ -n $wine ]]; then
     WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/quorix-wine.XXXXXX")
     export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -211,6 +235,7 @@ if [[ -n $wine ]]; then
         command -v xvfb-run >/dev/null || { echo "installing xvfb"; apt_install xvfb xauth || true; }
         if command -v xvfb-run >/dev/null; then
             run_wine() { timeout 180 xvfb-run -a "$wine" "$@"; }
+            with_display=(xvfb-run -a)
             if run_wine wineboot -i >>"$logs/wineboot.txt" 2>&1 &&
                 run_wine cmd /c echo wine-started 2>/dev/null | grep -q wine-started; then
                 wine_started=1
@@ -230,13 +255,90 @@ if [[ $wine_started == 1 ]]; then
     count_from "$logs/host.txt"
     # A host that stopped early without counting its failures still fails.
     [[ $host_status == 0 || $total_failed -gt $failed_before ]] || total_failed=$((total_failed + 1))
+
+    # --- 5. The converter under Wine ---------------------------------------------------------------------
+    say "quorix-import.exe under Wine"
+    exe=$root/build/windows-x64/cli/quorix-import.exe
+    "$wineserver" -p >/dev/null 2>&1 # one server for the many short runs below
+    # The files the test host imports, converted by the Windows converter: the same bytes as the Linux
+    # converter's (examples/expected, and the long lay's files written above by build/release).
+    for input in lays/W12.LAY lays/SKIP-01.LAY markers/m1.mkr lays/LONG.LAY; do
+        name=$(basename "$input" | tr . -)
+        out="$logs/converted/$name"
+        printed=$(run_wine "$exe" -o "$out" "$scratch_examples/$input" 2>"$logs/converter-err.txt")
+        if [[ $printed == "$name" && ! -s $logs/converter-err.txt ]] &&
+            cmp -s "$out/csvimprt.txt" "$scratch_examples/expected/$name/csvimprt.txt" &&
+            cmp -s "$out/posimport.txt" "$scratch_examples/expected/$name/posimport.txt"; then
+            echo "ok   - quorix-import.exe $input: $name, the import files of the Linux converter"
+            total_passed=$((total_passed + 1))
+        else
+            cat "$logs/converter-err.txt"
+            echo "FAIL - quorix-import.exe $input: printed '$printed', import files not the Linux converter's"
+            total_failed=$((total_failed + 1))
+            converter_failures=$((converter_failures + 1))
+        fi
+    done
+    # The converter's process tests, built for Linux, start the Windows converter through Wine.
+    tests_dir=build/windows-x64/converter-tests
+    if cmake -S . -B "$tests_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        "-DQUORIX_CONVERTER_UNDER_TEST=$wine;$exe" >"$logs/tests-configure.txt" 2>&1 &&
+        cmake --build "$tests_dir" --target quorix_cli_tests -j "$jobs" >"$logs/tests-build.txt" 2>&1; then
+        run_cli_tests() { # gtest arguments; the output in $logs/cli-tests.txt, the counts in passed and so on
+            local out=$logs/cli-tests.txt
+            (cd "$tests_dir/tests/cli" && "${with_display[@]}" ./quorix_cli_tests "$@") >"$out" 2>&1
+            tests_status=$?
+            passed=$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\.$/\1/p' "$out" | tail -1)
+            skipped=$(sed -nE 's/^\[  SKIPPED \] ([0-9]+) tests?, listed below:$/\1/p' "$out" | tail -1)
+            failed=$(sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below:$/\1/p' "$out" | tail -1)
+            passed=${passed:-0} skipped=${skipped:-0} failed=${failed:-0}
+            [[ $tests_status == 0 || $failed -gt 0 ]] || failed=1 # stopped early without counting
+        }
+        show_failures() { # what each failed case printed
+            awk '/^\[ RUN      \]/ { case = "" } { case = case $0 "\n" }
+                 /^\[  FAILED  \] .* \([0-9]+ ms\)$/ { printf "%s", case }' "$logs/cli-tests.txt"
+            [[ $tests_status == 0 ]] || grep -qE '^\[  FAILED  \] .* \([0-9]+ ms\)$' "$logs/cli-tests.txt" ||
+                tail -5 "$logs/cli-tests.txt" # it stopped without a failed case: how it ended
+        }
+        run_cli_tests
+        # Each case skipped, with its reason, and each case failed.
+        awk '/^not on Windows: / { reason = substr($0, 17) }
+             /^\[  SKIPPED \] .* \([0-9]+ ms\)$/ { print "skip - " $4 ": " reason }
+             /^\[  FAILED  \] .* \([0-9]+ ms\)$/ { sub(/,$/, "", $4); print "FAIL - " $4 }' \
+            "$logs/cli-tests.txt"
+        grep -E '^\[==========\] [0-9]+ tests' "$logs/cli-tests.txt" | tail -1
+        all_passed=$passed all_skipped=$skipped
+        if [[ $failed != 0 ]]; then
+            show_failures
+            # Wine itself now and then fails a process: a start that ends at once with status 1, or an exit
+            # that stops in an assertion of the Unix loader ("Inconsistency detected by ld.so"). The failed
+            # cases run once more; one that passes then is reported here, the rest fail.
+            first_failures=$(awk '/^\[  FAILED  \] .* \([0-9]+ ms\)$/ { sub(/,$/, "", $4); print $4 }' \
+                "$logs/cli-tests.txt" | paste -sd: -)
+            if [[ $tests_status != 0 && -n $first_failures ]]; then
+                run_cli_tests "--gtest_filter=$first_failures"
+                all_passed=$((all_passed + passed))
+                echo "RUN AGAIN under Wine: ${first_failures//:/ } -> $passed passed, $failed failed"
+                [[ $failed == 0 ]] || show_failures
+            fi
+        fi
+        echo "converter process tests under Wine: $all_passed passed, $failed failed, $all_skipped skipped"
+        total_passed=$((total_passed + all_passed))
+        total_failed=$((total_failed + failed))
+        total_skipped=$((total_skipped + all_skipped))
+        converter_failures=$((converter_failures + failed))
+    else
+        cat "$logs/tests-configure.txt" "$logs/tests-build.txt" | tail -30
+        echo "FAIL - build the converter's process tests"
+        total_failed=$((total_failed + 1))
+        converter_failures=$((converter_failures + 1))
+    fi
 else
     total_skipped=$((total_skipped + 1))
     cat <<EOF
 
 ##########################################################################################
-##  WINE CANNOT START ON THIS MACHINE: the Windows test host did NOT run.               ##
-##  Only the cross-builds and the DLL header checks were done.                          ##
+##  WINE CANNOT START ON THIS MACHINE: the test host and the converter did NOT run.     ##
+##  Only the cross-builds, the header and import checks and the zips were done.        ##
 ##########################################################################################
 EOF
     [[ -f $logs/wineboot.txt ]] && sed 's/^/wineboot: /' "$logs/wineboot.txt" | tail -20
@@ -250,5 +352,8 @@ if [[ $wine_started == 1 ]]; then
 else
     echo "test host under Wine: NOT RUN (Wine cannot start)"
 fi
+echo "quorix-import.exe: $([[ $converter_failures == 0 ]] && echo passed || echo FAILED)$(
+    [[ $wine_started == 1 ]] || echo " (imports only; Wine cannot start)")"
 echo "windows: $total_passed passed, $total_failed failed, $total_skipped skipped"
-[[ $headers_x86 == 0 && $headers_x64 == 0 && $zip_failures == 0 && ($wine_started == 0 || $host_status == 0) ]]
+[[ $headers_x86 == 0 && $headers_x64 == 0 && $zip_failures == 0 && $converter_failures == 0 &&
+    ($wine_started == 0 || $host_status == 0) ]]

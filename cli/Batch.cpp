@@ -1,23 +1,18 @@
 #include "Batch.h"
 
+#include "ByteText.h"
 #include "Converter.h"
 #include "Findings.h"
-#include "ByteText.h"
+#include "Platform.h"
 #include "StandardOutput.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <exception>
 #include <map>
-#include <mutex>
-#include <pthread.h>
-#include <signal.h>
 #include <string>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -64,7 +59,7 @@ std::string FolderNameOf(const std::string& file) {
 }
 
 void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& line) try {
-    const Converter converter(Converter::JoinPath(outputDir, job.name));
+    const Converter converter(Platform::JoinPath(outputDir, job.name));
     ConvertOptions options;
     options.verbose = line.verbose;
     job.result = converter.Convert(InputFile::Open(job.file, line.streamName), options);
@@ -78,16 +73,21 @@ void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& l
 // and left standing at "N of N" when every file is done.
 class Progress {
 public:
-    Progress(size_t total, bool shown) : total(total), shown(shown) {}
+    Progress(size_t total, Platform::Terminal terminal)
+        : total(total), shown(terminal != Platform::Terminal::None) {
+        // A console without control sequences erases the line by writing blanks over it.
+        erase = terminal == Platform::Terminal::Plain ? "\r" + std::string(Text(total).size(), ' ') + "\r"
+                                                      : "\r\033[K";
+    }
     void Show(size_t completed) {
         if (shown) {
-            std::fprintf(stderr, "\r\033[Kquorix-import: %zu of %zu files converted", completed, total);
+            std::fputs((erase + Text(completed)).c_str(), stderr);
             std::fflush(stderr);
         }
     }
     void Clear() {
         if (shown) {
-            std::fputs("\r\033[K", stderr);
+            std::fputs(erase.c_str(), stderr);
         }
     }
     void Finish() {
@@ -98,8 +98,14 @@ public:
     }
 
 private:
+    std::string Text(size_t completed) const {
+        return "quorix-import: " + std::to_string(completed) + " of " + std::to_string(total) +
+               " files converted";
+    }
+
     size_t total;
     bool shown;
+    std::string erase;
 };
 
 void Report(const FileJob& job, bool verbose) {
@@ -131,87 +137,60 @@ int RunBatch(const CommandLine& line) {
         const auto [known, added] = fileOfName.emplace(jobs[i].name, jobs[i].file);
         if (!added) {
             std::fprintf(stderr, "quorix-import: %s and %s would both be written into %s\n",
-                         Escaped(known->second).c_str(), Escaped(jobs[i].file).c_str(),
-                         Escaped(Converter::JoinPath(outputDir, jobs[i].name)).c_str());
+                         EscapedPath(known->second).c_str(), EscapedPath(jobs[i].file).c_str(),
+                         EscapedPath(Platform::JoinPath(outputDir, jobs[i].name)).c_str());
             return kExitUsage;
         }
     }
     // The output folder once, before any file: a folder that cannot be made fails the batch at once.
     std::vector<std::string> createdFolders;
-    if (const int error = MakeFolders(outputDir, createdFolders)) {
-        std::fprintf(stderr, "quorix-import: %s: cannot create folder: %s\n", Escaped(outputDir).c_str(),
-                     FileErrorText(error).c_str());
+    if (const int error = Platform::MakeFolders(outputDir, createdFolders)) {
+        std::fprintf(stderr, "quorix-import: %s: cannot create folder: %s\n", EscapedPath(outputDir).c_str(),
+                     Platform::ErrorText(error).c_str());
         return kExitCannotCreate;
     }
 
-    // The mutex guards the jobs, the count of files done and standard error while the progress line stands.
-    std::mutex mutex;
-    std::condition_variable finished;
-    Progress progress(jobs.size(), jobs.size() > kFilesWithoutProgress && isatty(STDERR_FILENO) == 1);
+    // The mutex guards the jobs, the counts, the exit code and both standard streams. Each file's line is
+    // printed as soon as it and the lines of all files before it are known, by the thread that made it
+    // known.
+    Parallel::Mutex mutex;
+    Progress progress(jobs.size(), jobs.size() > kFilesWithoutProgress ? Platform::StandardErrorTerminal()
+                                                                       : Platform::Terminal::None);
     size_t completed = 0;
+    size_t reported = 0;
+    int exitCode = kExitOk;
     std::atomic<size_t> next{0};
-    const auto work = [&] {
+    const auto work = [&](size_t) {
         for (size_t i = next++; i < jobs.size(); i = next++) {
-            FileJob job;
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                job.file = jobs[i].file;
-                job.name = jobs[i].name;
-            }
-            if (StopSignal() != 0) {
+            FileJob job; // the file and its name are read only, so no other thread touches them
+            job.file = jobs[i].file;
+            job.name = jobs[i].name;
+            if (Platform::StopSignal() != 0) {
                 job.skipped = true;
             } else {
                 ConvertOne(job, outputDir, line);
                 // A file that the stop cut short gets no line, like the files after it.
-                job.skipped = StopSignal() != 0 && job.result.exitCode != kExitOk;
+                job.skipped = Platform::StopSignal() != 0 && job.result.exitCode != kExitOk;
             }
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                job.done = true;
-                jobs[i] = std::move(job);
-                progress.Show(++completed); // every file counted as it is done, by the thread that did it
-            }
-            finished.notify_all();
-        }
-    };
-    const size_t threadCount = std::min(jobs.size(), static_cast<size_t>(line.jobs));
-    std::vector<std::thread> threads;
-    for (size_t t = 0; t < threadCount; ++t) {
-        threads.emplace_back(work);
-    }
-
-    int exitCode = kExitOk;
-    bool stopPassedOn = false;
-    for (FileJob& slot : jobs) {
-        FileJob job;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            while (!slot.done) {
-                if (StopSignal() != 0 && !stopPassedOn) {
-                    // The signal reaches one thread; a worker waiting for a pipe's writer must see it too.
-                    for (std::thread& thread : threads) {
-                        pthread_kill(thread.native_handle(), StopSignal());
+            const Parallel::Mutex::Held held(mutex);
+            job.done = true;
+            jobs[i] = std::move(job);
+            ++completed; // every file counted as it is done, by the thread that did it
+            if (reported < jobs.size() && jobs[reported].done) {
+                progress.Clear(); // the lines go above the progress line, which is drawn again below them
+                for (; reported < jobs.size() && jobs[reported].done; ++reported) {
+                    if (!jobs[reported].skipped) { // stopped: the files not converted get no line
+                        Report(jobs[reported], line.verbose);
+                        exitCode = MoreSeriousExitCode(exitCode, jobs[reported].result.exitCode);
                     }
-                    stopPassedOn = true;
                 }
-                // Woken now and then to see a stop signal, which wakes no one.
-                finished.wait_for(lock, std::chrono::milliseconds(100));
             }
-            job = std::move(slot);
-            if (job.skipped) {
-                continue; // stopped: the files not converted get no line
-            }
-            // The file's lines go above the progress line, which is drawn again below them.
-            progress.Clear();
-            Report(job, line.verbose);
             progress.Show(completed);
         }
-        exitCode = MoreSeriousExitCode(exitCode, job.result.exitCode);
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    if (StopSignal() != 0) {
+    };
+    // The threads of the module's own thread layer: standard threads are not there on every platform.
+    Parallel::ForEachPart(std::min(jobs.size(), static_cast<size_t>(line.jobs)), work);
+    if (Platform::StopSignal() != 0) {
         progress.Clear();
     } else {
         progress.Finish();

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 // Values of the long options that have no short form.
@@ -22,6 +24,43 @@ const option kOptions[] = {
     {"diagnostic-log", no_argument, nullptr, kDiagnosticLog},
     {nullptr, 0, nullptr, 0},
 };
+
+// Why getopt_long refused an option: `code` is what it returned (':' for a missing value, '?' else),
+// `option` its optopt, `word` the argument it stopped after. Worded as the GNU C library's parser words
+// it, which the parser of another C library (MinGW-w64's on Windows) does not: the parser prints nothing.
+std::string Refusal(int code, int option, const std::string& word) {
+    const bool isLong = word.compare(0, 2, "--") == 0;
+    const std::string written = isLong ? word.substr(2, word.find('=') - 2) : std::string(); // the name
+    std::vector<const struct option*> matches;
+    for (const struct option* o = kOptions; isLong && o->name != nullptr; ++o) {
+        if (std::strncmp(o->name, written.c_str(), written.size()) == 0) {
+            if (written.size() == std::strlen(o->name)) {
+                matches.assign(1, o);
+                break;
+            }
+            matches.push_back(o);
+        }
+    }
+    // The word is the long option refused unless the parser names a short one (it stopped inside a
+    // bundle, after an earlier word).
+    if (isLong && (option == 0 || (matches.size() == 1 && matches[0]->val == option))) {
+        if (matches.empty()) {
+            return "unrecognized option '" + word + "'";
+        }
+        if (matches.size() > 1) {
+            std::string text = "option '" + word + "' is ambiguous; possibilities:";
+            for (const struct option* match : matches) {
+                text += std::string(" '--") + match->name + "'";
+            }
+            return text;
+        }
+        return "option '--" + std::string(matches[0]->name) +
+               (code == ':' && word.find('=') == std::string::npos ? "' requires an argument"
+                                                                   : "' doesn't allow an argument");
+    }
+    return (code == ':' ? "option requires an argument -- '" : "invalid option -- '") +
+           std::string(1, static_cast<char>(option)) + "'";
+}
 
 bool ParseJobs(const char* text, int& jobs) {
     const size_t length = std::strlen(text);
@@ -49,8 +88,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
     bool previewGiven = false;
     bool nameGiven = false;
     optind = 0; // a fresh scan
-    opterr = 1; // the parser reports what it refuses, in its own words, on standard error
-    for (int c; (c = getopt_long(argc, argv.data(), "o:j:vhV", kOptions, nullptr)) != -1;) {
+    opterr = 0; // what the parser refuses is told below
+    for (int c; (c = getopt_long(argc, argv.data(), ":o:j:vhV", kOptions, nullptr)) != -1;) {
         switch (c) {
         case 'o':
             line.outputDir = optarg;
@@ -88,7 +127,7 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             line.diagnosticLog = true;
             break;
         default:
-            line.error = kReportedByParser;
+            line.error = Refusal(c, optopt, argv[static_cast<size_t>(optind > 0 ? optind - 1 : 0)]);
             return line;
         }
     }

@@ -5,11 +5,9 @@
 
 // The converter's options, parsed by the C library's getopt_long in the GNU manner: bundled short options
 // ("-vo DIR"), "--opt=value", unambiguous abbreviations of long options, "--" ends the options, and "-"
-// is a FILE (standard input).
+// is a FILE (standard input). Refused options are told in the GNU parser's words on every platform.
 struct CommandLine {
     static constexpr int kMaxJobs = 256;
-    // The error of a command line that the parser itself refused; it has printed why.
-    static constexpr const char* kReportedByParser = "\x01";
 
     std::string outputDir; // empty: the current folder
     bool help = false;

@@ -1,45 +1,19 @@
 #include "Converter.h"
 
+#include "Platform.h"
 #include "export/CleanName.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "platform/PathMapping.h"
 #include "platform/RawFile.h"
 
-#include <atomic>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <fcntl.h>
 #include <map>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 // The input error of a file name with a backslash on POSIX.
 constexpr int kBackslashInName = -100;
-
-// Set by the signal handler, read by every thread: a lock-free atomic is safe in both places.
-std::atomic<int> stopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only set a lock-free atomic");
-
-void OnStopSignal(int signal) {
-    stopSignal.store(signal);
-}
-
-std::string CurrentFolder() {
-    std::string folder(256, '\0');
-    while (getcwd(folder.data(), folder.size()) == nullptr) {
-        if (errno != ERANGE) {
-            return ".";
-        }
-        folder.resize(folder.size() * 2);
-    }
-    folder.resize(std::strlen(folder.c_str()));
-    return folder;
-}
 
 int Seriousness(int exitCode) {
     switch (exitCode) {
@@ -55,22 +29,6 @@ int Seriousness(int exitCode) {
         return 4;
     default:
         return 5;
-    }
-}
-
-// Reads what the descriptor gives until its end, as cat does. 0, or the error that stopped it (EINTR
-// when a stop signal came).
-int ReadAll(int fd, std::string& bytes) {
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            bytes.append(buffer, static_cast<size_t>(got));
-        } else if (got == 0) {
-            return 0;
-        } else if (errno != EINTR || StopSignal() != 0) {
-            return errno;
-        }
     }
 }
 
@@ -123,7 +81,7 @@ void ReportFile(const ImportFileResult& file, Conversion& result) {
         what = "cannot put the new file in place";
         break;
     }
-    result.errors.push_back(Escaped(file.path) + ": " + what + ": " + FileErrorText(file.error));
+    result.errors.push_back(EscapedPath(file.path) + ": " + what + ": " + Platform::ErrorText(file.error));
     result.exitCode = MoreSeriousExitCode(result.exitCode, exitCode);
 }
 } // namespace
@@ -145,20 +103,7 @@ std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose) 
 }
 
 void PrintMessage(const std::string& file, const std::string& message) {
-    std::fprintf(stderr, "quorix-import: %s: %s\n", Escaped(file).c_str(), message.c_str());
-}
-
-int StopSignal() {
-    return stopSignal.load();
-}
-
-void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no restart: a read of a stream returns, and the converter looks at the signal
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    std::fprintf(stderr, "quorix-import: %s: %s\n", EscapedPath(file).c_str(), message.c_str());
 }
 
 int MoreSeriousExitCode(int a, int b) {
@@ -172,111 +117,40 @@ extern "C" void dll_vq_log_error(int /*level*/, int /*code*/, const char* /*text
 InputFile InputFile::Open(const std::string& argument, const std::string& streamName) {
     InputFile input;
     input.argument = argument;
-    const std::string name = streamName.empty() ? argument : streamName;
-    if (argument == "-") {
-        input.path = Converter::AbsolutePath(name);
-        input.inMemory = true;
-        input.error = ReadAll(STDIN_FILENO, input.bytes);
-        input.size = static_cast<int64_t>(input.bytes.size());
-        return input;
-    }
-    input.path = Converter::AbsolutePath(argument);
-    if (input.path.find('\\') != std::string::npos) {
+    const bool standardInput = argument == "-";
+    input.path = Platform::AbsolutePath(standardInput && !streamName.empty() ? streamName : argument);
+    if (!standardInput && !Platform::kBackslashSeparates && input.path.find('\\') != std::string::npos) {
         // The module takes a backslash for a folder separator, as the host does: it would read another file.
         input.error = kBackslashInName;
         return input;
     }
-    struct stat info {};
-    if (::stat(input.path.c_str(), &info) != 0) {
-        input.error = errno;
-        return input;
+    // A regular file is left for the readers. A pipe or a device is read once, whole, as the user asked for
+    // it by name, and imported under the name given for it.
+    input.error = Platform::ReadInput(standardInput ? std::string() : input.path, input.inMemory, input.bytes,
+                                      input.size);
+    if (input.inMemory && !standardInput && !streamName.empty()) {
+        input.path = Platform::AbsolutePath(streamName);
     }
-    if (S_ISREG(info.st_mode)) {
-        input.size = static_cast<int64_t>(info.st_size);
-        return input; // the readers read it from its path
-    }
-    if (S_ISDIR(info.st_mode)) {
-        input.error = EISDIR;
-        return input;
-    }
-    // A pipe or a device: read once, whole, as the user asked for it by name.
-    if (!streamName.empty()) {
-        input.path = Converter::AbsolutePath(streamName);
-    }
-    input.inMemory = true;
-    const int fd = ::open(Converter::AbsolutePath(argument).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        input.error = errno;
-        return input;
-    }
-    input.error = ReadAll(fd, input.bytes);
-    input.size = static_cast<int64_t>(input.bytes.size());
-    ::close(fd);
     return input;
 }
 
 Converter::Converter(std::string outputDir)
     : systemOutputDir(outputDir.empty() ? std::string(".") : std::move(outputDir)) {}
 
-int MakeFolders(const std::string& folder, std::vector<std::string>& created) {
-    struct stat info {};
-    if (folder.empty() || ::stat(folder.c_str(), &info) == 0) {
-        return folder.empty() || S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-    }
-    if (errno != ENOENT) {
-        return errno;
-    }
-    const size_t slash = folder.find_last_of('/', folder.find_last_not_of('/'));
-    if (slash != std::string::npos && slash > 0) {
-        if (const int error = MakeFolders(folder.substr(0, slash), created)) {
-            return error;
-        }
-    }
-    if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-        return errno;
-    }
-    created.push_back(folder);
-    return 0;
-}
-
-void RemoveFolders(const std::vector<std::string>& created) {
-    for (auto it = created.rbegin(); it != created.rend(); ++it) {
-        ::rmdir(it->c_str());
-    }
-}
-
-std::string Converter::AbsolutePath(const std::string& path) {
-    if (path.empty() || path[0] == '/') {
-        return path;
-    }
-    std::string folder = CurrentFolder();
-    if (folder.empty() || folder.back() != '/') {
-        folder += '/';
-    }
-    return folder + path;
-}
-
 std::string Converter::FullOrderName(const std::string& file) {
-    std::string name = QuorFile::BaseNameOf(PathMapping::FromCallerPath(AbsolutePath(file)));
+    std::string name = QuorFile::BaseNameOf(PathMapping::FromCallerPath(Platform::AbsolutePath(file)));
     return CleanName(name);
-}
-
-std::string Converter::JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '/') {
-        return folder + name;
-    }
-    return folder + "/" + name;
 }
 
 Conversion Converter::Read(const InputFile& input, const ConvertOptions& options) {
     Conversion result;
     if (input.error != 0) {
-        result.errors.push_back(input.error == kBackslashInName
-                                    ? "cannot read input file: its name holds a backslash, which the import "
-                                      "reads as a folder separator (it would read " +
-                                          Escaped(PathMapping::ToSystemPath(PathMapping::FromCallerPath(input.path))) +
-                                          ")"
-                                    : "cannot read input file: " + FileErrorText(input.error));
+        result.errors.push_back(
+            input.error == kBackslashInName
+                ? "cannot read input file: its name holds a backslash, which the import "
+                  "reads as a folder separator (it would read " +
+                      EscapedPath(PathMapping::ToSystemPath(PathMapping::FromCallerPath(input.path))) + ")"
+                : "cannot read input file: " + Platform::ErrorText(input.error));
         result.exitCode = kExitNoInput;
         return result;
     }
@@ -295,20 +169,23 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
     }
     const ReaderVerdict& lay = result.reading.layVerdict;
     if (lay.stoppedAt == QuorFile::Step::Open) {
-        result.errors.push_back("cannot read input file: " + FileErrorText(lay.openError != 0 ? lay.openError : ENOENT));
+        result.errors.push_back(
+            "cannot read input file: " +
+            Platform::ErrorText(lay.openError != 0 ? lay.openError : Platform::kNoSuchFile));
         result.exitCode = kExitNoInput;
         return result;
     }
     const StyleReading* style = RefusedStyle(result.reading);
     if (style != nullptr && style->stoppedAt == QuorFile::Step::Open) {
-        result.errors.push_back("cannot read style file " + Escaped(PathMapping::ToSystemPath(style->path)) + ": " +
-                                FileErrorText(style->openError != 0 ? style->openError : ENOENT));
+        result.errors.push_back(
+            "cannot read style file " + EscapedPath(PathMapping::ToSystemPath(style->path)) + ": " +
+            Platform::ErrorText(style->openError != 0 ? style->openError : Platform::kNoSuchFile));
         result.exitCode = kExitNoInput;
         return result;
     }
     result.errors = result.findings.refusals;
     if (style != nullptr) {
-        result.errors.push_back("style file " + Escaped(PathMapping::ToSystemPath(style->path)) +
+        result.errors.push_back("style file " + EscapedPath(PathMapping::ToSystemPath(style->path)) +
                                 " is refused: " + style->refusal);
     }
     result.exitCode = kExitDataError;
@@ -320,18 +197,19 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
     if (result.exitCode != kExitOk) {
         return result;
     }
-    if (const int signal = StopSignal()) {
+    if (const int signal = Platform::StopSignal()) {
         result.exitCode = 128 + signal;
         return result;
     }
     std::vector<std::string> createdFolders;
-    if (const int error = MakeFolders(systemOutputDir, createdFolders)) {
-        result.errors.push_back(Escaped(systemOutputDir) + ": cannot create folder: " + FileErrorText(error));
+    if (const int error = Platform::MakeFolders(systemOutputDir, createdFolders)) {
+        result.errors.push_back(EscapedPath(systemOutputDir) +
+                                ": cannot create folder: " + Platform::ErrorText(error));
         result.exitCode = kExitCannotCreate;
         return result;
     }
     const ImportPaths paths =
-        ImportPaths::InFolder(PathMapping::FromCallerPath(AbsolutePath(systemOutputDir)));
+        ImportPaths::InFolder(PathMapping::FromCallerPath(Platform::AbsolutePath(systemOutputDir)));
     try {
         result.writing = QuorImport::Write(result.reading, paths, Placing::BothWhenComplete);
     } catch (const QuorUnhandledFormatFeatureException& error) {
@@ -346,18 +224,18 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
         }
         result.errors.push_back(message);
         result.exitCode = kExitDataError;
-        RemoveFolders(createdFolders);
+        Platform::RemoveFolders(createdFolders);
         return result;
     } catch (const std::exception& error) {
         result.errors.push_back(std::string("internal error: ") + error.what());
         result.exitCode = kExitSoftware;
-        RemoveFolders(createdFolders);
+        Platform::RemoveFolders(createdFolders);
         return result;
     }
     if (!result.writing.Complete()) {
         ReportFile(result.writing.definition, result);
         ReportFile(result.writing.position, result);
-        RemoveFolders(createdFolders);
+        Platform::RemoveFolders(createdFolders);
     }
     return result;
 }

@@ -72,12 +72,8 @@ public:
     // The output folder in the operating system's form.
     const std::string& OutputDir() const { return systemOutputDir; }
 
-    // A relative path made absolute against the current folder, as the converter reads every input.
-    static std::string AbsolutePath(const std::string& path);
     // The whole order name of an input file, before its cut to 20 characters.
     static std::string FullOrderName(const std::string& file);
-    // `folder` and `name` joined by a '/'.
-    static std::string JoinPath(const std::string& folder, const std::string& name);
 
 private:
     std::string systemOutputDir;
@@ -89,15 +85,3 @@ private:
 std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose);
 // One line on standard error: "quorix-import: FILE: message", the file name escaped.
 void PrintMessage(const std::string& file, const std::string& message);
-
-// Creates `folder` and the folders above it that are missing, as mkdir -p does. 0, or the error number;
-// `created` receives the folders made, outermost first.
-int MakeFolders(const std::string& folder, std::vector<std::string>& created);
-// Removes the empty folders that MakeFolders made, innermost first.
-void RemoveFolders(const std::vector<std::string>& created);
-
-// The signal (SIGINT, SIGTERM) that asked the converter to stop, or 0. Conversions check it before they
-// write: an import is either written whole or not started.
-int StopSignal();
-// Catches SIGINT and SIGTERM for StopSignal instead of ending the process at once.
-void CatchStopSignals();

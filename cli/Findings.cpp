@@ -169,7 +169,7 @@ void MarkerWarnings(const QuorMarker& marker, std::vector<std::string>& warnings
 
 std::string StyleRefusal(const StyleReading& style) {
     if (style.stoppedAt == QuorFile::Step::Open && style.openError != 0) {
-        return "cannot be read: " + FileErrorText(style.openError);
+        return "cannot be read: " + Platform::ErrorText(style.openError);
     }
     return "is refused: " + style.refusal;
 }
@@ -183,7 +183,7 @@ std::string Refusal(const char* reader, const ReaderVerdict& verdict) {
 }
 } // namespace
 
-std::string Escaped(const std::string& bytes) {
+std::string Escaped(const std::string& bytes, bool backslashAsIs) {
     std::string text;
     for (size_t i = 0; i < bytes.size();) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
@@ -198,7 +198,7 @@ std::string Escaped(const std::string& bytes) {
         char escaped[8];
         switch (byte) {
         case '\\':
-            text += "\\\\";
+            text += backslashAsIs ? "\\" : "\\\\";
             break;
         case '\n':
             text += "\\n";
@@ -253,8 +253,8 @@ Findings FindingsOf(const ImportReading& reading, int64_t inputSize) {
             if (styles[i].Loaded()) {
                 continue;
             }
-            const std::string line = "style file " + Escaped(PathMapping::ToSystemPath(styles[i].path)) + " " +
-                                     StyleRefusal(styles[i]);
+            const std::string line = "style file " + EscapedPath(PathMapping::ToSystemPath(styles[i].path)) +
+                                     " " + StyleRefusal(styles[i]);
             findings.diagnostics.push_back("marker reader: " + line);
             if (reading.kind == ImportKind::Marker) {
                 findings.alwaysShown.push_back("warning: " + line + ": the sizes of its slot get no pieces");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform.h"
 #include "entry/QuorImport.h"
 
 #include <cstdint>
@@ -7,10 +8,15 @@
 #include <vector>
 
 // A byte string as the converter prints it: printable ASCII and valid UTF-8 as they are, a backslash
-// doubled, a line feed, tab or carriage return as \n, \t or \r, and every other control byte and every
-// byte outside a valid UTF-8 sequence as \xNN, so that no name can move the cursor, recolour the
-// terminal or split a line.
-std::string Escaped(const std::string& bytes);
+// doubled (unless `backslashAsIs`), a line feed, tab or carriage return as \n, \t or \r, and every other
+// control byte and every byte outside a valid UTF-8 sequence as \xNN, so that no name can move the cursor,
+// recolour the terminal or split a line.
+std::string Escaped(const std::string& bytes, bool backslashAsIs = false);
+// A path as the converter prints it: escaped, but where a backslash separates folders (Windows) it is
+// shown as itself.
+inline std::string EscapedPath(const std::string& path) {
+    return Escaped(path, Platform::kBackslashSeparates);
+}
 
 // What the converter tells about one reading besides the import itself.
 struct Findings {

@@ -2,6 +2,7 @@
 
 #include "ByteText.h"
 #include "JsonWriter.h"
+#include "Platform.h"
 #include "platform/PathMapping.h"
 #include "platform/RawFile.h"
 
@@ -129,7 +130,7 @@ void Style(JsonWriter& json, const StyleEntry& entry, const StyleReading& readin
     if (!reading.Loaded()) {
         json.Key("refusal");
         Bytes(json, reading.stoppedAt == QuorFile::Step::Open && reading.openError != 0
-                        ? reading.refusal + ": " + FileErrorText(reading.openError)
+                        ? reading.refusal + ": " + Platform::ErrorText(reading.openError)
                         : reading.refusal);
     }
     json.Key("formatVersion");

@@ -5,16 +5,13 @@
 #include "Converter.h"
 #include "LayPreview.h"
 #include "ModelJson.h"
+#include "Platform.h"
 #include "StandardOutput.h"
 #include "log/Log.h"
 #include "platform/ReplacementFile.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #ifndef QUORIX_VERSION
@@ -35,21 +32,6 @@ const char* const kVersionText =
     "This is free software: you are free to change and redistribute it.\n"
     "There is NO WARRANTY, to the extent permitted by law.\n";
 
-// A standard stream that the caller closed is opened onto the null device the wrong way round (standard
-// output for reading), so that no file the converter opens takes its number and anything written to it
-// fails, and is reported, instead of landing in an import file.
-void OccupyClosedStandardStreams() {
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-            const int opened = open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
-            if (opened >= 0 && opened != fd) {
-                dup2(opened, fd);
-                close(opened);
-            }
-        }
-    }
-}
-
 // --preview: the picture replaces the file only once it is complete; "-" is standard output.
 int WritePicture(const std::string& path, const std::string& svg) {
     if (path == "-") {
@@ -62,7 +44,7 @@ int WritePicture(const std::string& path, const std::string& svg) {
     }
     const bool created = picture.FailedStep() != ReplacementFile::Step::Create;
     PrintMessage(path, std::string(created ? "cannot write file" : "cannot create file") + ": " +
-                           FileErrorText(picture.Error()));
+                           Platform::ErrorText(picture.Error()));
     return created ? kExitIoError : kExitCannotCreate;
 }
 
@@ -107,9 +89,7 @@ int ConvertOne(const CommandLine& line) {
 
 int Run(const CommandLine& line) {
     if (!line.error.empty()) {
-        if (line.error != CommandLine::kReportedByParser) {
-            std::fprintf(stderr, "quorix-import: %s\n", line.error.c_str());
-        }
+        std::fprintf(stderr, "quorix-import: %s\n", line.error.c_str());
         std::fputs("Try 'quorix-import --help' for more information.\n", stderr);
         return kExitUsage;
     }
@@ -127,7 +107,7 @@ int Run(const CommandLine& line) {
     if (!line.diagnosticLog) {
         Log::DisableFile();
     }
-    CatchStopSignals();
+    Platform::CatchStopSignals();
     int exitCode = kExitOk;
     if (line.IsInspection()) {
         exitCode = Show(line);
@@ -137,12 +117,12 @@ int Run(const CommandLine& line) {
         exitCode = ConvertOne(line);
     }
     // A stop signal ends the run with the usual status of a process that it ended.
-    return StopSignal() != 0 ? 128 + StopSignal() : exitCode;
+    return Platform::StopSignal() != 0 ? 128 + Platform::StopSignal() : exitCode;
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    OccupyClosedStandardStreams();
+    Platform::PrepareStandardStreams();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return FinishStandardOutput(Run(CommandLine::Parse(arguments)));
 }

@@ -1,7 +1,8 @@
 # Installation and packages: the module with its public header, the host-log stand-in it links against,
 # the converter with its manual page, a CMake package (find_package(quorix_marker) gives the imported
 # target quorix_marker::quorix_marker) and a pkg-config file. CPack makes three Debian packages on Linux
-# and a zip of the DLL, its import library, the header, the README and the licence from the Windows presets.
+# and a zip of the DLL, its import library, the converter, the header, the README and the licence from the
+# Windows presets.
 #
 # Install components, one Debian package each:
 #   runtime      libquorix-marker1      the module, and libvqlog.so in the module's private folder
@@ -57,6 +58,8 @@ endfunction()
 
 if(TARGET quorix-import)
     install(TARGETS quorix-import RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT converter)
+endif()
+if(TARGET quorix-import AND NOT WIN32)
     # The manual page as cli/ makes it when it fills in the version, else as it is in the sources.
     set(manual ${PROJECT_BINARY_DIR}/cli/quorix-import.1)
     if(NOT EXISTS ${manual})

@@ -8,6 +8,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <mutex>
 #include <system_error>
 #include <thread>
 #endif
@@ -138,6 +139,38 @@ void ForEachPart(size_t parts, const std::function<void(size_t)>& work) {
         std::rethrow_exception(failure);
     }
 }
+
+#ifdef _WIN32
+struct Mutex::System {
+    CRITICAL_SECTION section;
+    System() { InitializeCriticalSection(&section); }
+    ~System() { DeleteCriticalSection(&section); }
+};
+
+void Mutex::Lock() {
+    EnterCriticalSection(&system->section);
+}
+
+void Mutex::Unlock() {
+    LeaveCriticalSection(&system->section);
+}
+#else
+struct Mutex::System {
+    std::mutex mutex;
+};
+
+void Mutex::Lock() {
+    system->mutex.lock();
+}
+
+void Mutex::Unlock() {
+    system->mutex.unlock();
+}
+#endif
+
+Mutex::Mutex() : system(std::make_unique<System>()) {}
+
+Mutex::~Mutex() = default;
 
 ForcedParts::ForcedParts(size_t parts) : previous(forcedParts.exchange(parts)) {}
 

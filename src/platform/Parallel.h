@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 
 // Work cut into parts that run at the same time, one per processor, and joined before the caller goes on
 // (fork and join). Where no thread can be started, a part runs in the caller instead, so the result never
@@ -17,6 +18,35 @@ size_t PartsFor(size_t items, size_t leastPerPart);
 // Runs work(0) to work(parts - 1) at the same time, work(0) in the calling thread, and returns when all
 // are done. When parts threw, the exception of the lowest such part is thrown again then.
 void ForEachPart(size_t parts, const std::function<void(size_t)>& work);
+
+// Mutual exclusion for data that parts share: the system's own lock (a critical section on Windows, whose
+// runtime has no standard threads). Not recursive.
+class Mutex {
+public:
+    // Holds the mutex for its own life.
+    class Held {
+    public:
+        explicit Held(Mutex& mutex) : mutex(mutex) { mutex.Lock(); }
+        ~Held() { mutex.Unlock(); }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+
+    private:
+        Mutex& mutex;
+    };
+
+    Mutex();
+    ~Mutex();
+    Mutex(const Mutex&) = delete;
+    Mutex& operator=(const Mutex&) = delete;
+
+    void Lock();
+    void Unlock();
+
+private:
+    struct System;
+    std::unique_ptr<System> system;
+};
 
 // While it lives, PartsFor cuts all work of `items` items into min(parts, items) parts (at least 1),
 // whatever the machine and the least part: the parallel paths run on small inputs and on a machine with

@@ -21,6 +21,7 @@ namespace {
 constexpr const char* kSeparators = "\\/";
 constexpr int kNameTaken = ERROR_FILE_EXISTS;
 constexpr int kNotOpen = ERROR_INVALID_HANDLE;
+constexpr int kIsAFolder = 336; // ERROR_DIRECTORY_NOT_SUPPORTED, missing from older SDK headers
 unsigned long ProcessNumber() {
     return static_cast<unsigned long>(_getpid());
 }
@@ -63,7 +64,10 @@ int ReplaceableError(const std::string& target, unsigned& mode) {
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return 0; // a link is replaced itself
     }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return kIsAFolder;
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return ERROR_ACCESS_DENIED;
     }
     return 0;

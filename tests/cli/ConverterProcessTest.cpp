@@ -1,5 +1,6 @@
 // The converter as a separate process, one command line per row: its exit status, what it prints on
 // standard output and the first line on standard error.
+#include "OnWindows.h"
 #include "support/LayBuilder.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -20,9 +21,14 @@ namespace {
 const std::string kConverter = QUORIX_CONVERTER;
 const std::string kExamples = QUORIX_EXAMPLES_DIR;
 
-// In arguments and expectations, "{dir}" stands for the case's folder (also the current folder) and
-// "{ex}" for the bundled examples.
+// In arguments and expectations, "{dir}" stands for the case's folder (also the current folder), "{ex}"
+// for the bundled examples and "{made:PATH}" for PATH in the case's folder as the converter prints a path
+// it made.
 std::string Expand(std::string text, const TempDir& dir) {
+    for (size_t at; (at = text.find("{made:")) != std::string::npos;) {
+        const size_t end = text.find('}', at);
+        text.replace(at, end + 1 - at, AsMade(dir.Path(text.substr(at + 6, end - at - 6)), true));
+    }
     for (const auto& [token, value] : {std::make_pair(std::string("{dir}"), dir.Path()),
                                        std::make_pair(std::string("{ex}"), kExamples)}) {
         for (size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + value.size())) {
@@ -53,6 +59,7 @@ struct CommandCase {
     std::string out;       // what standard output starts with; empty: nothing is printed there
     std::string firstError; // the first line on standard error; empty: nothing is printed there
     std::function<void(TempDir&)> plant = [](TempDir&) {};
+    const char* notOnWindows = nullptr; // why the case cannot apply to the Windows converter
     // Standard input: these bytes, then its end; without, a pipe that stays open and silent, so that a
     // read of it would wait (and the time limit show it).
     std::optional<std::string> input = std::string();
@@ -68,6 +75,7 @@ class ConverterCommandLine : public testing::TestWithParam<CommandCase> {};
 
 TEST_P(ConverterCommandLine, GivesItsStatusOutputAndFirstError) {
     const CommandCase& c = GetParam();
+    QUORIX_SKIP_ON_WINDOWS(c.notOnWindows);
     TempDir dir;
     c.plant(dir);
     std::vector<std::string> args = {kConverter};
@@ -122,7 +130,7 @@ const CommandCase kCommandCases[] = {
     {"BackslashInTheName", {"a\\b.LAY"}, 66, "",
      "quorix-import: a\\\\b.LAY: cannot read input file: its name holds a backslash, which the import reads as "
      "a folder separator (it would read {dir}/a/b.LAY)",
-     [](TempDir& d) { d.Write("a/b.LAY", LayBuilder().Y().Bytes()); }},
+     [](TempDir& d) { d.Write("a/b.LAY", LayBuilder().Y().Bytes()); }, "a backslash separates folders there"},
     {"NeitherFormat", {"notes.txt"}, 65, "",
      "quorix-import: notes.txt: lay reader: refused: Not the proper file type / format [LAY]! (record at "
      "offset 0 (0x0))",
@@ -134,23 +142,24 @@ const CommandCase kCommandCases[] = {
     {"ControlBytesInTheName", {"bad\x1b[2J\x01name"}, 65, "",
      "quorix-import: bad\\x1b[2J\\x01name: lay reader: refused: Not the proper file type / format [LAY]! "
      "(record at offset 0 (0x0))",
-     [](TempDir& d) { d.Write("bad\x1b[2J\x01name", "text\n"); }},
+     [](TempDir& d) { d.Write("bad\x1b[2J\x01name", "text\n"); }, "file names there hold no control bytes"},
     {"MissingStyleFile", {"data/markers/m.mkr"}, 66, "",
-     "quorix-import: data/markers/m.mkr: cannot read style file {dir}/data/styles/gone.sty: No such file or "
+     "quorix-import: data/markers/m.mkr: cannot read style file {made:data/styles/gone.sty}: No such file or "
      "directory",
      [](TempDir& d) {
          d.Write("data/markers/m.mkr", MarkerText(19, "gone.sty"));
          d.MakeDir("data/styles");
      }},
     {"PreviewOnStandardOutput", {"--preview", "-", "{ex}/lays/W12.LAY"}, 0, "<?xml", ""},
-    {"StandardInputUnderTheNameGiven", {"--name", "W12.LAY", "-"}, 0, "W12-LAY\n", "", [](TempDir&) {},
+    {"StandardInputUnderTheNameGiven", {"--name", "W12.LAY", "-"}, 0, "W12-LAY\n", "", [](TempDir&) {}, nullptr,
      TempDir::ReadFile(kExamples + "/lays/W12.LAY")},
     {"StyleFileIsAFifo", {"data/markers/m.mkr"}, 66, "",
      "quorix-import: data/markers/m.mkr: cannot read style file {dir}/data/styles/pipe.sty: not a regular file",
      [](TempDir& d) {
          d.Write("data/markers/m.mkr", MarkerText(19, "pipe.sty"));
          ASSERT_EQ(mkfifo((d.MakeDir("data/styles") + "/pipe.sty").c_str(), 0666), 0);
-     }},
+     },
+     "named pipes in the file system"},
     {"StyleFileIsTheStandardInput", {"data/markers/m.mkr"}, 66, "",
      "quorix-import: data/markers/m.mkr: cannot read style file {dir}/data/styles/" + Repeated("../", 32) +
          "proc/self/fd/0: not a regular file",
@@ -158,20 +167,20 @@ const CommandCase kCommandCases[] = {
          d.MakeDir("data/styles");
          d.Write("data/markers/m.mkr", MarkerText(19, Repeated("..\\", 32) + "proc\\self\\fd\\0"));
      },
-     std::nullopt},
+     "/proc, which Windows has not", std::nullopt},
     {"VersionToAFullDevice", {"--version"}, 74, "",
-     "quorix-import: write error on standard output: No space left on device", [](TempDir&) {}, "",
+     "quorix-import: write error on standard output: No space left on device", [](TempDir&) {}, nullptr, "",
      ProcessOptions::Output::Full},
     {"DumpToAFullDevice", {"--dump", "{ex}/lays/W12.LAY"}, 74, "",
-     "quorix-import: write error on standard output: No space left on device", [](TempDir&) {}, "",
+     "quorix-import: write error on standard output: No space left on device", [](TempDir&) {}, nullptr, "",
      ProcessOptions::Output::Full},
     {"BatchLinesToAFullDevice", {"{ex}/lays/W12.LAY", "{ex}/markers/m1.mkr"}, 74, "",
-     "quorix-import: write error on standard output: No space left on device", [](TempDir&) {}, "",
+     "quorix-import: write error on standard output: No space left on device", [](TempDir&) {}, nullptr, "",
      ProcessOptions::Output::Full},
     {"HelpToAClosedOutput", {"--help"}, 74, "", "quorix-import: write error on standard output: Bad file descriptor",
-     [](TempDir&) {}, "", ProcessOptions::Output::Closed},
+     [](TempDir&) {}, nullptr, "", ProcessOptions::Output::Closed},
     {"OrderNameToAClosedOutput", {"{ex}/lays/W12.LAY"}, 74, "",
-     "quorix-import: write error on standard output: Bad file descriptor", [](TempDir&) {}, "",
+     "quorix-import: write error on standard output: Bad file descriptor", [](TempDir&) {}, nullptr, "",
      ProcessOptions::Output::Closed},
     {"DumpAndPreviewBothOnStandardOutput", {"--dump", "--preview=-", "{ex}/lays/W12.LAY"}, 64, "",
      "quorix-import: --dump and --preview - would both write to standard output"},
@@ -263,8 +272,8 @@ const WarningCase kWarningCases[] = {
      "style name \"NUL\" names a device"},
     {"EarlierStyleFileMissingIsShownWithoutVerbose", "data/markers/m.mkr",
      MarkerText(19, "gone.sty") + "a.sty\n1\n40\n1\n1\n0\n0\n",
-     "warning: style file {dir}/data/styles/gone.sty cannot be read: No such file or directory: the sizes of "
-     "its slot get no pieces",
+     "warning: style file {made:data/styles/gone.sty} cannot be read: No such file or directory: the sizes "
+     "of its slot get no pieces",
      false},
 };
 

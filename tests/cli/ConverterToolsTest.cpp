@@ -1,4 +1,5 @@
 // The converter's investigation and batch tools, run as a process: --dump, --verbose, --preview, batches.
+#include "OnWindows.h"
 #include "support/LayBuilder.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -243,6 +244,8 @@ TEST(ConverterBatch, ProgressLineCountsEveryFileOnATerminalOnly) {
     for (int i = 0; i < 6; ++i) {
         args.push_back(dir.Write("in/lay" + std::to_string(i) + ".lay", LayBuilder().Y().Bytes()));
     }
+    EXPECT_EQ(RunProcess(args).err, "");
+    QUORIX_SKIP_ON_WINDOWS("a terminal, which Wine's console draws itself, not with the converter's bytes");
     ProcessOptions options;
     options.errorOnTerminal = true;
     const ProcessResult shown = RunProcess(args, options);
@@ -255,6 +258,4 @@ TEST(ConverterBatch, ProgressLineCountsEveryFileOnATerminalOnly) {
     const std::string last = "\r\033[Kquorix-import: 6 of 6 files converted\n";
     ASSERT_GE(shown.err.size(), last.size());
     EXPECT_EQ(shown.err.substr(shown.err.size() - last.size()), last) << "the line stays at 6 of 6";
-    const ProcessResult piped = RunProcess(args);
-    EXPECT_EQ(piped.err, "");
 }

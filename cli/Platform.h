@@ -1,0 +1,70 @@
+#pragma once
+
+// What differs between the converter on POSIX systems and on Windows: paths and folders, the standard
+// streams, inputs that are streams, the stop of a run, and the words for file errors. The rest of cli/ is
+// the same on both; Platform.cpp holds a POSIX half and a Windows half of each function.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Platform {
+#ifdef _WIN32
+// A backslash separates folders, as a '/' does.
+constexpr bool kBackslashSeparates = true;
+#else
+constexpr bool kBackslashSeparates = false;
+#endif
+
+// The error number of the file layer for a file that does not exist.
+extern const int kNoSuchFile;
+
+// Sets up the standard streams before anything is read or written. POSIX: a stream that the caller closed
+// is opened onto the null device the wrong way round (standard output for reading), so that no file the
+// converter opens takes its number and anything written to it fails, and is reported, instead of landing
+// in an import file. Windows: the three streams carry their bytes unchanged (no CR put before a line feed,
+// no end of input at a byte 0x1A), as on POSIX; files are never opened through them there.
+void PrepareStandardStreams();
+
+// How a progress line can be drawn on standard error.
+enum class Terminal {
+    None,     // not a terminal (or console): no progress line
+    Erasable, // "\r\033[K" takes the cursor back and erases the line
+    Plain,    // a console without control sequences (before Windows 10): only "\r"
+};
+Terminal StandardErrorTerminal();
+
+// The current folder, in the system's form ("." when the system cannot tell).
+std::string CurrentFolder();
+// `path` made absolute against the current folder, in the form the module reads it in. POSIX: unchanged
+// when it starts with '/'. Windows: every '/' turned into '\'; a path without a drive gets the current
+// folder's drive (or share), a drive's relative path ("D:x") that drive's current folder.
+std::string AbsolutePath(const std::string& path);
+// `folder` and `name` joined by a folder separator: '/' on POSIX; on Windows the one that the folder
+// already uses ('\' when it holds none), so that paths are printed in the user's own style.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// Creates `folder` and the folders above it that are missing, as mkdir -p does (on Windows below a drive's
+// root or a share). 0, or the error number; `created` receives the folders made, outermost first.
+int MakeFolders(const std::string& folder, std::vector<std::string>& created);
+// Removes the empty folders that MakeFolders made, innermost first.
+void RemoveFolders(const std::vector<std::string>& created);
+
+// Looks at the input `path` (absolute; empty for standard input). A regular file is left for the readers
+// to read from its path: `size` receives its size. Anything else that can be read (standard input, a
+// pipe, a device) is read once, to its end, into `bytes`, and `streamed` is set. 0, or the error number (a
+// folder is refused as one); a stop ends a read that waits.
+int ReadInput(const std::string& path, bool& streamed, std::string& bytes, int64_t& size);
+
+// The words for an error number of the file layer. POSIX: the system's. Windows: the errors that POSIX
+// systems know too read as they do there ("No such file or directory"), so that messages are the same on
+// every platform; the others in the system's words.
+std::string ErrorText(int error);
+
+// The stop of a run: POSIX SIGINT or SIGTERM; Windows Ctrl-C (as SIGINT) or Ctrl-Break (as SIGTERM). The
+// number of the signal that asked the converter to stop, or 0. Conversions check it before they write: an
+// import is either written whole or not started.
+int StopSignal();
+// Catches the stop instead of ending the process at once. A thread waiting on a stream in ReadInput is
+// woken, whichever thread the stop reaches.
+void CatchStopSignals();
+} // namespace Platform
