@@ -38,9 +38,20 @@ RawFile::~RawFile() {
 namespace {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Only a file on a disk is read or written: a pipe or a console device could make a read wait for ever.
-bool IsDiskFile(HANDLE h) {
-    return GetFileType(h) == FILE_TYPE_DISK;
+// Opens `path` with CreateFileA, and keeps the handle only for a file on a disk: a pipe or a console
+// device could make a read or a write wait for ever. Null, with `error` set, when it cannot be had.
+HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD disposition, DWORD flags, int& error) {
+    HANDLE h = CreateFileA(path.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = static_cast<int>(GetLastError());
+        return nullptr;
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        error = kNotRegularFile;
+        return nullptr;
+    }
+    return h;
 }
 } // namespace
 
@@ -63,21 +74,10 @@ std::string FileErrorText(int error) {
 
 bool RawFile::OpenForReading(const std::string& systemPath) {
     Close();
-    HANDLE h = CreateFileA(systemPath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        lastError = static_cast<int>(GetLastError());
-        return false;
-    }
-    if (!IsDiskFile(h)) {
-        CloseHandle(h);
-        lastError = kNotRegularFile;
-        return false;
-    }
-    handle = h;
+    handle = OpenDiskFile(systemPath, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, lastError);
     openPath = systemPath;
     writing = false;
-    return true;
+    return handle != nullptr;
 }
 
 bool RawFile::CreateNew(const std::string& systemPath) {
@@ -86,16 +86,10 @@ bool RawFile::CreateNew(const std::string& systemPath) {
         lastError = injected;
         return false;
     }
-    HANDLE h = CreateFileA(systemPath.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        lastError = static_cast<int>(GetLastError());
-        return false;
-    }
-    handle = h;
+    handle = OpenDiskFile(systemPath, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, lastError);
     openPath = systemPath;
     writing = true;
-    return true;
+    return handle != nullptr;
 }
 
 bool RawFile::CreatePlain(const std::string& systemPath) {
@@ -106,21 +100,11 @@ bool RawFile::CreatePlain(const std::string& systemPath) {
         lastError = kNotRegularFile;
         return false;
     }
-    HANDLE h = CreateFileA(systemPath.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        lastError = static_cast<int>(GetLastError());
-        return false;
-    }
-    if (!IsDiskFile(h)) {
-        CloseHandle(h);
-        lastError = kNotRegularFile;
-        return false;
-    }
-    handle = h;
+    handle = OpenDiskFile(systemPath, GENERIC_WRITE, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, lastError);
     openPath = systemPath;
     writing = true;
-    return true;
+    return handle != nullptr;
 }
 
 bool RawFile::IsOpen() const {
