@@ -41,24 +41,27 @@ Written Export(const LayBuilder& records) {
     return {TempDir::ReadFile(dir.Path("csvimprt.txt")), TempDir::ReadFile(dir.Path("posimport.txt")), error};
 }
 
-// Positions go by model, then piece, in list order, then in file order. Placements outside the lists, and
-// lays without models or without pieces, write no positions; a model name given twice takes the
-// placements of both entries at its first one, which disagrees with the counts.
+// Piece names are cleaned in the definition file (each '.', '/' and '#', the first character too), model
+// names nowhere, and no name in the position file. Positions go by model, then piece, in list order, then in
+// file order. Placements outside the lists, and lays without models or without pieces, write no positions; a
+// model name given twice takes the placements of both entries at its first one, which disagrees with the
+// counts.
 TEST(LayYExport, DefinitionAndPositionFiles) {
     const std::string modelS = "=:model\r\nm:W12-LAY-S\r\n";
     const std::string orderS = "w:55000\r\nm:W12-LAY-S\r\nq:1\r\ns:S\r\n";
     const std::vector<std::pair<LayBuilder, Written>> cases = {
         {B().Y()
-             .O({"FRONT", "BA.CK#"}, {"S", "M"})
+             .O({"FRONT", ".B A/C_K:#"}, {"S", "M.1/#"})
              .W(1600.0f)
              .P({At(0, 1, 1), At(1, 0, 2), At(0, 0, 3)})
              .T({At(0, 0, 4, 2, 33.5f)})
              .P({At(1, 0, 123.4567f, 1, 90.0f)}),
-         {"=:model\r\nm:W12-LAY-S\r\np:FRONT\r\ni:2\r\np:BA-CK-\r\ni:1\r\n"
-          "=:model\r\nm:W12-LAY-M\r\np:FRONT\r\ni:2\r\n" +
-              kOrder + "w:62.9921\r\nm:W12-LAY-S\r\nq:1\r\ns:S\r\nm:W12-LAY-M\r\nq:1\r\ns:M\r\n",
-          "FRONT,S,8,0,0,3,-0.5,0,0,0\r\nFRONT,S,16,2,33.5,4,-0.5,0,0,0\r\nBA.CK#,S,8,0,0,1,-0.5,0,0,0\r\n"
-          "FRONT,M,8,0,0,2,-0.5,0,0,0\r\nFRONT,M,8,1,270,123.457,-0.5,0,0,0\r\n",
+         {"=:model\r\nm:W12-LAY-S\r\np:FRONT\r\ni:2\r\np:-B A-C_K:-\r\ni:1\r\n"
+          "=:model\r\nm:W12-LAY-M.1/#\r\np:FRONT\r\ni:2\r\n" +
+              kOrder + "w:62.9921\r\nm:W12-LAY-S\r\nq:1\r\ns:S\r\nm:W12-LAY-M.1/#\r\nq:1\r\ns:M.1/#\r\n",
+          "FRONT,S,8,0,0,3,-0.5,0,0,0\r\nFRONT,S,16,2,33.5,4,-0.5,0,0,0\r\n.B "
+          "A/C_K:#,S,8,0,0,1,-0.5,0,0,0\r\n"
+          "FRONT,M.1/#,8,0,0,2,-0.5,0,0,0\r\nFRONT,M.1/#,8,1,270,123.457,-0.5,0,0,0\r\n",
           ""}},
         {B().Y().O({"F"}, {"S"}).P({At(1, 0, 1), At(0, 1, 2), At(-1, 0, 3), At(0, 0, 4), At(0, -1, 5)}),
          {modelS + "p:F\r\ni:1\r\n" + kOrder + orderS, "F,S,8,0,0,4,-0.5,0,0,0\r\n", ""}},
@@ -113,7 +116,8 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
             piece.replace(at, 1, "\r\n");
         }
         char numbers[96];
-        std::snprintf(numbers, sizeof numbers, ",8,%d,%g,%g,%g,0,0,0\r\n", (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
+        std::snprintf(numbers, sizeof numbers, ",8,%d,%g,%g,%g,0,0,0\r\n",
+                      (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
                       static_cast<double>(p.flag1 ? std::fmod(p.angle + 180.0f, 360.0f) : p.angle),
                       static_cast<double>(p.x), static_cast<double>(p.y));
         expected += piece + "," + models[static_cast<size_t>(p.model)] + numbers;

@@ -7,6 +7,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -31,6 +33,19 @@ TEST(NumberFormat, GeneralNotationAsTheTargetRuntimeWritesIt) {
     };
     for (const auto& [value, expected] : cases) {
         EXPECT_EQ(NumberFormat::General(value), expected) << value;
+    }
+}
+
+// Counts in plain decimal: every one up to a thousand either way, and the extremes.
+TEST(NumberFormat, IntegersAreWrittenInPlainDecimal) {
+    std::vector<int64_t> values = {INT32_MIN, INT32_MAX, INT64_MIN, INT64_MAX};
+    for (int64_t value = -1000; value <= 1000; ++value) {
+        values.push_back(value);
+    }
+    for (const int64_t value : values) {
+        std::string written;
+        NumberFormat::AppendInteger(written, value);
+        EXPECT_EQ(written, std::to_string(value));
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <tuple>
 #include <vector>
 
@@ -85,6 +86,13 @@ TEST_F(BinaryReading, SkipAndTheCarriedByte) {
     EXPECT_EQ(Read(other, 1), "X");
     OpenOn(probe, "Y");
     EXPECT_EQ(Read(probe, 1), "Y");
+}
+
+// A folder given as the file to read is a file that cannot be opened, not an empty one.
+TEST_F(BinaryReading, AFolderIsRefusedAsAFileThatCannotBeOpened) {
+    EXPECT_FALSE(probe.Load(dir.MakeDir("lays")));
+    EXPECT_EQ(std::make_tuple(probe.GetStoppedAt(), probe.GetOpenError()),
+              std::make_tuple(QuorFile::Step::Open, EISDIR));
 }
 
 } // namespace

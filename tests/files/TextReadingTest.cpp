@@ -56,29 +56,33 @@ TEST_F(TextReading, TranslatesLikeATextModeStream) {
 }
 
 TEST_F(TextReading, FieldsEndAtTheirDelimiterAndAllAreEmptyAfterAnOverlongOne) {
-    const std::string filler(kBufferSize - 100, '\n'); // the long field straddles the end of a read buffer
-    for (const size_t length : {255u, 256u}) {
-        OpenOn(filler + std::string(length, 'x') + "\n7\n0.8\n2\nA\r\nB C\0D\nlast"s);
-        std::string text;
-        for (size_t i = 0; i < filler.size(); ++i) {
-            probe.ReadString(text);
+    // The long field straddles the end of a read buffer, or one of 255 ends exactly at it. A negative flag
+    // is set.
+    for (const size_t before : {kBufferSize - 100, kBufferSize - 255}) {
+        for (const size_t length : {255u, 256u}) {
+            const std::string filler(before, '\n');
+            OpenOn(filler + std::string(length, 'x') + "\n7\n0.8\n-2\nA\r\nB C\0D\nlast"s);
+            std::string text;
+            for (size_t i = 0; i < filler.size(); ++i) {
+                probe.ReadString(text);
+            }
+            const bool fits = length == 255;
+            EXPECT_EQ(probe.ReadString(text), fits);
+            EXPECT_EQ(text, std::string(255, 'x'));
+            int number = -1;
+            float real = -1.0f;
+            bool flag = !fits;
+            Lines texts(3, "?");
+            const std::vector<bool> results{probe.ReadInt(number),      probe.ReadFloat(real),
+                                            probe.ReadBool(flag),       probe.ReadString(texts[0], ' '),
+                                            probe.ReadString(texts[1]), probe.ReadString(texts[2])};
+            EXPECT_EQ(results, std::vector<bool>(6, fits));
+            // A line feed is an ordinary character when a space ends the field; a NUL ends the text, not the
+            // field.
+            EXPECT_EQ(std::tie(number, real, flag, texts),
+                      fits ? std::make_tuple(7, 0.8f, true, Lines{"A\nB", "C", "last"})
+                           : std::make_tuple(0, 0.0f, false, Lines(3, "")));
         }
-        const bool fits = length == 255;
-        EXPECT_EQ(probe.ReadString(text), fits);
-        EXPECT_EQ(text, std::string(255, 'x'));
-        int number = -1;
-        float real = -1.0f;
-        bool flag = !fits;
-        Lines texts(3, "?");
-        const std::vector<bool> results{probe.ReadInt(number),      probe.ReadFloat(real),
-                                        probe.ReadBool(flag),       probe.ReadString(texts[0], ' '),
-                                        probe.ReadString(texts[1]), probe.ReadString(texts[2])};
-        EXPECT_EQ(results, std::vector<bool>(6, fits));
-        // A line feed is an ordinary character when a space ends the field; a NUL ends the text, not the
-        // field.
-        EXPECT_EQ(std::tie(number, real, flag, texts),
-                  fits ? std::make_tuple(7, 0.8f, true, Lines{"A\nB", "C", "last"})
-                       : std::make_tuple(0, 0.0f, false, Lines(3, "")));
     }
 }
 
@@ -91,7 +95,7 @@ TEST(CrtNumbers, ConvertAsTheTargetRuntime) {
         {'d', "1.5D-1", 0.15}, {'d', "+.5e1", 5}, {'d', "1e+", 1}, {'d', ".", 0}, {'d', "1,5", 1},
         {'d', "000123.4500", 123.45}, {'d', "-0", -0.0}, {'d', "0e999999", 0}, {'d', "-1e-400", -0.0},
         {'d', "123456789012345678901234567890", 123456789012345678901234567890.0}, {'d', "-1e400", -HUGE_VAL},
-        {'d', "1e99999999999999999999", HUGE_VAL}, {'d', "1.7976931348623157e308", DBL_MAX},
+        {'d', "1e99999999999999999999", HUGE_VAL}, {'d', "1e1000", HUGE_VAL}, {'d', "1e-1000", 0}, {'d', "1.7976931348623157e308", DBL_MAX},
         {'d', "1.7976931348623159e308", HUGE_VAL}, {'d', "4.9406564584124654e-324", 4.9406564584124654e-324},
         // halfway between the largest float and 2^128, and the double below it
         {'f', "3.4028235677973366e38", HUGE_VAL}, {'f', "-3.4028235677973366e38", -HUGE_VAL},

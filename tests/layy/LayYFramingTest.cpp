@@ -29,6 +29,15 @@ std::string Around(const std::string& middle) {
     return B().Y().Raw(middle).W(100.0f).Bytes();
 }
 
+// `bytes` `count` times over.
+std::string Times(const std::string& bytes, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        out += bytes;
+    }
+    return out;
+}
+
 // A 'Y' record, then `last`, which the file ends with.
 std::string Ending(const std::string& last) {
     return B().Y().Raw(last).Bytes();
@@ -50,6 +59,9 @@ std::vector<FramingCase> Cases() {
         {"first tag not Y", B().W(100.0f).Y().Bytes(), QuorLayY::kNotLayText, kStart},
         {"stray byte after the last record", B().Y().W(100.0f).Raw("\x07").Bytes(), "", 100.0f},
         {"spare content skipped", Around(R('m', B::I32(5) + kPoison)), "", 100.0f},
+        {"one spare content byte skipped", Around(R('m', B::I32(5) + "\x07")), "", 100.0f},
+        // 20,000 records of 7 bytes, read one after the other across the ends of the first two buffers.
+        {"records read past the first two buffers", Around(Times(R('m', words(1)), 20000)), "", 100.0f},
         // Records that read nothing, unsupported ones and tags from 0x80 up are passed over whole.
         {"skipped whole",
          Around(R('B', kPoison) + R('b', kPoison) + R('s', kPoison) + R('=', kPoison) + R('B', "") +
@@ -127,6 +139,7 @@ std::vector<FramingCase> Cases() {
         {'|', B::I32(1) + words(2)},
         {'|', B::I32(1) + words(2) + B::I32(0)},
         {'|', B::I32(1) + words(2) + B::I32(1) + words(1) + B::I32(2) + words(2)},
+        {'|', B::I32(1) + words(2) + B::I32(2) + words(2) + B::I32(0)}, // the third list is 4 bytes long
         {'L', ""},
         {'L', words(5) + B::Str("ab") + words(5) + B::Str("")},
         {'l', words(6) + B::Str("ab") + words(6) + B::Str("")},
