@@ -204,7 +204,7 @@ TEST(LayYRecords, ModelRecordsKeepTheirValuesInFileOrder) {
                           B::I32(8) + B::I32(7) + B::I32(-1) + B::I8(127);
     const std::string m = B::I32(2) + B::Str("g1") + B::I32(2) + B::I32(5) + B::I32(-6) + B::Str("") +
                           B::I32(0) + B::I32(2) + B::I32(70) + B::I32(80);
-    const PlacementSpec a{2, 1, true, 0, false, -45.25f, 1.5f, -2.5f, 0, -7, 0};
+    const PlacementSpec a{2, 1, true, -5, false, -45.25f, 1.5f, -2.5f, 0, -7, 0};
     // b's last ordinal holds a CR LF pair, read as one byte: b is read field by field, and takes one byte
     // more of its record.
     const PlacementSpec b{2, 1, false, -128, true, 180.0f, 3.0f, 4.0f, 300, 1 << 20, 0x0D0A};
@@ -237,7 +237,7 @@ TEST(LayYRecords, ModelRecordsKeepTheirValuesInFileOrder) {
              << p.x << ' ' << p.y << ' ' << p.valueC << ' ' << p.ordinalA << '/' << p.ordinalB << '/'
              << p.ordinalC << (p.isP ? " P" : " T") << p.matched << ';';
     }
-    EXPECT_EQ(kept.str(), "1,2,3,4 -3;9,8,7,4294967295 127;2/1 10 -45.25 1.5 -2.5 -7 -1/-1/-1 P0;"
+    EXPECT_EQ(kept.str(), "1,2,3,4 -3;9,8,7,4294967295 127;2/1 10 -45.25 1.5 -2.5 -7 -6/-1/-1 P0;"
                           "-1/9 00 0 0 0 0 0/0/0 P0;2/1 01 180 3 4 1048576 -129/299/2559 T0;");
     // Pairs are counted across records.
     const std::map<QuorLayY::PairKey, int32_t> counts{{{-1, 9}, 1}, {{2, 1}, 2}};
