@@ -18,18 +18,20 @@ std::string QuorMarker::SizeLabel(int32_t sizeKey) {
 size_t QuorMarker::WriteDefinition(TextModeWriter& file) const {
     DefinitionFileWriter writer(file);
     const std::string orderName = OrderNameOf(*this);
-    for (const auto& [sizeKey, model] : sizeModels) {
+    // The tallies of a model are made as they are written: together the models can hold far more pieces
+    // than the marker and its styles.
+    sizeModels.ForEach([&](int32_t sizeKey, TallyMerge& tallies) {
         writer.BeginModel(orderName, SizeLabel(sizeKey));
-        for (const PieceTally& tally : model) {
-            writer.Piece(tally.pieceName, tally.quantity);
+        for (TallyMerge::Tally tally; tallies.Next(tally);) {
+            writer.Piece(*tally.pieceName, tally.quantity);
             if (tally.extraQuantity > 0) {
                 writer.ExtraCount(tally.extraQuantity);
             }
         }
-    }
+    });
     writer.BeginOrder(orderName, kDescription, static_cast<double>(markerWidth) / kMicrometresPerInch);
-    for (const auto& entry : sizeModels) {
-        writer.OrderLine(orderName, SizeLabel(entry.first));
+    for (const auto& model : sizeModels) {
+        writer.OrderLine(orderName, SizeLabel(model.first));
     }
     return sizeModels.size();
 }

@@ -1,27 +1,163 @@
 #pragma once
 
-#include <cstdint>
-#include <map>
-#include <set>
-#include <string>
+#include "marker/MarkerModel.h"
 
-// One piece of a size model: the counts of a piece summed over the styles that list the size. Tallies are
-// ordered by piece name (bytes compared as unsigned), then size value, then size count; the sums take no
-// part in the order and are updated in place.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// One piece of a size model: the counts of a piece summed over the styles that list the size, for one
+// size value and size count. Tallies are ordered by piece name (bytes compared as unsigned), then size
+// value, then size count.
 struct PieceTally {
     std::string pieceName;
     float sizeValue = 0.0f;
     int32_t sizeCount = 0;
-    mutable int32_t quantity = 0;
-    mutable int32_t extraQuantity = 0;
-
-    // Adds `copies` times the piece's counts, in plain 32-bit wrapping arithmetic.
-    void Add(int32_t pieceQuantity, int32_t pieceExtraQuantity, uint32_t copies) const;
+    int32_t quantity = 0;
+    int32_t extraQuantity = 0;
 };
 
-struct PieceTallyOrder {
-    bool operator()(const PieceTally& a, const PieceTally& b) const;
+// The pieces of one style that share a name, their counts summed in 32-bit wrapping arithmetic.
+struct StylePieceSum {
+    std::string pieceName;
+    int32_t quantity = 0;
+    int32_t extraQuantity = 0;
 };
 
-using SizeModel = std::set<PieceTally, PieceTallyOrder>;
-using SizeModels = std::map<int32_t, SizeModel>;
+class SizeModels;
+
+// Makes the tallies of one size model, one at a time in tally order. A size model holds every piece of
+// every style that lists its size number, so the tallies of a marker can be far more than its files hold:
+// they are merged, while they are written, from the sizes with that number and the pieces of their
+// styles, and never all kept at once.
+class TallyMerge {
+public:
+    // A tally; `pieceName` points into the style it came from.
+    struct Tally {
+        const std::string* pieceName = nullptr;
+        float sizeValue = 0.0f;
+        int32_t sizeCount = 0;
+        int32_t quantity = 0;
+        int32_t extraQuantity = 0;
+    };
+
+    TallyMerge() = default;
+    // The tallies of the sizes [from, to) of `models`, which share one size number.
+    TallyMerge(const SizeModels& models, size_t from, size_t to);
+
+    // Makes the next tally; false once there is none.
+    bool Next(Tally& tally);
+
+private:
+    // The pieces of one style, taken for the sizes of one size value and size count.
+    struct Source {
+        const StylePieceSum* at; // the next piece
+        const StylePieceSum* end;
+        float sizeValue;
+        int32_t sizeCount;
+        uint32_t copies;    // of the size, summed over the sizes taken together
+        uint64_t firstSize; // the entry and place of the first of those sizes: the one read first
+    };
+    // Whether `a` comes after `b` in tally order (the order of a heap with the first at its front).
+    static bool After(const Source& a, const Source& b);
+
+    std::vector<Source> sources; // a heap
+};
+
+// The size models of a marker: for each size number in ascending order, its pieces summed over the
+// styles that list it. What is kept is the marker's sizes sorted by size number and, for each style, its
+// pieces summed per name in name order; TallyMerge makes a model's tallies from them when it is read.
+class SizeModels {
+public:
+    // One size model as a sequence of PieceTally, made while it is walked.
+    class Model {
+    public:
+        class const_iterator {
+        public:
+            const_iterator() = default;
+            const PieceTally& operator*() const { return current; }
+            const PieceTally* operator->() const { return &current; }
+            const_iterator& operator++();
+            bool operator==(const const_iterator& other) const { return done == other.done; }
+            bool operator!=(const const_iterator& other) const { return done != other.done; }
+
+        private:
+            friend class Model;
+            explicit const_iterator(TallyMerge from);
+            TallyMerge merge;
+            PieceTally current;
+            bool done = true;
+        };
+
+        Model(const SizeModels& of, size_t first, size_t last) : models(&of), from(first), to(last) {}
+        const_iterator begin() const { return const_iterator(TallyMerge(*models, from, to)); }
+        const_iterator end() const { return const_iterator(); }
+
+    private:
+        const SizeModels* models;
+        size_t from;
+        size_t to;
+    };
+
+    // Walks the size models in size number order, each as the pair of its size number and its model.
+    class const_iterator {
+    public:
+        std::pair<int32_t, Model> operator*() const;
+        const_iterator& operator++();
+        bool operator==(const const_iterator& other) const { return at == other.at; }
+        bool operator!=(const const_iterator& other) const { return at != other.at; }
+
+    private:
+        friend class SizeModels;
+        const_iterator(const SizeModels& of, size_t first) : models(&of), at(first) {}
+        const SizeModels* models;
+        size_t at;
+    };
+
+    // Takes the pieces of a style and returns the number it is known by: that of an earlier style with
+    // the same pieces, or a new one.
+    uint32_t AddStyle(const std::vector<StylePiece>& pieces);
+    // Takes the sizes of the style entries; `styleOfEntry` holds the style number of each entry. The
+    // entries must stay in place, unchanged, while the models are read.
+    void SetSizes(const std::vector<StyleEntry>& entries, std::vector<uint32_t> styleOfEntry);
+
+    // The number of size models (of distinct size numbers).
+    size_t size() const { return models; }
+    bool empty() const { return models == 0; }
+    const_iterator begin() const { return const_iterator(*this, 0); }
+    const_iterator end() const { return const_iterator(*this, sizes.size()); }
+
+    // Calls `visit(sizeKey, merge)` with each size model's number and a TallyMerge of its tallies, in size
+    // number order.
+    template <typename Visit> void ForEach(Visit visit) const {
+        for (size_t from = 0; from < sizes.size();) {
+            const size_t to = RunEnd(from);
+            TallyMerge merge(*this, from, to);
+            visit(Item(from).sizeKey, merge);
+            from = to;
+        }
+    }
+
+private:
+    friend class TallyMerge;
+    // A size of a style entry: the entry and the size's place in the entry's list.
+    struct SizeRef {
+        uint32_t entry;
+        uint32_t item;
+    };
+
+    const SizeItem& Item(size_t at) const { return (*entries)[sizes[at].entry].sizeItems[sizes[at].item]; }
+    uint32_t StyleAt(size_t at) const { return styleOfEntry[sizes[at].entry]; }
+    // The end of the sizes that share the size number of the size at `from`.
+    size_t RunEnd(size_t from) const;
+
+    std::vector<std::vector<StylePieceSum>> styles;
+    const std::vector<StyleEntry>* entries = nullptr;
+    std::vector<uint32_t> styleOfEntry;
+    // Every size of every entry, by size number, style, size value and size count, then in the marker's
+    // order (entry by entry).
+    std::vector<SizeRef> sizes;
+    size_t models = 0;
+};

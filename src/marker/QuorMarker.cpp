@@ -114,6 +114,8 @@ bool QuorMarker::Resolve() {
     const std::string folder = QuorStyle::StylesFolderOf(fileName) + "\\";
     bool result = true;
     styleReadings.clear();
+    sizeModels = SizeModels();
+    std::vector<uint32_t> styleOfEntry;
     for (const StyleEntry& entry : styleEntries) {
         auto style = std::make_unique<QuorStyle>();
         StyleReading reading;
@@ -123,22 +125,13 @@ bool QuorMarker::Resolve() {
         reading.stoppedAt = style->GetStoppedAt();
         reading.refusal = style->GetFailureText();
         reading.openError = style->GetOpenError();
-        for (const SizeItem& size : entry.sizeItems) {
-            SizeModel& model = sizeModels[size.sizeKey];
-            for (const StylePiece& piece : style->GetPieces()) {
-                PieceTally key;
-                key.pieceName = piece.pieceName;
-                key.sizeValue = size.sizeValue;
-                key.sizeCount = size.sizeCount;
-                const auto tally = model.insert(std::move(key)).first;
-                tally->Add(piece.quantity, piece.extraQuantity, size.copies);
-            }
-        }
+        styleOfEntry.push_back(sizeModels.AddStyle(style->GetPieces()));
         if (keepStyleFiles) {
             reading.style = std::move(style);
         }
         styleReadings.push_back(std::move(reading));
     }
+    sizeModels.SetSizes(styleEntries, std::move(styleOfEntry));
     if (!result) {
         SetFailureText("the style file of the last style entry was refused");
     }

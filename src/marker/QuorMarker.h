@@ -25,8 +25,8 @@ struct StyleReading {
 };
 
 // A marker definition file: header values, options and 40 style slots, each naming a style file and the
-// sizes of that style in the marker. Versions 10, 12, 18 and 19. Resolve reads the named style files and
-// sums their pieces into one size model per size number.
+// sizes of that style in the marker. Versions 10, 12, 18 and 19. Resolve reads the named style files;
+// their pieces summed per size number are the size models.
 class QuorMarker : public QuorTextFile, public ApplicationBase {
 public:
     static constexpr int kStyleSlots = 40;

@@ -1,5 +1,7 @@
-// Marker definition files: version layouts, unsupported versions, the separator and the style slots.
+// Marker definition files and style files: version layouts, unsupported versions, the separator, the style
+// slots and piece blocks.
 #include "marker/QuorMarker.h"
+#include "marker/QuorStyle.h"
 #include "platform/PathMapping.h"
 #include "support/HostLogRecorder.h"
 #include "support/MarkerBuilder.h"
@@ -85,4 +87,34 @@ TEST(MarkerVersion, UnsupportedVersionIsReportedToTheHostAndRefused) {
                             false));
     }
 }
+
+// Version line, layout written, mark and count line of the first block (a second one, "b 3/0", follows),
+// whether the file is accepted and the pieces read as "name quantity/extra;" each. Version 12 has no line
+// between the style text and the first block; 13 and 16 have one.
+TEST(StyleFile, VersionsBlockMarksAndCountLines) {
+    const std::vector<std::tuple<std::string, int, std::string, std::string, bool, std::string>> cases = {
+        {"%12", 12, "+", "W 2 1 rest", true, "a 2/1;b 3/0;"},
+        {"%13", 13, "+", "W 2 1 rest", true, "a 2/1;b 3/0;"},
+        {"%16", 16, "+ more", "X 2 1 ", true, "a 2/1;b 3/0;"},
+        {"%16", 16, "++", "word -3 4 more words", true, "a -3/4;b 3/0;"},
+        {"%16", 16, "", "W 2 1 rest", true, ""},
+        {"%16", 16, " +", "W 2 1 rest", true, ""},
+        {"%11", 12, "+", "W 2 1 rest", false, ""},
+        {"%18", 16, "+", "W 2 1 rest", false, ""},
+        {"16", 16, "+", "W 2 1 rest", false, ""},
+    };
+    for (const auto& [versionLine, layout, mark, countLine, accepted, pieces] : cases) {
+        const std::string row = versionLine + " '" + mark + "' '" + countLine + "'";
+        const std::string text =
+            StyleBuilder(versionLine, layout).Block(mark, "a", countLine).Piece("b", 3, 0).Text();
+        QuorStyle style;
+        EXPECT_EQ(style.Load("s.sty", text), accepted) << row;
+        std::ostringstream read;
+        for (const StylePiece& piece : style.GetPieces()) {
+            read << piece.pieceName << ' ' << piece.quantity << '/' << piece.extraQuantity << ';';
+        }
+        EXPECT_EQ(read.str(), pieces) << row;
+    }
+}
+
 } // namespace

@@ -1,11 +1,16 @@
-// The record walk of the lay reader: the first-record check, declared lengths against what the record
-// handlers read, skipped records and the end of the file.
+// The lay reader: the record walk (the first-record check, declared lengths against what the record
+// handlers read, skipped records, the end of the file), what the lay keeps of each record in file order,
+// and the placement counter against a plain tally, on ordinary pairs and on pairs that all share one home
+// slot of its table.
+#include "layy/PairCounter.h"
 #include "layy/QuorLayY.h"
 #include "support/LayBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <tuple>
+#include <vector>
 
 namespace {
 using B = LayBuilder;
@@ -44,12 +49,27 @@ std::vector<FramingCase> Cases() {
     // Record content of `count` 4-byte values, none holding a CR or an LF byte.
     const auto words = [](int count) { return std::string(4 * static_cast<size_t>(count), '\1'); };
     const auto entries = [](int count) { return std::string(44 * static_cast<size_t>(count), '\1'); };
+    const auto times = [](const std::string& bytes, int count) {
+        std::string out;
+        while (count-- > 0) {
+            out += bytes;
+        }
+        return out;
+    };
     std::vector<FramingCase> cases = {
         {"empty file", "", "", kStart},
         {"two bytes, no tag", std::string("\x00\x05", 2), kEof, kStart},
         {"first tag not Y", B().W(100.0f).Y().Bytes(), QuorLayY::kNotLayText, kStart},
         {"stray byte after the last record", B().Y().W(100.0f).Raw("\x07").Bytes(), "", 100.0f},
         {"spare content skipped", Around(R('m', B::I32(5) + kPoison)), "", 100.0f},
+        {"one spare content byte skipped", Around(R('m', B::I32(5) + "\x07")), "", 100.0f},
+        // Records of 8 bytes read one after the other, so that the ends of the first two buffers fall between
+        // two of them, then three skipped whole, the third past the end of the third buffer. Had the stream
+        // lost count of a buffer, that skip would land among the zeros before it.
+        {"records read past the first two buffers",
+         Around(R('A', "123456") + times(R('G', words(1) + "\x05"), 16384) +
+                times(R('A', std::string(30000, '\0')), 3)),
+         "", 100.0f},
         // Records that read nothing, unsupported ones and tags from 0x80 up are passed over whole.
         {"skipped whole",
          Around(R('B', kPoison) + R('b', kPoison) + R('s', kPoison) + R('=', kPoison) + R('B', "") +
@@ -127,6 +147,7 @@ std::vector<FramingCase> Cases() {
         {'|', B::I32(1) + words(2)},
         {'|', B::I32(1) + words(2) + B::I32(0)},
         {'|', B::I32(1) + words(2) + B::I32(1) + words(1) + B::I32(2) + words(2)},
+        {'|', B::I32(1) + words(2) + B::I32(2) + words(2) + B::I32(1) + words(1)}, // second list of 8 bytes
         {'L', ""},
         {'L', words(5) + B::Str("ab") + words(5) + B::Str("")},
         {'l', words(6) + B::Str("ab") + words(6) + B::Str("")},
@@ -172,6 +193,89 @@ TEST(LayYFraming, ParseResultFailureTextAndWidth) {
         EXPECT_EQ(lastLine.rfind("FATAL ERROR - While reading too short record", 0) == 0,
                   failure == kOverRead)
             << name;
+    }
+}
+
+TEST(LayYRecords, ModelRecordsKeepTheirValuesInFileOrder) {
+    QuorLayY empty; // a lay without a 'W' record keeps the start length
+    ASSERT_TRUE(empty.Load("a.lay", B().Y().Bytes()));
+    EXPECT_EQ(empty.GetLayLength(), 50800000.0f);
+    const std::string k = B::I32(2) + B::I32(1) + B::I32(2) + B::I32(3) + B::I32(4) + B::I8(-3) + B::I32(9) +
+                          B::I32(8) + B::I32(7) + B::I32(-1) + B::I8(127);
+    const std::string m = B::I32(2) + B::Str("g1") + B::I32(2) + B::I32(5) + B::I32(-6) + B::Str("") +
+                          B::I32(0) + B::I32(2) + B::I32(70) + B::I32(80);
+    const PlacementSpec a{2, 1, true, -5, false, -45.25f, 1.5f, -2.5f, 0, -7, 0};
+    // b's last ordinal holds a CR LF pair, read as one byte: b is read field by field, and takes one byte
+    // more of its record.
+    const PlacementSpec b{2, 1, false, -128, true, 180.0f, 3.0f, 4.0f, 300, 1 << 20, 0x0D0A};
+    const PlacementSpec c{-1, 9, false, 1, false, 0.0f, 0.0f, 0.0f, 1, 0, 1};
+    B records = B().Y().W(1.5f, 2.5f).W(3.0f, -4.0f).O({"A", "B\r\n"}, {"S"}).O({"C"}, {"M", ""});
+    records.Record('C', B::I32(3) + std::string(72, '\1')).Record('c', B::I32(2) + std::string(36, '\3'));
+    records.Record('K', k).Record('k', B::I32(0)).Record('M', m).P({a, c});
+    QuorLayY lay;
+    ASSERT_TRUE(lay.Load("a.lay", records.Record('T', B::I32(1) + B::Entry(b) + '\0').Bytes()));
+    EXPECT_EQ(lay.GetLayWidth(), 3.0f);
+    EXPECT_EQ(lay.GetLayLength(), -4.0f);
+    EXPECT_EQ(lay.GetPieceNames(), (std::vector<std::string>{"A", "B\n", "C"}));
+    EXPECT_EQ(lay.GetModelNames(), (std::vector<std::string>{"S", "M", ""}));
+    ASSERT_EQ(lay.GetCEntries().size(), 3u);
+    EXPECT_EQ(lay.GetCEntries()[2].words[8], 0x03030303u);
+    ASSERT_EQ(lay.GetMGroups().size(), 2u);
+    EXPECT_EQ(lay.GetMGroups()[0].name + "|" + lay.GetMGroups()[1].name, "g1|");
+    EXPECT_EQ(lay.GetMGroups()[0].values, (std::vector<int32_t>{5, -6}));
+    EXPECT_TRUE(lay.GetMGroups()[1].values.empty());
+    EXPECT_EQ(lay.GetMValues(), (std::vector<int32_t>{70, 80}));
+    // K entries as "words value;", placements as "model/piece flag1flag2 angle x y valueC ordinals P|T
+    // matched;".
+    std::ostringstream kept;
+    for (const KEntry& e : lay.GetKEntries()) {
+        kept << e.words[0] << ',' << e.words[1] << ',' << e.words[2] << ',' << e.words[3] << ' ' << e.value
+             << ";";
+    }
+    for (const Placement& p : lay.GetPlacements()) {
+        kept << p.modelIndex << '/' << p.pieceIndex << ' ' << p.flag1 << p.flag2 << ' ' << p.angle << ' '
+             << p.x << ' ' << p.y << ' ' << p.valueC << ' ' << p.ordinalA << '/' << p.ordinalB << '/'
+             << p.ordinalC << (p.isP ? " P" : " T") << p.matched << ';';
+    }
+    EXPECT_EQ(kept.str(), "1,2,3,4 -3;9,8,7,4294967295 127;2/1 10 -45.25 1.5 -2.5 -7 -6/-1/-1 P0;"
+                          "-1/9 00 0 0 0 0 0/0/0 P0;2/1 01 180 3 4 1048576 -129/299/2559 T0;");
+    // Pairs are counted across records.
+    const std::map<QuorLayY::PairKey, int32_t> counts{{{-1, 9}, 1}, {{2, 1}, 2}};
+    EXPECT_EQ(lay.GetPlacementCounts(), counts);
+}
+
+// Pairs whose keys differ only in their top bits: the table's hash sends them all to one home slot.
+PairCounter::Key Colliding(uint32_t i) {
+    return PairCounter::Key(static_cast<int32_t>(i << 19), 0);
+}
+
+TEST(PairCounter, CountsAsAPlainTallyWithLinearWork) {
+    uint32_t state = 1;
+    // colliding: the 8192 pairs once, then ordinary again
+    std::vector<PairCounter::Key> ordinary, distinct, colliding;
+    for (int i = 0; i < 100000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        ordinary.emplace_back(state % 50, (state >> 8) % 200);
+        distinct.emplace_back(i / 300, i % 300 - 150); // the table grows seven times
+        colliding.push_back(i < 8192 ? Colliding(i) : ordinary.back());
+    }
+    ordinary.insert(ordinary.end(), {{INT32_MIN, INT32_MAX}, {INT32_MAX, INT32_MIN}, {-1, -1}, {-1, 0}});
+    colliding.insert(colliding.begin(), ordinary.begin(), ordinary.begin() + 1000);
+    for (const auto& [name, placements, givesUpTable] :
+         {std::make_tuple("ordinary", ordinary, false), std::make_tuple("distinct", distinct, false),
+          std::make_tuple("colliding", colliding, true)}) {
+        PairCounter counter;
+        PairCounter::Counts tally;
+        for (const PairCounter::Key& pair : placements) {
+            counter.Add(pair.first, pair.second);
+            ++tally[pair];
+        }
+        EXPECT_EQ(counter.TableGivenUp(), givesUpTable) << name;
+        // Probing the colliding pairs to the end of their run would take thousands of slots per placement.
+        EXPECT_LE(counter.SlotsProbed(), 16 * static_cast<int64_t>(placements.size()) + (1 << 16)) << name;
+        PairCounter::Counts counts;
+        counter.MoveInto(counts);
+        EXPECT_EQ(counts, tally) << name;
     }
 }
 } // namespace

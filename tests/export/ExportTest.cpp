@@ -1,0 +1,244 @@
+// The import files: a lay's definition and position files, the position matcher against the plain walk of
+// every (model, piece) pair over every placement, and the numbers as the host's runtime writes them.
+#include "export/NumberFormat.h"
+#include "export/PositionMatcher.h"
+#include "files/QuorUnhandledFormatFeatureException.h"
+#include "layy/QuorLayY.h"
+#include "platform/Parallel.h"
+#include "support/LayBuilder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+using B = LayBuilder;
+
+const std::string kOrder = "=:order\r\no:W12-LAY\r\nd:quorix lay Y file import\r\n";
+
+// A placement at `x` with the file's ordinals 1; `flags` 1 turns the piece, 2 sets the second flag.
+PlacementSpec At(int32_t model, int32_t piece, float x, int flags = 0, float angle = 0.0f) {
+    return {model, piece, (flags & 1) != 0, 1, (flags & 2) != 0, angle, x, -0.5f};
+}
+
+using Written = std::tuple<std::string, std::string, std::string>; // definition, positions, error message
+
+// Reads the lay `records` from a file named W12.LAY and writes both import files, the position
+// file over older content.
+Written Export(const LayBuilder& records) {
+    TempDir dir;
+    QuorLayY lay;
+    EXPECT_TRUE(lay.Load("lays\\W12.LAY", records.Bytes()));
+    dir.Write("posimport.txt", "older content\r\n");
+    EXPECT_TRUE(lay.WriteDefinitionFile(dir.Path("csvimprt.txt")));
+    std::string error;
+    try {
+        EXPECT_TRUE(lay.WritePositionFile(dir.Path("posimport.txt")));
+    } catch (const QuorUnhandledFormatFeatureException& e) {
+        error = e.GetMessage();
+    }
+    return {TempDir::ReadFile(dir.Path("csvimprt.txt")), TempDir::ReadFile(dir.Path("posimport.txt")), error};
+}
+
+// Piece names are cleaned in the definition file (each '.', '/' and '#', the first character too), model
+// names nowhere, no name in the position file; a line feed in a name is stored as CR LF, also in names about
+// as long as the 16-byte blocks they are copied in. Positions go by model, then piece, in list order, then in
+// file order; a turned piece (flag 1) is turned by half a turn, once, in single precision (180.00001 + 180
+// rounds to 360). Placements outside the lists, or in lays without models or pieces, write no positions; a
+// model name given twice takes the placements of both entries at its first one: not what the counts say.
+TEST(LayYExport, DefinitionAndPositionFiles) {
+    const std::string modelS = "=:model\r\nm:W12-LAY-S\r\n";
+    const std::string orderS = "w:55000\r\nm:W12-LAY-S\r\nq:1\r\ns:S\r\n";
+    const std::string modelM = "M.1/#\r\nabcdefghij"; // 16 bytes, a line feed among them, as stored
+    const std::vector<std::pair<LayBuilder, Written>> cases = {
+        {B().Y()
+             .O({"FRONT", ".B A/C_K:#\n123456"}, {"S", "M.1/#\nabcdefghij"})
+             .W(1600.0f)
+             .P({At(0, 1, 1), At(1, 0, 2), At(0, 0, 3)})
+             .T({At(0, 0, 4, 2, 33.5f)})
+             .P({At(1, 0, 123.4567f, 3, 90.0f)}),
+         {"=:model\r\nm:W12-LAY-S\r\np:FRONT\r\ni:2\r\np:-B A-C_K:-\r\n123456\r\ni:1\r\n"
+          "=:model\r\nm:W12-LAY-" +
+              modelM + "\r\np:FRONT\r\ni:2\r\n" + kOrder +
+              "w:62.9921\r\nm:W12-LAY-S\r\nq:1\r\ns:S\r\nm:W12-LAY-" + modelM + "\r\nq:1\r\ns:" + modelM +
+              "\r\n",
+          "FRONT,S,8,0,0,3,-0.5,0,0,0\r\nFRONT,S,16,2,33.5,4,-0.5,0,0,0\r\n"
+          ".B A/C_K:#\r\n123456,S,8,0,0,1,-0.5,0,0,0\r\n"
+          "FRONT," +
+              modelM + ",8,0,0,2,-0.5,0,0,0\r\nFRONT," + modelM + ",8,3,270,123.457,-0.5,0,0,0\r\n",
+          ""}},
+        {B().Y()
+             .O({"F"}, {"S"})
+             .P({At(1, 0, 1), At(0, 1, 2), At(-1, 0, 3), At(0, 0, 4), At(0, -1, 5)})
+             .T({At(0, 0, 6, 1, 180.0f), At(0, 0, 7, 1, 540.0f), At(0, 0, 8, 1, 180.00001f),
+                 At(0, 0, 9, 1, -90.0f)}),
+         {modelS + "p:F\r\ni:5\r\n" + kOrder + orderS,
+          "F,S,8,0,0,4,-0.5,0,0,0\r\nF,S,16,1,0,6,-0.5,0,0,0\r\nF,S,16,1,360,7,-0.5,0,0,0\r\n"
+          "F,S,16,1,0,8,-0.5,0,0,0\r\nF,S,16,1,90,9,-0.5,0,0,0\r\n",
+          ""}},
+        {B().Y().O({}, {"S"}).P({At(0, 0, 1)}), {modelS + kOrder + orderS, "", ""}},
+        {B().Y().O({"F", "G"}, {}).P({At(0, 1, 1)}), {kOrder + "w:55000\r\n", "", ""}},
+        {B().Y().O({"F"}, {"S", "S"}).P({At(1, 0, 1), At(0, 0, 2)}),
+         {modelS + "p:F\r\ni:1\r\n" + modelS + "p:F\r\ni:1\r\n" + kOrder + orderS +
+              "m:W12-LAY-S\r\nq:1\r\ns:S\r\n",
+          "", "There is no position matching an item of CSV definition found."}},
+    };
+    for (const auto& [records, written] : cases) {
+        EXPECT_EQ(Export(records), written);
+    }
+}
+
+using NameList = std::vector<std::string>;
+using Row = std::tuple<std::string, std::string, float, float, float, bool, bool, bool>;
+
+class PositionMatcherOracle : public testing::TestWithParam<size_t> {};
+
+// The walk: for each model i and piece j in list order, every placement not taken yet whose names are
+// those of i and j, as many as the count of (i, j) says (none when it has no count), else the lay is
+// refused. On random lays of few names from a small alphabet (so that lists often hold a name twice; "a",
+// "A" and "a\0" differ), placements now and then one past either end of a list, counts as the lay reader
+// keeps them but for one at a random pair that may be one more or one less; some lays long enough for a
+// sort to show whether it keeps the file order. In one part and cut into two, three and four parts that
+// run at the same time, whatever the machine.
+TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
+    const Parallel::ForcedParts parts(GetParam());
+    const std::string alphabet[] = {"a", "A", "b", "", std::string("a\0", 2)};
+    std::mt19937 random(20240611u);
+    const auto below = [&random](size_t n) { return static_cast<int32_t>(random() % n); };
+    const auto index = [&below](const NameList& names) {
+        return names.empty() || below(4) == 0 ? below(names.size() + 2) - 1 : below(names.size());
+    };
+    const auto named = [](const NameList& names, int32_t i, const std::string& name) {
+        return i >= 0 && i < static_cast<int32_t>(names.size()) && names[static_cast<size_t>(i)] == name;
+    };
+    int refused = 0;
+    for (int round = 0; round < 600; ++round) {
+        NameList models(static_cast<size_t>(below(5))), pieces(static_cast<size_t>(below(5)));
+        for (NameList* list : {&models, &pieces}) {
+            for (std::string& name : *list) {
+                name = alphabet[below(5)];
+            }
+        }
+        std::vector<Placement> placements(static_cast<size_t>(below(4) == 0 ? below(60) : below(9)));
+        std::map<PositionMatcher::PairKey, int32_t> counts;
+        for (Placement& p : placements) {
+            p = Placement{};
+            p.modelIndex = index(models);
+            p.pieceIndex = index(pieces);
+            p.x = static_cast<float>(&p - placements.data()); // tells the placements apart
+            p.y = static_cast<float>(below(1000));
+            p.angle = static_cast<float>(below(360));
+            p.flag1 = below(2) == 0;
+            p.flag2 = below(2) == 0;
+            p.isP = below(2) == 0;
+            ++counts[{p.modelIndex, p.pieceIndex}];
+        }
+        counts[{below(4) - 1, below(4) - 1}] += below(3) == 0 ? below(3) - 1 : 0;
+        std::vector<Row> walked, matched;
+        std::vector<bool> taken(placements.size(), false);
+        bool agrees = true;
+        for (size_t i = 0; i < models.size(); ++i) {
+            for (size_t j = 0; j < pieces.size(); ++j) {
+                int32_t found = 0;
+                for (size_t k = 0; k < placements.size(); ++k) {
+                    const Placement& p = placements[k];
+                    if (!taken[k] && named(models, p.modelIndex, models[i]) &&
+                        named(pieces, p.pieceIndex, pieces[j])) {
+                        taken[k] = true;
+                        walked.emplace_back(models[i], pieces[j], p.x, p.y, p.angle, p.flag1, p.flag2, p.isP);
+                        ++found;
+                    }
+                }
+                const auto count = counts.find({static_cast<int32_t>(i), static_cast<int32_t>(j)});
+                agrees = agrees && found == (count == counts.end() ? 0 : count->second);
+            }
+        }
+        std::vector<PositionMatcher::Position> ordered(1);
+        ASSERT_EQ(PositionMatcher::Match(models, pieces, placements, counts, ordered), agrees)
+            << "round " << round;
+        for (const PositionMatcher::Position& q : ordered) {
+            matched.emplace_back(models[q.model], pieces[q.piece], q.x, q.y, q.angle, q.flag1, q.flag2,
+                                 q.isP);
+        }
+        ASSERT_EQ(matched, agrees ? walked : std::vector<Row>()) << "round " << round;
+        refused += agrees ? 0 : 1;
+    }
+    // Both outcomes must be well represented for the comparison to mean anything.
+    EXPECT_GT(refused, 100);
+    EXPECT_LT(refused, 400);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, PositionMatcherOracle, testing::Values(1, 2, 3, 4),
+                         [](const testing::TestParamInfo<size_t>& info) {
+                             return std::to_string(info.param) + "Parts";
+                         });
+
+double FromBits(uint64_t bits) {
+    double value = 0.0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+TEST(NumberFormat, GeneralNotationAsTheTargetRuntimeWritesIt) {
+    const std::pair<double, const char*> cases[] = {
+        // clang-format off
+        {0.0, "0"}, {-0.0, "-0"}, {-0.5, "-0.5"}, {62.99212598, "62.9921"}, {100.0, "100"},
+        {1234567.0, "1.23457e+006"}, {0.00001, "1e-005"}, {999999.9, "1e+006"}, {1e-40, "1e-040"},
+        {9.999996, "10"}, {0.000099999996, "0.0001"}, {DBL_MAX, "1.79769e+308"},
+        {4.9406564584124654e-324, "4.94066e-324"},
+        {123456.5, "123457"}, // half rounds away from zero
+        {HUGE_VAL, "1.#INF"}, {-HUGE_VAL, "-1.#INF"}, {FromBits(0x7FF8000000000000u), "1.#QNAN"},
+        {FromBits(0xFFF8000000000000u), "-1.#IND"}, // the processor's default NaN
+        {FromBits(0xFFF8000000000001u), "-1.#QNAN"}
+        // clang-format on
+    };
+    for (const auto& [value, expected] : cases) {
+        EXPECT_EQ(NumberFormat::General(value), expected) << value;
+    }
+}
+
+// Counts in plain decimal: every one up to a thousand either way, and the extremes.
+TEST(NumberFormat, IntegersAreWrittenInPlainDecimal) {
+    std::vector<int64_t> values = {INT32_MIN, INT32_MAX, INT64_MIN, INT64_MAX};
+    for (int64_t value = -1000; value <= 1000; ++value) {
+        values.push_back(value);
+    }
+    for (const int64_t value : values) {
+        std::string written;
+        NumberFormat::AppendInteger(written, value);
+        EXPECT_EQ(written, std::to_string(value));
+    }
+}
+
+// Floats, doubles of every kind, short mantissas at all scales, and decimal halves on the seventh digit.
+TEST(FastPaths, GeneralNotationRoutesWriteWhatTheExpansionGives) {
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 200000; ++i) {
+        const uint64_t bits = random();
+        float single = 0.0f;
+        double wide = 0.0;
+        std::memcpy(&single, &bits, sizeof single);
+        std::memcpy(&wide, &bits, sizeof wide);
+        const double half = static_cast<double>((100000 + bits % 900000) * 10 + 5) * std::pow(10.0, bits % 9);
+        const double scaled = std::ldexp(static_cast<double>(bits >> 40), static_cast<int>(bits % 90) - 70);
+        // Positions as lays hold them: tenths and thousandths of a millimetre, whole right angles.
+        const double tenths = static_cast<double>(static_cast<float>(bits % 16000000) / 10.0f);
+        const double thousandths = static_cast<double>(bits % 100000000) / 1000.0;
+        for (const double value : {static_cast<double>(single), wide, half, scaled, -scaled / 10, tenths,
+                                   -thousandths, static_cast<double>(bits % 4 * 90)}) {
+            std::string quick;
+            std::string expansion;
+            NumberFormat::AppendGeneral(quick, value);
+            NumberFormat::AppendGeneralByExpansion(expansion, value);
+            ASSERT_EQ(quick, expansion) << std::hexfloat << value;
+        }
+    }
+}
+} // namespace

@@ -1,0 +1,181 @@
+// Reading input files: binary read primitives (CR LF folding with its carried byte, skips, the end-of-file
+// error, a folder given as the file), text files (text-mode translation, fields with their 255-character
+// limit) and the runtime's number conversions behind them.
+#include "files/CrtNumbers.h"
+#include "files/QuorBinaryFile.h"
+#include "files/QuorTextFile.h"
+#include "files/QuorUnhandledFormatFeatureException.h"
+#include "log/Log.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <tuple>
+#include <vector>
+
+namespace {
+using namespace std::string_literals;
+const std::string kEof = "Exceeding End of File while reading file...";
+
+struct BinaryProbe : QuorBinaryFile {
+    bool Parse() override { return true; }
+    using QuorBinaryFile::Position;
+};
+
+using Lines = std::vector<std::string>;
+constexpr size_t kBufferSize = 65536;
+
+struct TextProbe : QuorTextFile {
+    bool Parse() override { return true; }
+};
+
+class Reading : public ::testing::Test {
+protected:
+    void SetUp() override { Log::DisableFile(); }
+    void OpenOn(QuorFile& reader, const std::string& bytes) {
+        ASSERT_TRUE(reader.Open(dir.Write(std::to_string(++files), bytes)));
+    }
+    // The `count` bytes read, or the message of the end-of-file error.
+    static std::string Read(BinaryProbe& reader, int count) {
+        std::string out(static_cast<size_t>(count), '?');
+        try {
+            reader.ReadBytes(out.data(), count);
+        } catch (const QuorUnhandledFormatFeatureException& e) {
+            return e.GetMessage();
+        }
+        return out;
+    }
+    // Every field of a text file that reads successfully with the line feed as delimiter.
+    Lines ReadLines(const std::string& bytes) {
+        OpenOn(textFile, bytes);
+        Lines lines;
+        for (std::string line; lines.size() <= kBufferSize && textFile.ReadString(line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    TempDir dir;
+    BinaryProbe probe;
+    TextProbe textFile;
+    int files = 0;
+};
+
+TEST_F(Reading, FoldsCrLfPairsUpToTheEndOfTheFile) {
+    // Reads of `count` bytes: what each delivers and the file position after it (-1 once failed).
+    const std::pair<std::string, std::vector<std::tuple<int, std::string, int64_t>>> cases[] = {
+        {"A\rB", {{2, "A\r", 3}, {1, "B", 3}, {1, kEof, -1}}}, // the byte after the CR is carried
+        {"A\r\r\n", {{2, "A\r", 3}, {1, "\n", 4}}},            // a carried CR pairs with the next LF
+        {"\r\nA\r\nB", {{4, "\nA\nB", 6}}},                    // a pair split between two refills
+        {"A\r", {{2, kEof, -1}}}};                             // the CR asks for a byte past the end
+    for (const auto& [file, reads] : cases) {
+        OpenOn(probe, file);
+        for (const auto& [count, bytes, position] : reads) {
+            EXPECT_EQ(Read(probe, count), bytes) << testing::PrintToString(file);
+            EXPECT_EQ(probe.Position(), position) << testing::PrintToString(file);
+        }
+    }
+}
+
+TEST_F(Reading, SkipAndTheCarriedByte) {
+    OpenOn(probe, "\r\nABCD");
+    probe.Skip(2); // the pair counts as two bytes
+    EXPECT_EQ(Read(probe, 1), "A");
+    probe.Skip(0);
+    probe.Skip(-2);
+    EXPECT_EQ(Read(probe, 1), "B");
+    probe.Skip(10);
+    EXPECT_EQ(Read(probe, 1), kEof);
+    OpenOn(probe, "A\rBCD");
+    EXPECT_EQ(Read(probe, 2), "A\r");
+    probe.Skip(1); // the carried byte still comes first
+    EXPECT_EQ(Read(probe, 2), "BD");
+    // It belongs to one reader and does not outlive an opening.
+    OpenOn(probe, "A\rB");
+    EXPECT_EQ(Read(probe, 2), "A\r");
+    BinaryProbe other;
+    OpenOn(other, "X");
+    EXPECT_EQ(Read(other, 1), "X");
+    OpenOn(probe, "Y");
+    EXPECT_EQ(Read(probe, 1), "Y");
+}
+
+// A folder given as the file to read is a file that cannot be opened, not an empty one.
+TEST_F(Reading, AFolderIsRefusedAsAFileThatCannotBeOpened) {
+    EXPECT_FALSE(probe.Load(dir.MakeDir("lays")));
+    EXPECT_EQ(std::make_tuple(probe.GetStoppedAt(), probe.GetOpenError()),
+              std::make_tuple(QuorFile::Step::Open, EISDIR));
+}
+
+TEST_F(Reading, TranslatesLikeATextModeStream) {
+    EXPECT_EQ(ReadLines("A\r\nB\rC\n\r\r\nD\n\rE\x1A\nF\n"), Lines({"A", "B\rC", "\r", "D", "\rE"}));
+    // A CR as the last byte of a read buffer, followed by an LF, another byte or the end mark.
+    const std::pair<char, Lines> boundary[] = {{'\n', {"z", "tail"}}, {'B', {"z\rBtail"}}, {'\x1A', {"z\r"}}};
+    for (const auto& [next, tail] : boundary) {
+        Lines expected(kBufferSize - 2, "");
+        expected.insert(expected.end(), tail.begin(), tail.end());
+        const std::string file = std::string(kBufferSize - 2, '\n') + "z\r" + next + "tail\n";
+        EXPECT_TRUE(ReadLines(file) == expected) << static_cast<int>(next);
+    }
+}
+
+TEST_F(Reading, FieldsEndAtTheirDelimiterAndAllAreEmptyAfterAnOverlongOne) {
+    // The long field straddles the end of a read buffer, or one of 255 ends exactly at it. A negative flag
+    // is set.
+    for (const size_t before : {kBufferSize - 100, kBufferSize - 255}) {
+        for (const size_t length : {255u, 256u}) {
+            const std::string filler(before, '\n');
+            OpenOn(textFile, filler + std::string(length, 'x') + "\n7\n0.8\n-2\nA\r\nB C\0D\nlast"s);
+            std::string text;
+            for (size_t i = 0; i < filler.size(); ++i) {
+                textFile.ReadString(text);
+            }
+            const bool fits = length == 255;
+            EXPECT_EQ(textFile.ReadString(text), fits);
+            EXPECT_EQ(text, std::string(255, 'x'));
+            int number = -1;
+            float real = -1.0f;
+            bool flag = !fits;
+            Lines texts(3, "?");
+            const std::vector<bool> results{textFile.ReadInt(number),      textFile.ReadFloat(real),
+                                            textFile.ReadBool(flag),       textFile.ReadString(texts[0], ' '),
+                                            textFile.ReadString(texts[1]), textFile.ReadString(texts[2])};
+            EXPECT_EQ(results, std::vector<bool>(6, fits));
+            // A line feed is an ordinary character when a space ends the field; a NUL ends the text, not the
+            // field.
+            EXPECT_EQ(std::tie(number, real, flag, texts),
+                      fits ? std::make_tuple(7, 0.8f, true, Lines{"A\nB", "C", "last"})
+                           : std::make_tuple(0, 0.0f, false, Lines(3, "")));
+        }
+    }
+}
+
+TEST(CrtNumbers, ConvertAsTheTargetRuntime) {
+    // i: Atoi, d: Atof, f: Atof narrowed to a float.
+    const std::tuple<char, const char*, double> cases[] = {
+        // clang-format off
+        {'i', " \t\v\f\r\n-7", -7}, {'i', "+5x", 5}, {'i', "- 5", 0}, {'i', "2147483648", INT32_MIN},
+        {'i', "4294967297", 1}, {'i', "-4294967295", 1}, {'d', "  -2.5x", -2.5}, {'d', "1.5d3", 1500},
+        {'d', "1.5D-1", 0.15}, {'d', "+.5e1", 5}, {'d', "1e+", 1}, {'d', ".", 0}, {'d', "1,5", 1},
+        {'d', "000123.4500", 123.45}, {'d', "-0", -0.0}, {'d', "0e999999", 0}, {'d', "-1e-400", -0.0},
+        {'d', "123456789012345678901234567890", 123456789012345678901234567890.0}, {'d', "-1e400", -HUGE_VAL},
+        {'d', "1e99999999999999999999", HUGE_VAL}, {'d', "1e1000", HUGE_VAL}, {'d', "1e-1000", 0},
+        {'d', "1.7976931348623157e308", DBL_MAX}, {'d', "1.7976931348623159e308", HUGE_VAL},
+        {'d', "4.9406564584124654e-324", 4.9406564584124654e-324},
+        // halfway between the largest float and 2^128, and the double below it
+        {'f', "3.4028235677973366e38", HUGE_VAL}, {'f', "-3.4028235677973366e38", -HUGE_VAL},
+        {'f', "3.4028235677973362e38", FLT_MAX}, {'f', "-3.4028235677973362e38", -FLT_MAX}
+        // clang-format on
+    };
+    for (const auto& [kind, text, expected] : cases) {
+        const double value = kind == 'i'   ? CrtNumbers::Atoi(text)
+                             : kind == 'd' ? CrtNumbers::Atof(text)
+                                           : CrtNumbers::NarrowToFloat(CrtNumbers::Atof(text));
+        EXPECT_EQ(value, expected) << text;
+        EXPECT_EQ(std::signbit(value), std::signbit(expected)) << text;
+    }
+}
+
+} // namespace
