@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -94,6 +96,58 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
         EXPECT_EQ(Export(records), written);
     }
 }
+
+// A lay's position file made in one part, and cut into two, three and four parts made at the same time
+// (whatever the machine), must be the lines of its placements in model, piece and file order, each as
+// the C library prints it. The positions have at most six digits, so that the library's own rounding
+// and the host's agree. A piece name holding a line feed checks that the parts keep the stored form.
+class LayYPositionFileInParts : public testing::TestWithParam<size_t> {};
+
+TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
+    const Parallel::ForcedParts parts(GetParam());
+    const std::vector<std::string> models = {"S", "M", "L"};
+    const std::vector<std::string> pieces = {"FRONT", "BA\nCK", "SLEEVE", "CUFF"};
+    std::vector<PlacementSpec> placed;
+    for (int i = 0; i < 3000; ++i) {
+        PlacementSpec p =
+            At(i * 7 % 3, i * 5 % 4, static_cast<float>(i) / 8.0f, i % 4, static_cast<float>(i % 360));
+        if (B::Entry(p).find("\r\n") == std::string::npos) { // a CR LF pair would be read as a line feed
+            placed.push_back(p);
+        }
+    }
+    LayBuilder records = B().Y().O(pieces, models);
+    for (size_t from = 0; from < placed.size(); from += 500) { // records of 500 entries
+        records.P(std::vector<PlacementSpec>(
+            placed.begin() + static_cast<std::ptrdiff_t>(from),
+            placed.begin() + static_cast<std::ptrdiff_t>(std::min(from + 500, placed.size()))));
+    }
+    TempDir dir;
+    QuorLayY lay;
+    ASSERT_TRUE(lay.Load("L.LAY", records.Bytes()));
+    ASSERT_TRUE(lay.WritePositionFile(dir.Path("posimport.txt")));
+
+    std::stable_sort(placed.begin(), placed.end(), [](const PlacementSpec& a, const PlacementSpec& b) {
+        return std::make_pair(a.model, a.piece) < std::make_pair(b.model, b.piece);
+    });
+    std::string expected;
+    for (const PlacementSpec& p : placed) {
+        std::string piece = pieces[static_cast<size_t>(p.piece)];
+        for (size_t at = piece.find('\n'); at != std::string::npos; at = piece.find('\n', at + 2)) {
+            piece.replace(at, 1, "\r\n");
+        }
+        char numbers[96];
+        std::snprintf(numbers, sizeof numbers, ",8,%d,%g,%g,%g,0,0,0\r\n", (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
+                      static_cast<double>(p.flag1 ? std::fmod(p.angle + 180.0f, 360.0f) : p.angle),
+                      static_cast<double>(p.x), static_cast<double>(p.y));
+        expected += piece + "," + models[static_cast<size_t>(p.model)] + numbers;
+    }
+    EXPECT_TRUE(TempDir::ReadFile(dir.Path("posimport.txt")) == expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, LayYPositionFileInParts, testing::Values(1, 2, 3, 4),
+                         [](const testing::TestParamInfo<size_t>& info) {
+                             return std::to_string(info.param) + "Parts";
+                         });
 
 using NameList = std::vector<std::string>;
 using Row = std::tuple<std::string, std::string, float, float, float, bool, bool, bool>;

@@ -1,13 +1,15 @@
 // The lay reader: the record walk (the first-record check, declared lengths against what the record
 // handlers read, skipped records, the end of the file), what the lay keeps of each record in file order,
 // and the placement counter against a plain tally, on ordinary pairs and on pairs that all share one home
-// slot of its table.
+// slot of its table, and where 32-bit counts wrap round.
 #include "layy/PairCounter.h"
 #include "layy/QuorLayY.h"
 #include "support/LayBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <optional>
 #include <sstream>
 #include <tuple>
 #include <vector>
@@ -43,7 +45,15 @@ std::string Ending(const std::string& last) {
 const std::string kPoison = B().RecordWithLength(0, 'B', "").Bytes();
 
 // Name, bytes of the lay, failure text (empty when the lay is accepted) and the lay width afterwards.
-using FramingCase = std::tuple<std::string, std::string, std::string, float>;
+struct FramingCase {
+    std::string name, bytes, failure;
+    float width;
+};
+
+// A row is shown by its name: its bytes run to 64 KiB.
+void PrintTo(const FramingCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 std::vector<FramingCase> Cases() {
     // Record content of `count` 4-byte values, none holding a CR or an LF byte.
@@ -122,7 +132,11 @@ std::vector<FramingCase> Cases() {
     };
     // Each record as declared reaches the closing record; declared one byte short it fails, so the record
     // takes exactly its content. 't', '^', '|' and 'L' read more when the declared length allows.
-    const std::pair<char, std::string> exact[] = {
+    const struct {
+        char tag;
+        std::string content;
+        const char* note = "";
+    } exact[] = {
         {'Y', words(1)},
         {'<', words(3)},
         {'>', words(2)},
@@ -147,15 +161,16 @@ std::vector<FramingCase> Cases() {
         {'|', B::I32(1) + words(2)},
         {'|', B::I32(1) + words(2) + B::I32(0)},
         {'|', B::I32(1) + words(2) + B::I32(1) + words(1) + B::I32(2) + words(2)},
-        {'|', B::I32(1) + words(2) + B::I32(2) + words(2) + B::I32(1) + words(1)}, // second list of 8 bytes
+        {'|', B::I32(1) + words(2) + B::I32(2) + words(2) + B::I32(1) + words(1), ", second list of 8 bytes"},
         {'L', ""},
         {'L', words(5) + B::Str("ab") + words(5) + B::Str("")},
         {'l', words(6) + B::Str("ab") + words(6) + B::Str("")},
         {'p', words(6) + B::Str("")},
     };
-    for (const auto& [tag, content] : exact) {
+    for (const auto& [tag, content, note] : exact) {
         const int size = static_cast<int>(content.size());
-        const std::string name = tag + std::string(" of ") + std::to_string(size) + " bytes";
+        const std::string tagName = std::isalnum(tag) != 0 ? std::string(1, tag) : "tag " + std::to_string(tag);
+        const std::string name = tagName + " of " + std::to_string(size) + " bytes" + note;
         cases.push_back({name, Around(R(tag, content)), "", 100.0f});
         cases.push_back({name + ", declared one short", Around(D(size, tag, content)), kOverRead, kStart});
     }
@@ -181,20 +196,32 @@ std::vector<FramingCase> Cases() {
     return cases;
 }
 
-TEST(LayYFraming, ParseResultFailureTextAndWidth) {
-    for (const auto& [name, bytes, failure, width] : Cases()) {
-        QuorLayY lay;
-        std::string lastLine;
-        lay.SetDiagnosticSink([&lastLine](int64_t, const std::string& line) { lastLine = line; });
-        EXPECT_EQ(lay.Load("a.lay", bytes), failure.empty()) << name;
-        EXPECT_EQ(lay.GetFailureText(), failure) << name;
-        EXPECT_EQ(lay.GetLayWidth(), width) << name;
-        // The over-read, and only the over-read, is reported for the record.
-        EXPECT_EQ(lastLine.rfind("FATAL ERROR - While reading too short record", 0) == 0,
-                  failure == kOverRead)
-            << name;
-    }
+class LayYFraming : public testing::TestWithParam<FramingCase> {};
+
+TEST_P(LayYFraming, ParseResultFailureTextAndWidth) {
+    const auto& [name, bytes, failure, width] = GetParam();
+    QuorLayY lay;
+    std::string lastLine;
+    lay.SetDiagnosticSink([&lastLine](int64_t, const std::string& line) { lastLine = line; });
+    EXPECT_EQ(lay.Load("a.lay", bytes), failure.empty());
+    EXPECT_EQ(lay.GetFailureText(), failure);
+    EXPECT_EQ(lay.GetLayWidth(), width);
+    // The over-read, and only the over-read, is reported for the record.
+    EXPECT_EQ(lastLine.rfind("FATAL ERROR - While reading too short record", 0) == 0, failure == kOverRead);
 }
+
+// One test per row, named after the row: letters and digits kept, everything else run together into '_'.
+INSTANTIATE_TEST_SUITE_P(Records, LayYFraming, testing::ValuesIn(Cases()),
+                         [](const testing::TestParamInfo<FramingCase>& info) {
+                             std::string name;
+                             for (const char c : info.param.name) {
+                                 const bool kept = std::isalnum(static_cast<unsigned char>(c)) != 0;
+                                 if (kept || (!name.empty() && name.back() != '_')) {
+                                     name += kept ? c : '_';
+                                 }
+                             }
+                             return name;
+                         });
 
 TEST(LayYRecords, ModelRecordsKeepTheirValuesInFileOrder) {
     QuorLayY empty; // a lay without a 'W' record keeps the start length
@@ -276,6 +303,45 @@ TEST(PairCounter, CountsAsAPlainTallyWithLinearWork) {
         PairCounter::Counts counts;
         counter.MoveInto(counts);
         EXPECT_EQ(counts, tally) << name;
+    }
+}
+
+TEST(PairCounter, CountsWrapRoundIn32BitsOnceComplete) {
+    constexpr uint64_t k2To32 = uint64_t{1} << 32;
+    struct {
+        const char* name;
+        std::optional<int32_t> before; // the pair's entry in the map handed over, if any
+        uint64_t first;                // placements of the pair counted first
+        bool collide;                  // then the 8192 colliding pairs, which give up the table
+        uint64_t then;                 // placements of the pair counted last
+        std::optional<int32_t> after;  // the pair's entry afterwards
+    } const cases[] = {
+        {"2^32: no entry", {}, k2To32, false, 0, {}},
+        {"2^32 and 5 more", {}, k2To32, false, 5, 5},
+        {"2^31: the lowest count", {}, uint64_t{1} << 31, false, 0, INT32_MIN},
+        {"2^32 - 1, given-up table, 1: no entry", {}, k2To32 - 1, true, 1, {}},
+        {"2^32 - 1, given-up table, 3", {}, k2To32 - 1, true, 3, 2},
+        {"onto an entry already there", 7, k2To32 - 7, false, 0, 0},
+        {"onto an entry already there, table given up", -5, 2, true, 3, 0},
+    };
+    const PairCounter::Key pair(3, -4);
+    PairCounter counter; // emptied by each hand-over
+    for (const auto& c : cases) {
+        PairCounter::Counts counts;
+        if (c.before) {
+            counts[pair] = *c.before;
+        }
+        counter.Add(pair.first, pair.second, c.first);
+        for (uint32_t i = 0; c.collide && i < 8192; ++i) {
+            counter.Add(Colliding(i).first, Colliding(i).second);
+        }
+        counter.Add(pair.first, pair.second, c.then);
+        EXPECT_EQ(counter.TableGivenUp(), c.collide) << c.name;
+        counter.MoveInto(counts);
+        const auto found = counts.find(pair);
+        EXPECT_EQ(found != counts.end() ? std::optional<int32_t>(found->second) : std::nullopt, c.after)
+            << c.name;
+        EXPECT_EQ(counts.size(), (c.after ? 1u : 0u) + (c.collide ? 8192u : 0u)) << c.name;
     }
 }
 } // namespace
