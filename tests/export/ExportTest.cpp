@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -136,7 +136,8 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
             piece.replace(at, 1, "\r\n");
         }
         char numbers[96];
-        std::snprintf(numbers, sizeof numbers, ",8,%d,%g,%g,%g,0,0,0\r\n", (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
+        std::snprintf(numbers, sizeof numbers, ",8,%d,%g,%g,%g,0,0,0\r\n",
+                      (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
                       static_cast<double>(p.flag1 ? std::fmod(p.angle + 180.0f, 360.0f) : p.angle),
                       static_cast<double>(p.x), static_cast<double>(p.y));
         expected += piece + "," + models[static_cast<size_t>(p.model)] + numbers;

@@ -169,7 +169,8 @@ std::vector<FramingCase> Cases() {
     };
     for (const auto& [tag, content, note] : exact) {
         const int size = static_cast<int>(content.size());
-        const std::string tagName = std::isalnum(tag) != 0 ? std::string(1, tag) : "tag " + std::to_string(tag);
+        const std::string tagName =
+            std::isalnum(tag) != 0 ? std::string(1, tag) : "tag " + std::to_string(tag);
         const std::string name = tagName + " of " + std::to_string(size) + " bytes" + note;
         cases.push_back({name, Around(R(tag, content)), "", 100.0f});
         cases.push_back({name + ", declared one short", Around(D(size, tag, content)), kOverRead, kStart});
