@@ -136,7 +136,8 @@ void BM_BinaryReadString(benchmark::State& state) {
         std::string value;
         int64_t consumed = 0;
         for (int64_t i = 0; i < kStringCount; ++i) {
-            consumed += reader.ReadString(value);
+            reader.ReadString(value);
+            consumed += static_cast<int64_t>(value.size()) + 1;
         }
         benchmark::DoNotOptimize(consumed);
     });

@@ -3,8 +3,9 @@
 MOVED_FILES = {"src/platform/BackgroundTask.cpp": "src/platform/Parallel.cpp"}
 
 RETARGETED = {
-    "F11": {"file": "src/files/QuorBinaryFile.h", "old": "return static_cast<int64_t>(length + 1);",
-            "new": "return static_cast<int64_t>(length);"},
+    # A string's reads no longer count their bytes (nothing used the count); a skipped string's still do.
+    "F11": {"file": "src/files/QuorBinaryFile.cpp", "old": "consumed += static_cast<int64_t>(take - CrLfPairs(data, take));",
+            "new": "consumed += static_cast<int64_t>(take);"},
     "F24": {"file": "src/files/QuorFile.cpp", "old": "    if (!Resolve()) {\n        return false;\n    }\n",
             "new": "    Resolve();\n"},
     "M7": {"file": "src/marker/QuorMarker.cpp", "old": "result = style->Load(reading.path);",
@@ -17,6 +18,8 @@ RETARGETED = {
             "new": "quantity += Bits(source.at->quantity);"},
     "Y9": {"file": "src/layy/QuorLayY.cpp", "old": "ReadNames(ReadI32(), modelNames);",
            "new": "ReadNames(ReadI32(), pieceNames);"},
+    "Y10": {"file": "src/layy/QuorLayY.cpp", "old": "ReadEntries(static_cast<int64_t>(count) - 1, 36,",
+            "new": "ReadEntries(static_cast<int64_t>(count), 36,"},
     "Y12": {"file": "src/layy/QuorLayY.cpp", "old": "[&] { group.values.push_back(ReadI32()); }",
             "new": "[&] { ReadI32(); }"},
     "Y13": {"file": "src/layy/QuorLayY.cpp", "old": "const bool fromP = tag == 'P';",

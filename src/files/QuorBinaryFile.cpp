@@ -101,18 +101,17 @@ void QuorBinaryFile::ReadInt32(char* fourBytes) {
     std::swap(fourBytes[1], fourBytes[2]);
 }
 
-int64_t QuorBinaryFile::ReadStringByBytes(std::string& value, size_t longest) {
+void QuorBinaryFile::ReadStringByBytes(std::string& value, size_t longest) {
     value.clear();
-    int64_t consumed = 0;
     for (;;) {
         char byte = 0;
         ReadByte(byte);
-        ++consumed;
         if (byte == '\0') {
-            return consumed;
+            return;
         }
         if (value.size() == longest) {
-            return consumed + SkipString();
+            SkipString();
+            return;
         }
         value += byte;
     }

@@ -52,11 +52,9 @@ public:
     }
     // Four bytes reversed in place: a big-endian 32-bit value of the file lands in host order.
     void ReadInt32(char* fourBytes);
-    // Bytes up to the first NUL; returns the number of bytes consumed, the NUL included.
-    int ReadString(std::string& value) { return static_cast<int>(ReadString(value, SIZE_MAX)); }
-    // The same, but of a longer string than `longest` bytes only the first `longest` are kept; the rest
-    // is passed over.
-    int64_t ReadString(std::string& value, size_t longest) {
+    // Bytes up to the first NUL, which is consumed too. Of a longer string than `longest` bytes only the
+    // first `longest` are kept; the rest is passed over.
+    void ReadString(std::string& value, size_t longest = SIZE_MAX) {
         if (!hasCarriedByte) {
             const char* data = nullptr;
             const size_t available = stream.Window(data);
@@ -66,11 +64,11 @@ public:
                 if (!NeedsFolding(data, length + 1)) {
                     value.assign(data, std::min(length, longest));
                     stream.Advance(length + 1);
-                    return static_cast<int64_t>(length + 1);
+                    return;
                 }
             }
         }
-        return ReadStringByBytes(value, longest);
+        ReadStringByBytes(value, longest);
     }
     // Consumes a string as ReadString does, keeping none of it; returns the number of bytes consumed.
     int64_t SkipString();
@@ -160,7 +158,7 @@ protected:
 
 private:
     // ReadString one byte at a time through ReadBytes.
-    int64_t ReadStringByBytes(std::string& value, size_t longest);
+    void ReadStringByBytes(std::string& value, size_t longest);
 
     char carriedByte = 0;
     bool hasCarriedByte = false;
