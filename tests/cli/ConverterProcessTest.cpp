@@ -330,6 +330,7 @@ TEST(ConverterFolders, DiagnosticLogOnlyWhenAsked) {
     const std::string input = kExamples + "/lays/W12.LAY";
     ASSERT_EQ(RunProcess({kConverter, "-o", dir.Path("out"), input}, dir.Path()).exitCode, 0);
     EXPECT_FALSE(TempDir::Exists(dir.Path("Log.txt")));
+    dir.Write("Log.txt", std::string(200, '-')); // a longer log of an earlier run is replaced, not overwritten
     ASSERT_EQ(RunProcess({kConverter, "--diagnostic-log", "-o", dir.Path("out"), input}, dir.Path()).exitCode, 0);
     EXPECT_EQ(TempDir::ReadFile(dir.Path("Log.txt")),
               "\r\n[   0]Log file for CAD data parser demo [file format investigation support] follows: ");
