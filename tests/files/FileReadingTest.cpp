@@ -1,7 +1,6 @@
 // Reading input files: binary read primitives (CR LF folding with its carried byte, skips, the end-of-file
-// error, a folder given as the file), text files (text-mode translation, fields with their 255-character
-// limit) and the runtime's number conversions behind them.
-#include "files/CrtNumbers.h"
+// error, a folder given as the file) and text files (text-mode reading, fields with their 255-character
+// limit).
 #include "files/QuorBinaryFile.h"
 #include "files/QuorTextFile.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
@@ -11,8 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cfloat>
-#include <cmath>
 #include <tuple>
 #include <vector>
 
@@ -109,16 +106,9 @@ TEST_F(Reading, AFolderIsRefusedAsAFileThatCannotBeOpened) {
               std::make_tuple(QuorFile::Step::Open, EISDIR));
 }
 
+// The stream reads a text file through the runtime's text-mode translation, to its end mark.
 TEST_F(Reading, TranslatesLikeATextModeStream) {
     EXPECT_EQ(ReadLines("A\r\nB\rC\n\r\r\nD\n\rE\x1A\nF\n"), Lines({"A", "B\rC", "\r", "D", "\rE"}));
-    // A CR as the last byte of a read buffer, followed by an LF, another byte or the end mark.
-    const std::pair<char, Lines> boundary[] = {{'\n', {"z", "tail"}}, {'B', {"z\rBtail"}}, {'\x1A', {"z\r"}}};
-    for (const auto& [next, tail] : boundary) {
-        Lines expected(kBufferSize - 2, "");
-        expected.insert(expected.end(), tail.begin(), tail.end());
-        const std::string file = std::string(kBufferSize - 2, '\n') + "z\r" + next + "tail\n";
-        EXPECT_TRUE(ReadLines(file) == expected) << static_cast<int>(next);
-    }
 }
 
 TEST_F(Reading, FieldsEndAtTheirDelimiterAndAllAreEmptyAfterAnOverlongOne) {
@@ -151,31 +141,4 @@ TEST_F(Reading, FieldsEndAtTheirDelimiterAndAllAreEmptyAfterAnOverlongOne) {
         }
     }
 }
-
-TEST(CrtNumbers, ConvertAsTheTargetRuntime) {
-    // i: Atoi, d: Atof, f: Atof narrowed to a float.
-    const std::tuple<char, const char*, double> cases[] = {
-        // clang-format off
-        {'i', " \t\v\f\r\n-7", -7}, {'i', "+5x", 5}, {'i', "- 5", 0}, {'i', "2147483648", INT32_MIN},
-        {'i', "4294967297", 1}, {'i', "-4294967295", 1}, {'d', "  -2.5x", -2.5}, {'d', "1.5d3", 1500},
-        {'d', "1.5D-1", 0.15}, {'d', "+.5e1", 5}, {'d', "1e+", 1}, {'d', ".", 0}, {'d', "1,5", 1},
-        {'d', "000123.4500", 123.45}, {'d', "-0", -0.0}, {'d', "0e999999", 0}, {'d', "-1e-400", -0.0},
-        {'d', "123456789012345678901234567890", 123456789012345678901234567890.0}, {'d', "-1e400", -HUGE_VAL},
-        {'d', "1e99999999999999999999", HUGE_VAL}, {'d', "1e1000", HUGE_VAL}, {'d', "1e-1000", 0},
-        {'d', "1.7976931348623157e308", DBL_MAX}, {'d', "1.7976931348623159e308", HUGE_VAL},
-        {'d', "4.9406564584124654e-324", 4.9406564584124654e-324},
-        // halfway between the largest float and 2^128, and the double below it
-        {'f', "3.4028235677973366e38", HUGE_VAL}, {'f', "-3.4028235677973366e38", -HUGE_VAL},
-        {'f', "3.4028235677973362e38", FLT_MAX}, {'f', "-3.4028235677973362e38", -FLT_MAX}
-        // clang-format on
-    };
-    for (const auto& [kind, text, expected] : cases) {
-        const double value = kind == 'i'   ? CrtNumbers::Atoi(text)
-                             : kind == 'd' ? CrtNumbers::Atof(text)
-                                           : CrtNumbers::NarrowToFloat(CrtNumbers::Atof(text));
-        EXPECT_EQ(value, expected) << text;
-        EXPECT_EQ(std::signbit(value), std::signbit(expected)) << text;
-    }
-}
-
 } // namespace
