@@ -1,6 +1,7 @@
 // Reading input files: binary read primitives (CR LF folding with its carried byte, skips, the end-of-file
 // error, a folder given as the file) and text files (text-mode reading, fields with their 255-character
 // limit).
+#include "files/FileStream.h"
 #include "files/QuorBinaryFile.h"
 #include "files/QuorTextFile.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
@@ -109,6 +110,17 @@ TEST_F(Reading, AFolderIsRefusedAsAFileThatCannotBeOpened) {
 // The stream reads a text file through the runtime's text-mode translation, to its end mark.
 TEST_F(Reading, TranslatesLikeATextModeStream) {
     EXPECT_EQ(ReadLines("A\r\nB\rC\n\r\r\nD\n\rE\x1A\nF\n"), Lines({"A", "B\rC", "\r", "D", "\rE"}));
+}
+
+// A CR held at the end of one read chunk goes before the whole next chunk when it holds no pair: one byte
+// more than a chunk, which the stream's buffer must take.
+TEST(TextStream, HeldCarriageReturnBeforeAChunkWithoutPairs) {
+    const std::string bytes = std::string(kBufferSize - 1, 'a') + '\r' + std::string(kBufferSize, 'b');
+    FileStream stream;
+    stream.OpenMemory(bytes, FileStream::Mode::Text);
+    std::string read(bytes.size() + 1, '?');
+    read.resize(stream.Read(&read[0], read.size()));
+    EXPECT_TRUE(read == bytes);
 }
 
 TEST_F(Reading, FieldsEndAtTheirDelimiterAndAllAreEmptyAfterAnOverlongOne) {

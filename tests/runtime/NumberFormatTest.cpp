@@ -61,26 +61,27 @@ double ShortMantissa(uint64_t bits) {
     return std::ldexp(static_cast<double>(bits >> 40), static_cast<int>(bits % 90) - 70);
 }
 
+double FloatFromBits(uint64_t bits) {
+    float single = 0.0f;
+    std::memcpy(&single, &bits, sizeof single);
+    return static_cast<double>(single);
+}
+
+// clang-format off
 const ValueKind kValueKinds[] = {
-    {"Floats",
-     [](uint64_t bits) {
-         float single = 0.0f;
-         std::memcpy(&single, &bits, sizeof single);
-         return static_cast<double>(single);
-     }},
+    {"Floats", FloatFromBits},
     {"DoublesOfEveryKind", FromBits},
-    {"HalvesOnTheSeventhDigit",
-     [](uint64_t bits) {
-         return static_cast<double>((100000 + bits % 900000) * 10 + 5) * std::pow(10.0, bits % 9);
-     }},
+    {"HalvesOnTheSeventhDigit", [](uint64_t bits) {
+         return static_cast<double>((100000 + bits % 900000) * 10 + 5) * std::pow(10.0, bits % 9); }},
     {"ShortMantissasAtAllScales", ShortMantissa},
     {"NegativeTenthsOfShortMantissas", [](uint64_t bits) { return -ShortMantissa(bits) / 10; }},
     // Positions as lays hold them: tenths and thousandths of a millimetre, whole right angles.
-    {"TenthsInSinglePrecision",
-     [](uint64_t bits) { return static_cast<double>(static_cast<float>(bits % 16000000) / 10.0f); }},
+    {"TenthsInSinglePrecision", [](uint64_t bits) {
+         return static_cast<double>(static_cast<float>(bits % 16000000) / 10.0f); }},
     {"NegativeThousandths", [](uint64_t bits) { return -static_cast<double>(bits % 100000000) / 1000.0; }},
     {"RightAngles", [](uint64_t bits) { return static_cast<double>(bits % 4 * 90); }},
 };
+// clang-format on
 
 class GeneralNotationRoute : public testing::TestWithParam<ValueKind> {};
 

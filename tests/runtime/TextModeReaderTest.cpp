@@ -50,15 +50,4 @@ TEST_P(TextModeReading, GivesWhatTheRuntimeReads) {
 INSTANTIATE_TEST_SUITE_P(Files, TextModeReading, testing::ValuesIn(kRows),
                          [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });
 
-// A stream opened again starts afresh: without the CR held or the end reached in the file before.
-TEST(TextModeReading, ResetForgetsTheFileBefore) {
-    TextModeReader reader;
-    char out[3] = {};
-    reader.Translate("x\r", 2, out);
-    reader.Reset();
-    EXPECT_EQ(std::string(out, reader.Translate("B", 1, out)), "B");
-    reader.Translate("\x1A", 1, out);
-    reader.Reset();
-    EXPECT_FALSE(reader.Ended());
-}
 } // namespace
