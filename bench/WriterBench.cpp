@@ -2,9 +2,9 @@
 #include "BenchSupport.h"
 
 #include "export/DefinitionFileWriter.h"
-#include "export/NumberFormat.h"
 #include "export/PositionFileWriter.h"
 #include "layy/QuorLayY.h"
+#include "runtime/NumberFormat.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,7 +35,7 @@ void BM_NumberFormatGeneral(benchmark::State& state) {
     for (auto _ : state) {
         out.clear();
         for (const float value : values) {
-            NumberFormat::AppendGeneral(out, value);
+            quorix::runtime::AppendGeneral(out, value);
         }
         bytes += static_cast<int64_t>(out.size());
         benchmark::DoNotOptimize(out.data());
@@ -58,7 +58,7 @@ void BM_NumberFormatGeneralHard(benchmark::State& state) {
     for (auto _ : state) {
         out.clear();
         for (const double value : values) {
-            NumberFormat::AppendGeneral(out, value);
+            quorix::runtime::AppendGeneral(out, value);
         }
         benchmark::DoNotOptimize(out.data());
     }
@@ -71,7 +71,7 @@ void BM_NumberFormatInteger(benchmark::State& state) {
     for (auto _ : state) {
         out.clear();
         for (int32_t i = -50000; i < 250000; ++i) {
-            NumberFormat::AppendInteger(out, i);
+            quorix::runtime::AppendInteger(out, i);
         }
         benchmark::DoNotOptimize(out.data());
     }

@@ -1,9 +1,9 @@
 #include "Converter.h"
 
 #include "Platform.h"
-#include "export/CleanName.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "platform/PathMapping.h"
+#include "platform/PathRules.h"
 #include "platform/RawFile.h"
 
 #include <cstdio>
@@ -138,8 +138,7 @@ Converter::Converter(std::string outputDir)
     : systemOutputDir(outputDir.empty() ? std::string(".") : std::move(outputDir)) {}
 
 std::string Converter::FullOrderName(const std::string& file) {
-    std::string name = QuorFile::BaseNameOf(PathMapping::FromCallerPath(Platform::AbsolutePath(file)));
-    return CleanName(name);
+    return quorix::paths::OrderName(PathMapping::FromCallerPath(Platform::AbsolutePath(file)));
 }
 
 Conversion Converter::Read(const InputFile& input, const ConvertOptions& options) {

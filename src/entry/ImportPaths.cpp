@@ -1,6 +1,7 @@
 #include "entry/ImportPaths.h"
 
 #include "platform/PathMapping.h"
+#include "platform/PathRules.h"
 
 #ifndef QUORIX_IMPORT_DIR
 #define QUORIX_IMPORT_DIR "/var/lib/workbase/temp"
@@ -15,9 +16,5 @@ ImportPaths ImportPaths::Fixed() {
 }
 
 ImportPaths ImportPaths::InFolder(const std::string& folder) {
-    std::string base = folder;
-    if (base.empty() || base.back() != '\\') {
-        base += '\\';
-    }
-    return {base + kDefinitionFileName, base + kPositionFileName};
+    return {quorix::paths::Join(folder, kDefinitionFileName), quorix::paths::Join(folder, kPositionFileName)};
 }

@@ -1,12 +1,12 @@
 #include "entry/QuorImport.h"
 
-#include "export/CleanName.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "platform/HostLog.h"
 #include "platform/ModuleStateGuard.h"
 #include "platform/PathMapping.h"
+#include "platform/PathRules.h"
 #include "platform/StringTable.h"
-#include "platform/TextModeWriter.h"
+#include "runtime/TextModeWriter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,8 +15,8 @@ namespace {
 template <typename Reader>
 bool LoadInto(Reader& reader, const std::string& modulePath, const ReadOptions& options,
               ReaderVerdict& verdict) {
-    const bool loaded = options.bytes != nullptr ? reader.Load(modulePath, *options.bytes)
-                                                 : reader.Load(modulePath);
+    const bool loaded =
+        options.bytes != nullptr ? reader.Load(modulePath, *options.bytes) : reader.Load(modulePath);
     verdict.tried = true;
     verdict.stoppedAt = reader.GetStoppedAt();
     verdict.openError = reader.GetOpenError();
@@ -89,17 +89,18 @@ ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions&
     const std::string modulePath = PathMapping::FromCallerPath(callerPath);
     auto lay = std::make_unique<QuorLayY>();
     if (options.diagnostics) {
-        lay->SetDiagnosticSink([&reading, kept = options.diagnosticsKept](int64_t offset, const std::string& line) {
-            if (reading.diagnosticCount++ < kept) {
-                reading.diagnostics.push_back({offset, line});
-            }
-        });
+        lay->SetDiagnosticSink(
+            [&reading, kept = options.diagnosticsKept](int64_t offset, const std::string& line) {
+                if (reading.diagnosticCount++ < kept) {
+                    reading.diagnostics.push_back({offset, line});
+                }
+            });
     }
     const bool layLoaded = LoadInto(*lay, modulePath, options, reading.layVerdict);
     lay->SetDiagnosticSink(nullptr);
     if (layLoaded) {
         reading.kind = ImportKind::LayY;
-        reading.orderName = OrderNameOf(*lay);
+        reading.orderName = quorix::paths::OrderName(lay->GetFileName());
         reading.lay = std::move(lay);
         return reading;
     }
@@ -107,7 +108,7 @@ ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions&
     marker->KeepStyleFiles(options.keepStyleFiles);
     if (LoadInto(*marker, modulePath, options, reading.markerVerdict)) {
         reading.kind = ImportKind::Marker;
-        reading.orderName = OrderNameOf(*marker);
+        reading.orderName = quorix::paths::OrderName(marker->GetFileName());
     }
     reading.marker = std::move(marker);
     return reading;
@@ -150,7 +151,7 @@ void QuorImport::HandBackName(const std::string& name, char* buffer) {
 
 void QuorImport::ReportNotInQuorixFormat(const std::string& callerPath) {
     const ModuleStateGuard ownResources;
-    const std::string baseName = QuorFile::BaseNameOf(PathMapping::FromCallerPath(callerPath));
+    const std::string baseName = quorix::paths::BaseName(PathMapping::FromCallerPath(callerPath));
     const std::string text = StringTable::Format(StringTable::kNotInQuorixFormat, {callerPath});
     HostLog::Report(text, baseName.c_str());
 }

@@ -1,7 +1,11 @@
 #include "export/DefinitionFileWriter.h"
 
-#include "export/CleanName.h"
-#include "export/NumberFormat.h"
+#include "platform/PathRules.h"
+#include "runtime/NumberFormat.h"
+
+using quorix::paths::CleanChar;
+using quorix::runtime::AppendGeneral;
+using quorix::runtime::AppendInteger;
 
 void DefinitionFileWriter::EndLine() {
     line += '\n';
@@ -31,13 +35,13 @@ void DefinitionFileWriter::Piece(const std::string& pieceName, int32_t count) {
     }
     EndLine();
     line += "i:";
-    NumberFormat::AppendInteger(line, count);
+    AppendInteger(line, count);
     EndLine();
 }
 
 void DefinitionFileWriter::ExtraCount(int32_t extraCount) {
     line += "x:";
-    NumberFormat::AppendInteger(line, extraCount);
+    AppendInteger(line, extraCount);
     EndLine();
 }
 
@@ -52,7 +56,7 @@ void DefinitionFileWriter::BeginOrder(const std::string& orderName, const std::s
     line += description;
     EndLine();
     line += "w:";
-    NumberFormat::AppendGeneral(line, widthInches);
+    AppendGeneral(line, widthInches);
     EndLine();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextModeWriter.h"
+#include "runtime/TextModeWriter.h"
 
 #include <cstdint>
 #include <string>
@@ -11,7 +11,7 @@
 class DefinitionFileWriter {
 public:
     // Writes the lines into `file`, which must outlive the writer.
-    explicit DefinitionFileWriter(TextModeWriter& file) : file(file) {}
+    explicit DefinitionFileWriter(quorix::runtime::TextModeWriter& file) : file(file) {}
 
     // "=:model" and "m:<order name>-<label>".
     void BeginModel(const std::string& orderName, const std::string& label);
@@ -28,6 +28,6 @@ private:
     void ModelName(const std::string& orderName, const std::string& label);
     void EndLine();
 
-    TextModeWriter& file;
+    quorix::runtime::TextModeWriter& file;
     std::string line;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "files/QuorUnhandledFormatFeatureException.h"
-#include "platform/TextModeWriter.h"
+#include "runtime/TextModeWriter.h"
 
 #include <string>
 
@@ -10,9 +10,8 @@
 // written or moved into place; the old file then stays as it was. When `write` throws the lay's position
 // error, the host expects an empty file in place: what was started is put there (nothing is written
 // before that error) and the error passes on.
-template <typename Write>
-bool WriteImportFile(const std::string& path, Write&& write) {
-    TextModeWriter file;
+template <typename Write> bool WriteImportFile(const std::string& path, Write&& write) {
+    quorix::runtime::TextModeWriter file;
     if (!file.Create(path)) {
         return false;
     }

@@ -1,14 +1,20 @@
 #include "export/PositionFileWriter.h"
 
-#include "export/NumberFormat.h"
+#include "runtime/NumberFormat.h"
 
 #include <algorithm>
 #include <cstring>
 
+using quorix::runtime::kLongestGeneral;
+using quorix::runtime::kNumberRoom;
+using quorix::runtime::TextModeWriter;
+using quorix::runtime::WriteGeneral;
+using quorix::runtime::WriteInteger;
+
 size_t PositionFileWriter::ExpectedLength(size_t pieceLength, size_t modelLength) {
     // The names, the kind and the flags (two digits at most), three numbers, three zeros, nine commas,
     // CR LF.
-    return pieceLength + modelLength + 2 * 2 + 3 * NumberFormat::kLongestGeneral + 3 + 9 + 2;
+    return pieceLength + modelLength + 2 * 2 + 3 * kLongestGeneral + 3 + 9 + 2;
 }
 
 void PositionFileWriter::AppendLines(std::string_view lines) {
@@ -47,21 +53,21 @@ void PositionFileWriter::Record(const Names& pieces, size_t piece, const Names& 
                                 int kind, int flags, float angle, float x, float y) {
     // The line is put together in place in its stored form: the names, each rounded up to whole blocks,
     // then five numbers with room for each.
-    char* p = file.Reserve(pieces.Length(piece) + models.Length(model) + 2 * Names::kBlock +
-                           5 * NumberFormat::kRoom + 16);
+    char* p =
+        file.Reserve(pieces.Length(piece) + models.Length(model) + 2 * Names::kBlock + 5 * kNumberRoom + 16);
     p = pieces.CopyTo(p, piece);
     *p++ = ',';
     p = models.CopyTo(p, model);
     *p++ = ',';
-    p = NumberFormat::WriteInteger(p, kind);
+    p = WriteInteger(p, kind);
     *p++ = ',';
-    p = NumberFormat::WriteInteger(p, flags);
+    p = WriteInteger(p, flags);
     *p++ = ',';
-    p = NumberFormat::WriteGeneral(p, angle);
+    p = WriteGeneral(p, angle);
     *p++ = ',';
-    p = NumberFormat::WriteGeneral(p, x);
+    p = WriteGeneral(p, x);
     *p++ = ',';
-    p = NumberFormat::WriteGeneral(p, y);
+    p = WriteGeneral(p, y);
     std::memcpy(p, ",0,0,0\r\n", 8);
     file.Commit(p + 8);
 }

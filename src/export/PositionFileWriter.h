@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextModeWriter.h"
+#include "runtime/TextModeWriter.h"
 
 #include <string>
 #include <string_view>
@@ -34,7 +34,7 @@ public:
     // Writes the lines into `file`, which must outlive the writer. A part of the file made at the same
     // time as the rest goes into a TextModeWriter that collects in memory, and is appended to the file's
     // own writer with AppendLines.
-    explicit PositionFileWriter(TextModeWriter& file) : file(file) {}
+    explicit PositionFileWriter(quorix::runtime::TextModeWriter& file) : file(file) {}
     void AppendLines(std::string_view lines);
 
     // The longest line that Record writes with names of these stored lengths.
@@ -46,5 +46,5 @@ public:
                 float angle, float x, float y);
 
 private:
-    TextModeWriter& file;
+    quorix::runtime::TextModeWriter& file;
 };

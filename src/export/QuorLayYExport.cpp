@@ -1,5 +1,4 @@
 // The LAY-Y lay written as the host's import files.
-#include "export/CleanName.h"
 #include "export/DefinitionFileWriter.h"
 #include "export/ImportFile.h"
 #include "export/PositionFileWriter.h"
@@ -7,6 +6,7 @@
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
 #include "platform/Parallel.h"
+#include "platform/PathRules.h"
 
 #include <algorithm>
 #include <vector>
@@ -25,7 +25,7 @@ bool QuorLayY::WritePositionFile(const std::string& path) const {
 
 size_t QuorLayY::WriteDefinition(TextModeWriter& file) const {
     DefinitionFileWriter writer(file);
-    const std::string orderName = OrderNameOf(*this);
+    const std::string orderName = quorix::paths::OrderName(GetFileName());
     const int32_t pieceCount = static_cast<int32_t>(pieceNames.size());
     for (size_t i = 0; i < modelNames.size(); ++i) {
         writer.BeginModel(orderName, modelNames[i]);

@@ -1,9 +1,9 @@
 // The marker written as the host's import files.
-#include "export/CleanName.h"
 #include "export/DefinitionFileWriter.h"
 #include "export/ImportFile.h"
 #include "marker/QuorMarker.h"
-#include "platform/TextModeWriter.h"
+#include "platform/PathRules.h"
+#include "runtime/TextModeWriter.h"
 
 namespace {
 constexpr double kMicrometresPerInch = 25400.0;
@@ -17,7 +17,7 @@ std::string QuorMarker::SizeLabel(int32_t sizeKey) {
 
 size_t QuorMarker::WriteDefinition(TextModeWriter& file) const {
     DefinitionFileWriter writer(file);
-    const std::string orderName = OrderNameOf(*this);
+    const std::string orderName = quorix::paths::OrderName(GetFileName());
     // The tallies of a model are made as they are written: together the models can hold far more pieces
     // than the marker and its styles.
     sizeModels.ForEach([&](int32_t sizeKey, TallyMerge& tallies) {

@@ -8,9 +8,6 @@
 
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
-constexpr char kCr = '\r';
-constexpr char kLf = '\n';
-constexpr char kCtrlZ = 0x1A;
 } // namespace
 
 FileStream::FileStream() = default;
@@ -21,10 +18,7 @@ bool FileStream::Open(const std::string& modulePath, Mode openMode) {
         return false;
     }
     mode = openMode;
-    buffer.resize(kBufferSize);
-    if (mode == Mode::Text) {
-        rawBuffer.resize(kBufferSize);
-    }
+    PrepareBuffers();
     return true;
 }
 
@@ -33,9 +27,16 @@ void FileStream::OpenMemory(std::string_view bytes, Mode openMode) {
     memory = bytes;
     fromMemory = true;
     mode = openMode;
-    buffer.resize(kBufferSize);
+    PrepareBuffers();
+}
+
+void FileStream::PrepareBuffers() {
     if (mode == Mode::Text) {
+        // A chunk of raw bytes translates to at most one byte more: a CR held from the chunk before.
         rawBuffer.resize(kBufferSize);
+        buffer.resize(kBufferSize + 1);
+    } else {
+        buffer.resize(kBufferSize);
     }
 }
 
@@ -76,7 +77,7 @@ void FileStream::Close() {
     bufferStart = 0;
     seekPending = false;
     sourceEnded = false;
-    heldCarriageReturn = false;
+    textMode.Reset();
 }
 
 bool FileStream::Fill() {
@@ -103,48 +104,10 @@ bool FileStream::Fill() {
     pos = length = 0;
     while (length == 0 && !sourceEnded) {
         const size_t got = ReadSource(rawBuffer.data(), rawBuffer.size());
-        TranslateText(rawBuffer.data(), got, got == 0);
+        length = textMode.Translate(rawBuffer.data(), got, buffer.data());
+        sourceEnded = textMode.Ended();
     }
     return length > 0;
-}
-
-void FileStream::TranslateText(const char* raw, size_t count, bool sourceAtEnd) {
-    char* out = buffer.data();
-    size_t n = 0;
-    size_t i = 0;
-    if (heldCarriageReturn) {
-        heldCarriageReturn = false;
-        if (count > 0 && raw[0] == kLf) {
-            out[n++] = kLf;
-            i = 1;
-        } else {
-            out[n++] = kCr;
-        }
-    }
-    for (; i < count; ++i) {
-        const char c = raw[i];
-        if (c == kCtrlZ) {
-            sourceEnded = true;
-            break;
-        }
-        if (c == kCr) {
-            if (i + 1 == count) {
-                // Decided by the first byte of the next chunk.
-                heldCarriageReturn = true;
-                break;
-            }
-            if (raw[i + 1] == kLf) {
-                out[n++] = kLf;
-                ++i;
-                continue;
-            }
-        }
-        out[n++] = c;
-    }
-    if (sourceAtEnd) {
-        sourceEnded = true;
-    }
-    length = n;
 }
 
 size_t FileStream::Read(char* destination, size_t count) {

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "platform/RawFile.h"
+#include "runtime/TextModeReader.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// The input stream of a reader: a buffered file (or a block of memory read as one) with the state flags and the unformatted read, seek and
-// line-getting semantics of a C++ input file stream. In text mode the bytes are translated as the Windows
-// C runtime reads a text file: each CR LF pair becomes one LF, a lone CR stays, and a byte 0x1A ends the
-// file. In binary mode the bytes arrive unchanged.
+// The input stream of a reader: a buffered file (or a block of memory read as one) with the state flags and
+// the unformatted read, seek and line-getting semantics of a C++ input file stream. In text mode the bytes
+// are translated as the Windows C runtime reads a text file (see TextModeReader). In binary mode the bytes
+// arrive unchanged.
 class FileStream {
 public:
     enum class Mode { Binary, Text };
@@ -70,7 +71,8 @@ public:
 
 private:
     bool Fill();
-    void TranslateText(const char* raw, size_t count, bool sourceAtEnd);
+    // Sizes the buffers for the mode.
+    void PrepareBuffers();
     // Up to `count` bytes of the file or of the memory block, from where it stands.
     size_t ReadSource(char* to, size_t count);
     bool SeekSource(int64_t offset);
@@ -87,7 +89,7 @@ private:
     int64_t bufferStart = 0;  // file offset of buffer[0] (binary mode)
     bool seekPending = false; // the file position must be set to bufferStart before the next fill
     bool sourceEnded = false; // no more bytes will come from the file (end of file or 0x1A in text mode)
-    bool heldCarriageReturn = false; // text mode: a CR at the end of a raw chunk waits for its next byte
+    quorix::runtime::TextModeReader textMode;
     bool eofBit = false;
     bool failBit = false;
 };

@@ -1,6 +1,7 @@
 #include "files/QuorFile.h"
 
 #include "log/Log.h"
+#include "platform/PathRules.h"
 
 QuorFile::~QuorFile() {
     Close();
@@ -74,10 +75,5 @@ bool QuorFile::Resolve() {
 }
 
 std::string QuorFile::GetBaseName() const {
-    return BaseNameOf(fileName);
-}
-
-std::string QuorFile::BaseNameOf(const std::string& path) {
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return quorix::paths::BaseName(fileName);
 }

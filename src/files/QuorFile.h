@@ -42,9 +42,6 @@ public:
     virtual bool Resolve();
     virtual bool IsBinary() const = 0;
 
-    // The part of `path` after its last backslash, or all of it.
-    static std::string BaseNameOf(const std::string& path);
-
 protected:
     // Called by Open before the file is opened, so that a reader can reset state kept across reads.
     virtual void ResetReadState() {}

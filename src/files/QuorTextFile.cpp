@@ -1,8 +1,12 @@
 #include "files/QuorTextFile.h"
 
-#include "files/CrtNumbers.h"
+#include "runtime/CrtNumbers.h"
 
 #include <cstring>
+
+using quorix::runtime::Atof;
+using quorix::runtime::Atoi;
+using quorix::runtime::NarrowToFloat;
 
 bool QuorTextFile::ReadField(char delim) {
     stream.GetLine(field, kMaxFieldLength, delim);
@@ -12,7 +16,7 @@ bool QuorTextFile::ReadField(char delim) {
 bool QuorTextFile::ReadVersionLine() {
     ReadField('\n');
     if (!field.empty() && field[0] == '%') {
-        formatVersion = CrtNumbers::Atoi(field.c_str() + 1);
+        formatVersion = Atoi(field.c_str() + 1);
     } else {
         formatVersion = -1;
     }
@@ -31,13 +35,13 @@ bool QuorTextFile::RefuseVersion() {
 
 bool QuorTextFile::ReadInt(int& value, char delim) {
     const bool ok = ReadField(delim);
-    value = CrtNumbers::Atoi(field.c_str());
+    value = Atoi(field.c_str());
     return ok;
 }
 
 bool QuorTextFile::ReadFloat(float& value, char delim) {
     const bool ok = ReadField(delim);
-    value = CrtNumbers::NarrowToFloat(CrtNumbers::Atof(field.c_str()));
+    value = NarrowToFloat(Atof(field.c_str()));
     return ok;
 }
 

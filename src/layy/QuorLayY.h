@@ -12,7 +12,10 @@
 #include <utility>
 #include <vector>
 
+namespace quorix::runtime {
 class TextModeWriter;
+}
+using quorix::runtime::TextModeWriter;
 
 // The LAY-Y lay file: length-prefixed, letter-tagged big-endian records, the first of which is a 'Y'
 // record. Parse walks the records, holds each to its declared length and fills the lay model.

@@ -1,7 +1,7 @@
 #include "log/Log.h"
 
 #include "platform/PathMapping.h"
-#include "platform/TextModeWriter.h"
+#include "runtime/TextModeWriter.h"
 
 #include <cstdio>
 
@@ -56,7 +56,8 @@ void Log::Store(const std::string& text) {
     // Written at once, with nothing kept back: the log is read while the process still runs. What cannot
     // be written is lost, as with the host runtime's own log.
     std::string stored(2 * text.size(), '\0');
-    stored.resize(static_cast<size_t>(TextModeWriter::StoreText(&stored[0], text.data(), text.size()) - &stored[0]));
+    stored.resize(static_cast<size_t>(
+        quorix::runtime::TextModeWriter::StoreText(&stored[0], text.data(), text.size()) - &stored[0]));
     file.Write(stored.data(), stored.size());
 }
 

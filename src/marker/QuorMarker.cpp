@@ -3,6 +3,7 @@
 #include "marker/QuorStyle.h"
 #include "platform/HostLog.h"
 #include "platform/ModuleStateGuard.h"
+#include "platform/PathRules.h"
 #include "platform/StringTable.h"
 
 bool QuorMarker::IsSupportedVersion() const {
@@ -111,7 +112,7 @@ void QuorMarker::ReadStyleSlot() {
 }
 
 bool QuorMarker::Resolve() {
-    const std::string folder = QuorStyle::StylesFolderOf(fileName) + "\\";
+    const std::string folder = quorix::paths::StylesFolder(fileName);
     bool result = true;
     styleReadings.clear();
     sizeModels = SizeModels();
@@ -119,7 +120,7 @@ bool QuorMarker::Resolve() {
     for (const StyleEntry& entry : styleEntries) {
         auto style = std::make_unique<QuorStyle>();
         StyleReading reading;
-        reading.path = folder + entry.styleName;
+        reading.path = quorix::paths::Join(folder, entry.styleName);
         // Only the last style's load decides the outcome; a style that fails to load has no pieces.
         result = style->Load(reading.path);
         reading.stoppedAt = style->GetStoppedAt();

@@ -11,15 +11,18 @@
 #include <string>
 #include <vector>
 
+namespace quorix::runtime {
 class TextModeWriter;
+}
+using quorix::runtime::TextModeWriter;
 
 // How Resolve read the style file of one style entry.
 struct StyleReading {
-    std::string path;                           // in the module's form
+    std::string path;                                // in the module's form
     QuorFile::Step stoppedAt = QuorFile::Step::Open; // Accepted when the style loaded
-    std::string refusal;                        // why the style reader refused the file
-    int openError = 0;                          // the system's reason when it could not be opened
-    std::unique_ptr<QuorStyle> style;           // the style itself, when the marker was asked to keep it
+    std::string refusal;                             // why the style reader refused the file
+    int openError = 0;                               // the system's reason when it could not be opened
+    std::unique_ptr<QuorStyle> style;                // the style itself, when the marker was asked to keep it
 
     bool Loaded() const { return stoppedAt == QuorFile::Step::Accepted; }
 };

@@ -1,19 +1,8 @@
 #include "marker/QuorStyle.h"
 
-namespace {
-std::string CutBeforeLastBackslash(const std::string& path) {
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? path : path.substr(0, slash);
-}
-} // namespace
-
 bool QuorStyle::IsSupportedVersion() const {
     return QuorTextFile::IsSupportedVersion() &&
            (formatVersion == 12 || formatVersion == 13 || formatVersion == 16);
-}
-
-std::string QuorStyle::StylesFolderOf(const std::string& markerPath) {
-    return CutBeforeLastBackslash(CutBeforeLastBackslash(markerPath)) + "\\styles";
 }
 
 bool QuorStyle::Parse() {

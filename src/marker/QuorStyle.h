@@ -16,10 +16,6 @@ public:
     bool IsSupportedVersion() const override;
     const char* SupportedVersions() const override { return "12, 13 and 16"; }
 
-    // The styles folder of the marker file at `markerPath`: the folder above the marker's folder, then
-    // "styles". Only the backslash separates folders; a cut that finds none keeps its whole input.
-    static std::string StylesFolderOf(const std::string& markerPath);
-
     const std::string& GetStyleText() const { return styleText; }
     const std::vector<StylePiece>& GetPieces() const { return pieces; }
 

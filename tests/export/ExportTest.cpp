@@ -1,6 +1,5 @@
-// The import files: a lay's definition and position files, the position matcher against the plain walk of
-// every (model, piece) pair over every placement, and the numbers as the host's runtime writes them.
-#include "export/NumberFormat.h"
+// The import files: a lay's definition and position files, and the position matcher against the plain walk
+// of every (model, piece) pair over every placement.
 #include "export/PositionMatcher.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
@@ -11,10 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cfloat>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <string>
 #include <tuple>
@@ -234,66 +230,4 @@ INSTANTIATE_TEST_SUITE_P(Parts, PositionMatcherOracle, testing::Values(1, 2, 3, 
                          [](const testing::TestParamInfo<size_t>& info) {
                              return std::to_string(info.param) + "Parts";
                          });
-
-double FromBits(uint64_t bits) {
-    double value = 0.0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-TEST(NumberFormat, GeneralNotationAsTheTargetRuntimeWritesIt) {
-    const std::pair<double, const char*> cases[] = {
-        // clang-format off
-        {0.0, "0"}, {-0.0, "-0"}, {-0.5, "-0.5"}, {62.99212598, "62.9921"}, {100.0, "100"},
-        {1234567.0, "1.23457e+006"}, {0.00001, "1e-005"}, {999999.9, "1e+006"}, {1e-40, "1e-040"},
-        {9.999996, "10"}, {0.000099999996, "0.0001"}, {DBL_MAX, "1.79769e+308"},
-        {4.9406564584124654e-324, "4.94066e-324"},
-        {123456.5, "123457"}, // half rounds away from zero
-        {HUGE_VAL, "1.#INF"}, {-HUGE_VAL, "-1.#INF"}, {FromBits(0x7FF8000000000000u), "1.#QNAN"},
-        {FromBits(0xFFF8000000000000u), "-1.#IND"}, // the processor's default NaN
-        {FromBits(0xFFF8000000000001u), "-1.#QNAN"}
-        // clang-format on
-    };
-    for (const auto& [value, expected] : cases) {
-        EXPECT_EQ(NumberFormat::General(value), expected) << value;
-    }
-}
-
-// Counts in plain decimal: every one up to a thousand either way, and the extremes.
-TEST(NumberFormat, IntegersAreWrittenInPlainDecimal) {
-    std::vector<int64_t> values = {INT32_MIN, INT32_MAX, INT64_MIN, INT64_MAX};
-    for (int64_t value = -1000; value <= 1000; ++value) {
-        values.push_back(value);
-    }
-    for (const int64_t value : values) {
-        std::string written;
-        NumberFormat::AppendInteger(written, value);
-        EXPECT_EQ(written, std::to_string(value));
-    }
-}
-
-// Floats, doubles of every kind, short mantissas at all scales, and decimal halves on the seventh digit.
-TEST(FastPaths, GeneralNotationRoutesWriteWhatTheExpansionGives) {
-    std::mt19937_64 random(11);
-    for (int i = 0; i < 200000; ++i) {
-        const uint64_t bits = random();
-        float single = 0.0f;
-        double wide = 0.0;
-        std::memcpy(&single, &bits, sizeof single);
-        std::memcpy(&wide, &bits, sizeof wide);
-        const double half = static_cast<double>((100000 + bits % 900000) * 10 + 5) * std::pow(10.0, bits % 9);
-        const double scaled = std::ldexp(static_cast<double>(bits >> 40), static_cast<int>(bits % 90) - 70);
-        // Positions as lays hold them: tenths and thousandths of a millimetre, whole right angles.
-        const double tenths = static_cast<double>(static_cast<float>(bits % 16000000) / 10.0f);
-        const double thousandths = static_cast<double>(bits % 100000000) / 1000.0;
-        for (const double value : {static_cast<double>(single), wide, half, scaled, -scaled / 10, tenths,
-                                   -thousandths, static_cast<double>(bits % 4 * 90)}) {
-            std::string quick;
-            std::string expansion;
-            NumberFormat::AppendGeneral(quick, value);
-            NumberFormat::AppendGeneralByExpansion(expansion, value);
-            ASSERT_EQ(quick, expansion) << std::hexfloat << value;
-        }
-    }
-}
 } // namespace

@@ -1,4 +1,7 @@
-#include "export/NumberFormat.h"
+// runtime/: what the Windows C runtime does to bytes and numbers (its text-mode reading and writing, its
+// atoi and atof, the way its output streams write numbers), done by hand here. The host that reads the
+// import files is a Windows program, and every file must come out byte-identical on every platform.
+#include "runtime/NumberFormat.h"
 
 #include <charconv>
 #include <cmath>
@@ -14,6 +17,7 @@
 #define QUORIX_INLINE inline
 #endif
 
+namespace quorix::runtime {
 namespace {
 constexpr int kSignificantDigits = 6;
 // The target's formatter works from a 21-digit decimal expansion before rounding to the precision asked.
@@ -42,7 +46,7 @@ char* WriteSpecial(char* out, double value) {
 // Writes the number whose six significant digits are the characters of `kept`, first digit in the lowest
 // byte (bytes 6 and 7 hold '0'), of which the first `used` are written, and whose decimal exponent is
 // `exponent`: fixed notation unless the exponent is below -4 or at least 6, the exponent then written with
-// a sign and at least three digits. Digits are stored eight bytes at a time, so up to NumberFormat::kRoom
+// a sign and at least three digits. Digits are stored eight bytes at a time, so up to kNumberRoom
 // characters from `out` may be touched.
 QUORIX_INLINE char* WriteKept(char* out, bool negative, uint64_t kept, int used, int exponent) {
     char* p = out;
@@ -406,7 +410,7 @@ char* WriteExactExpansion(char*, double) {
 #endif
 } // namespace
 
-char* NumberFormat::WriteInteger(char* out, int64_t value) {
+char* WriteInteger(char* out, int64_t value) {
     if (value >= 0 && value < 100) { // kinds, flags and most counts
         if (value < 10) {
             *out = static_cast<char>('0' + value);
@@ -415,10 +419,10 @@ char* NumberFormat::WriteInteger(char* out, int64_t value) {
         std::memcpy(out, kDigitPairs + 2 * value, 2);
         return out + 2;
     }
-    return std::to_chars(out, out + kRoom, value).ptr;
+    return std::to_chars(out, out + kNumberRoom, value).ptr;
 }
 
-char* NumberFormat::WriteGeneral(char* out, double value) {
+char* WriteGeneral(char* out, double value) {
     if (char* end = WriteScaled(out, value)) {
         return end;
     }
@@ -428,23 +432,25 @@ char* NumberFormat::WriteGeneral(char* out, double value) {
     return WriteByExpansion(out, value);
 }
 
-void NumberFormat::AppendInteger(std::string& out, int64_t value) {
-    char text[kRoom];
+void AppendInteger(std::string& out, int64_t value) {
+    char text[kNumberRoom];
     out.append(text, static_cast<size_t>(WriteInteger(text, value) - text));
 }
 
-void NumberFormat::AppendGeneral(std::string& out, double value) {
-    char text[kRoom];
+void AppendGeneral(std::string& out, double value) {
+    char text[kNumberRoom];
     out.append(text, static_cast<size_t>(WriteGeneral(text, value) - text));
 }
 
-void NumberFormat::AppendGeneralByExpansion(std::string& out, double value) {
-    char text[kRoom];
+void AppendGeneralByExpansion(std::string& out, double value) {
+    char text[kNumberRoom];
     out.append(text, static_cast<size_t>(WriteByExpansion(text, value) - text));
 }
 
-std::string NumberFormat::General(double value) {
+std::string GeneralText(double value) {
     std::string out;
     AppendGeneral(out, value);
     return out;
 }
+
+} // namespace quorix::runtime

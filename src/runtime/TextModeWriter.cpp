@@ -1,10 +1,14 @@
-#include "platform/TextModeWriter.h"
+// runtime/: what the Windows C runtime does to bytes and numbers (its text-mode reading and writing, its
+// atoi and atof, the way its output streams write numbers), done by hand here. The host that reads the
+// import files is a Windows program, and every file must come out byte-identical on every platform.
+#include "runtime/TextModeWriter.h"
 
 #include "platform/PathMapping.h"
 
 #include <algorithm>
 #include <cstring>
 
+namespace quorix::runtime {
 namespace {
 // What is collected before it is passed to the file, in one write.
 constexpr size_t kBufferSize = size_t{1} << 16;
@@ -113,3 +117,5 @@ bool TextModeWriter::Replace() {
     Flush();
     return file.Commit();
 }
+
+} // namespace quorix::runtime

@@ -1,4 +1,7 @@
-#include "files/CrtNumbers.h"
+// runtime/: what the Windows C runtime does to bytes and numbers (its text-mode reading and writing, its
+// atoi and atof, the way its output streams write numbers), done by hand here. The host that reads the
+// import files is a Windows program, and every file must come out byte-identical on every platform.
+#include "runtime/CrtNumbers.h"
 
 #include <cfloat>
 #include <charconv>
@@ -6,13 +9,14 @@
 #include <limits>
 #include <string>
 
+namespace quorix::runtime {
 namespace {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 } // namespace
 
-int32_t CrtNumbers::Atoi(const char* text) {
+int32_t Atoi(const char* text) {
     const char* p = text;
     while (IsCSpace(*p)) {
         ++p;
@@ -32,7 +36,7 @@ int32_t CrtNumbers::Atoi(const char* text) {
     return static_cast<int32_t>(total);
 }
 
-double CrtNumbers::Atof(const char* text) {
+double Atof(const char* text) {
     const char* p = text;
     while (IsCSpace(*p)) {
         ++p;
@@ -110,7 +114,7 @@ double CrtNumbers::Atof(const char* text) {
     return negative ? -value : value;
 }
 
-float CrtNumbers::NarrowToFloat(double value) {
+float NarrowToFloat(double value) {
     if (std::isfinite(value) && std::fabs(value) > static_cast<double>(FLT_MAX)) {
         // Halfway between the largest float and 2^128 rounds to the even neighbour, the infinity.
         const double halfway = static_cast<double>(FLT_MAX) + std::ldexp(1.0, 103);
@@ -119,3 +123,5 @@ float CrtNumbers::NarrowToFloat(double value) {
     }
     return static_cast<float>(value);
 }
+
+} // namespace quorix::runtime

@@ -1,11 +1,17 @@
 #pragma once
 
+// runtime/: what the Windows C runtime does to bytes and numbers (its text-mode reading and writing, its
+// atoi and atof, the way its output streams write numbers), done by hand here. The host that reads the
+// import files is a Windows program, and every file must come out byte-identical on every platform.
+
 #include "platform/ReplacementFile.h"
 
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+
+namespace quorix::runtime {
 
 // An output file written in text mode as the Windows C runtime writes it: every line feed written is
 // stored as the pair CR LF, every other byte unchanged. The same bytes result on every platform.
@@ -62,3 +68,5 @@ private:
     size_t used = 0;
     bool collecting = false;
 };
+
+} // namespace quorix::runtime

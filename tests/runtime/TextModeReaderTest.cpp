@@ -1,0 +1,53 @@
+// Text-mode reading as the host's runtime does it, a file given in chunks: CR LF pairs fold, a lone CR
+// stays, 0x1A ends the file, and a CR that ends a chunk waits for the next one.
+#include "runtime/TextModeReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+using quorix::runtime::TextModeReader;
+
+struct Row {
+    const char* name;
+    std::vector<std::string> chunks; // the file, as it comes; an empty chunk after them is its end
+    std::string read;
+};
+
+const Row kRows[] = {
+    {"PairsFoldLoneCarriageReturnsStay", {"A\r\nB\rC\n\r\r\nD\n\rE"}, "A\nB\rC\n\r\nD\n\rE"},
+    {"EndMarkEndsTheFile", {"E\x1A\nF\n", "G"}, "E"},
+    {"PairSplitBetweenChunks", {"z\r", "\ntail"}, "z\ntail"},
+    {"HeldCarriageReturnBeforeAnotherByte", {"z\r", "Btail"}, "z\rBtail"},
+    {"HeldCarriageReturnBeforeTheEndMark", {"z\r", "\x1Atail"}, "z\r"},
+    {"HeldCarriageReturnAtTheEnd", {"z\r"}, "z\r"},
+    {"HeldCarriageReturnBeforeAPair", {"A\r", "\r\n"}, "A\r\n"},
+    {"HeldCarriageReturnBeforeAChunkThatTranslatesWhole", {"\r", "BCD", "\r", "\r"}, "\rBCD\r\r"},
+    {"EmptyFile", {}, ""},
+};
+
+class TextModeReading : public testing::TestWithParam<Row> {};
+
+TEST_P(TextModeReading, GivesWhatTheRuntimeReads) {
+    TextModeReader reader;
+    std::string read;
+    std::vector<std::string> chunks = GetParam().chunks;
+    chunks.emplace_back(); // the end of the file
+    for (const std::string& chunk : chunks) {
+        if (reader.Ended()) {
+            break;
+        }
+        // Exactly the room promised, so that a sanitizer sees a byte written beyond it.
+        std::vector<char> out(chunk.size() + 1);
+        read.append(out.data(), reader.Translate(chunk.data(), chunk.size(), out.data()));
+    }
+    EXPECT_TRUE(reader.Ended());
+    EXPECT_EQ(read, GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, TextModeReading, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });
+
+} // namespace
