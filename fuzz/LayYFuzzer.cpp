@@ -2,8 +2,10 @@
 // model's counts agree with its placements, and the writers never read outside the name lists.
 #include "FuzzSupport.h"
 
+#include "export/QuorLayYExport.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
+#include "platform/TextModeWriter.h"
 
 #include <cstdlib>
 
@@ -22,9 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (counted != static_cast<uint32_t>(lay.GetPlacements().size())) {
         std::abort();
     }
-    lay.WriteDefinitionFile(FuzzScratch::Path("csvimprt.txt"));
+    // Both files are kept in memory: ImportFuzzer writes them to the disk.
+    TextModeWriter definition;
+    definition.CollectInMemory(0);
+    quorix::WriteDefinition(lay, definition);
+    TextModeWriter positions;
+    positions.CollectInMemory(0);
     try {
-        lay.WritePositionFile(FuzzScratch::Path("posimport.txt"));
+        quorix::WritePositions(lay, positions);
     } catch (const QuorUnhandledFormatFeatureException&) {
         // Placements that disagree with their counts: the one error that reaches the host.
     }

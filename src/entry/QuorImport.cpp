@@ -1,6 +1,8 @@
 #include "entry/QuorImport.h"
 
 #include "export/CleanName.h"
+#include "export/QuorLayYExport.h"
+#include "export/QuorMarkerExport.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "platform/HostLog.h"
 #include "platform/ModuleStateGuard.h"
@@ -15,8 +17,8 @@ namespace {
 template <typename Reader>
 bool LoadInto(Reader& reader, const std::string& modulePath, const ReadOptions& options,
               ReaderVerdict& verdict) {
-    const bool loaded = options.bytes != nullptr ? reader.Load(modulePath, *options.bytes)
-                                                 : reader.Load(modulePath);
+    const bool loaded =
+        options.bytes != nullptr ? reader.Load(modulePath, *options.bytes) : reader.Load(modulePath);
     verdict.tried = true;
     verdict.stoppedAt = reader.GetStoppedAt();
     verdict.openError = reader.GetOpenError();
@@ -42,7 +44,7 @@ ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing
 
     TextModeWriter definition;
     if (definition.Create(paths.definitionFile)) {
-        writing.models = reader.WriteDefinition(definition);
+        writing.models = quorix::WriteDefinition(reader, definition);
         if (eachAlone) {
             definition.Replace();
         } else {
@@ -59,7 +61,7 @@ ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing
     TextModeWriter position;
     if (position.Create(paths.positionFile)) {
         try {
-            writing.positionLines = reader.WritePositions(position);
+            writing.positionLines = quorix::WritePositions(reader, position);
         } catch (const QuorUnhandledFormatFeatureException&) {
             if (eachAlone) {
                 position.Replace(); // the host finds an empty position file
@@ -89,11 +91,12 @@ ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions&
     const std::string modulePath = PathMapping::FromCallerPath(callerPath);
     auto lay = std::make_unique<QuorLayY>();
     if (options.diagnostics) {
-        lay->SetDiagnosticSink([&reading, kept = options.diagnosticsKept](int64_t offset, const std::string& line) {
-            if (reading.diagnosticCount++ < kept) {
-                reading.diagnostics.push_back({offset, line});
-            }
-        });
+        lay->SetDiagnosticSink(
+            [&reading, kept = options.diagnosticsKept](int64_t offset, const std::string& line) {
+                if (reading.diagnosticCount++ < kept) {
+                    reading.diagnostics.push_back({offset, line});
+                }
+            });
     }
     const bool layLoaded = LoadInto(*lay, modulePath, options, reading.layVerdict);
     lay->SetDiagnosticSink(nullptr);

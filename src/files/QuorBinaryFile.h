@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/BigEndian.h"
 #include "files/QuorFile.h"
 
 #include <algorithm>
@@ -43,14 +44,15 @@ public:
     void ReadInt16(short& value) {
         char bytes[2] = {0, 0};
         ReadBytes(bytes, 2);
-        value = static_cast<short>(BigEndian16(bytes));
+        value = static_cast<short>(quorix::detail::BigEndian16(bytes));
     }
     void ReadInt16(int& value) {
         short narrow = 0;
         ReadInt16(narrow);
         value = narrow;
     }
-    // Four bytes reversed in place: a big-endian 32-bit value of the file lands in host order.
+    // The next four bytes with their order reversed in place, whatever the host's byte order: a big-endian
+    // 32-bit value of the file lands in little-endian order (the host's own only on a little-endian host).
     void ReadInt32(char* fourBytes);
     // Bytes up to the first NUL; returns the number of bytes consumed, the NUL included.
     int ReadString(std::string& value) { return static_cast<int>(ReadString(value, SIZE_MAX)); }
@@ -77,18 +79,17 @@ public:
     // Moves the read position forward by `count` file bytes without folding; 0 or less does nothing.
     void Skip(int count);
 
-    // Typed forms of ReadInt32.
+    // The next four bytes as a big-endian 32-bit value, on a host of either byte order.
     int32_t ReadI32() {
         char bytes[4] = {0, 0, 0, 0};
         ReadBytes(bytes, 4);
-        return static_cast<int32_t>(BigEndian32(bytes));
+        return static_cast<int32_t>(quorix::detail::BigEndian32(bytes));
     }
     uint32_t ReadWord() { return static_cast<uint32_t>(ReadI32()); }
     float ReadF32() {
-        const uint32_t bits = ReadWord();
-        float value = 0;
-        std::memcpy(&value, &bits, 4);
-        return value;
+        char bytes[4] = {0, 0, 0, 0};
+        ReadBytes(bytes, 4);
+        return quorix::detail::BigEndianFloat(bytes);
     }
 
     static constexpr const char* kEndOfFileText = "Exceeding End of File while reading file...";
@@ -141,17 +142,6 @@ protected:
             found |= data[i] == kCr ? 1u : 0u;
         }
         return found != 0;
-    }
-
-    static uint16_t BigEndian16(const char* bytes) {
-        return static_cast<uint16_t>((static_cast<unsigned char>(bytes[0]) << 8) |
-                                     static_cast<unsigned char>(bytes[1]));
-    }
-    static uint32_t BigEndian32(const char* bytes) {
-        return (static_cast<uint32_t>(static_cast<unsigned char>(bytes[0])) << 24) |
-               (static_cast<uint32_t>(static_cast<unsigned char>(bytes[1])) << 16) |
-               (static_cast<uint32_t>(static_cast<unsigned char>(bytes[2])) << 8) |
-               static_cast<uint32_t>(static_cast<unsigned char>(bytes[3]));
     }
 
     // The folding read that ReadBytes falls back on: CR LF pairs become LF, a CR at the end looks at the

@@ -11,15 +11,13 @@
 #include <string>
 #include <vector>
 
-class TextModeWriter;
-
 // How Resolve read the style file of one style entry.
 struct StyleReading {
-    std::string path;                           // in the module's form
+    std::string path;                                // in the module's form
     QuorFile::Step stoppedAt = QuorFile::Step::Open; // Accepted when the style loaded
-    std::string refusal;                        // why the style reader refused the file
-    int openError = 0;                          // the system's reason when it could not be opened
-    std::unique_ptr<QuorStyle> style;           // the style itself, when the marker was asked to keep it
+    std::string refusal;                             // why the style reader refused the file
+    int openError = 0;                               // the system's reason when it could not be opened
+    std::unique_ptr<QuorStyle> style;                // the style itself, when the marker was asked to keep it
 
     bool Loaded() const { return stoppedAt == QuorFile::Step::Accepted; }
 };
@@ -30,7 +28,6 @@ struct StyleReading {
 class QuorMarker : public QuorTextFile, public ApplicationBase {
 public:
     static constexpr int kStyleSlots = 40;
-    static constexpr const char* kDescription = "quorix marker definition file import";
 
     QuorMarker() = default;
     ~QuorMarker() override = default;
@@ -40,20 +37,10 @@ public:
     bool IsSupportedVersion() const override;
     const char* SupportedVersions() const override { return "10, 12, 18 and 19"; }
 
-    // Writers of the host's import files, as those of the lay. The position file of a marker is always
-    // empty.
-    bool WriteDefinitionFile(const std::string& path) const;
-    bool WritePositionFile(const std::string& path) const;
-    size_t WriteDefinition(TextModeWriter& file) const;
-    size_t WritePositions(TextModeWriter& file) const;
-
     // Makes Resolve keep each style it reads (for showing them), not only how the reading went.
     void KeepStyleFiles(bool keep) { keepStyleFiles = keep; }
     // One per style entry, in entry order, once Resolve ran.
     const std::vector<StyleReading>& GetStyleReadings() const { return styleReadings; }
-
-    // The label of a size model: its size number in decimal.
-    static std::string SizeLabel(int32_t sizeKey);
 
     int32_t GetHeaderInt1() const { return headerInt1; }
     float GetHeaderReal1() const { return headerReal1; }

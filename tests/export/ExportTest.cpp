@@ -2,9 +2,11 @@
 // every (model, piece) pair over every placement, and the numbers as the host's runtime writes them.
 #include "export/NumberFormat.h"
 #include "export/PositionMatcher.h"
+#include "export/QuorLayYExport.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
 #include "platform/Parallel.h"
+#include "platform/TextModeWriter.h"
 #include "support/LayBuilder.h"
 #include "support/TempDir.h"
 
@@ -32,21 +34,22 @@ PlacementSpec At(int32_t model, int32_t piece, float x, int flags = 0, float ang
 
 using Written = std::tuple<std::string, std::string, std::string>; // definition, positions, error message
 
-// Reads the lay `records` from a file named W12.LAY and writes both import files, the position
-// file over older content.
+// Reads the lay `records` as a file named W12.LAY and writes both import files into memory.
 Written Export(const LayBuilder& records) {
-    TempDir dir;
     QuorLayY lay;
     EXPECT_TRUE(lay.Load("lays\\W12.LAY", records.Bytes()));
-    dir.Write("posimport.txt", "older content\r\n");
-    EXPECT_TRUE(lay.WriteDefinitionFile(dir.Path("csvimprt.txt")));
+    TextModeWriter definition;
+    definition.CollectInMemory(0);
+    quorix::WriteDefinition(lay, definition);
+    TextModeWriter positions;
+    positions.CollectInMemory(0);
     std::string error;
     try {
-        EXPECT_TRUE(lay.WritePositionFile(dir.Path("posimport.txt")));
+        quorix::WritePositions(lay, positions);
     } catch (const QuorUnhandledFormatFeatureException& e) {
         error = e.GetMessage();
     }
-    return {TempDir::ReadFile(dir.Path("csvimprt.txt")), TempDir::ReadFile(dir.Path("posimport.txt")), error};
+    return {std::string(definition.Collected()), std::string(positions.Collected()), error};
 }
 
 // Piece names are cleaned in the definition file (each '.', '/' and '#', the first character too), model
@@ -124,7 +127,10 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
     TempDir dir;
     QuorLayY lay;
     ASSERT_TRUE(lay.Load("L.LAY", records.Bytes()));
-    ASSERT_TRUE(lay.WritePositionFile(dir.Path("posimport.txt")));
+    TextModeWriter file;
+    ASSERT_TRUE(file.Create(dir.Path("posimport.txt")));
+    EXPECT_EQ(quorix::WritePositions(lay, file), placed.size());
+    ASSERT_TRUE(file.Replace());
 
     std::stable_sort(placed.begin(), placed.end(), [](const PlacementSpec& a, const PlacementSpec& b) {
         return std::make_pair(a.model, a.piece) < std::make_pair(b.model, b.piece);
@@ -182,7 +188,7 @@ TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
             }
         }
         std::vector<Placement> placements(static_cast<size_t>(below(4) == 0 ? below(60) : below(9)));
-        std::map<PositionMatcher::PairKey, int32_t> counts;
+        std::map<quorix::detail::PairKey, int32_t> counts;
         for (Placement& p : placements) {
             p = Placement{};
             p.modelIndex = index(models);
@@ -215,10 +221,10 @@ TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
                 agrees = agrees && found == (count == counts.end() ? 0 : count->second);
             }
         }
-        std::vector<PositionMatcher::Position> ordered(1);
-        ASSERT_EQ(PositionMatcher::Match(models, pieces, placements, counts, ordered), agrees)
+        std::vector<quorix::detail::Position> ordered(1);
+        ASSERT_EQ(quorix::detail::MatchPositions(models, pieces, placements, counts, ordered), agrees)
             << "round " << round;
-        for (const PositionMatcher::Position& q : ordered) {
+        for (const quorix::detail::Position& q : ordered) {
             matched.emplace_back(models[q.model], pieces[q.piece], q.x, q.y, q.angle, q.flag1, q.flag2,
                                  q.isP);
         }
