@@ -5,7 +5,6 @@
 #include "export/QuorLayYExport.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
-#include "platform/TextModeWriter.h"
 
 #include <cstdlib>
 
@@ -24,14 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (counted != static_cast<uint32_t>(lay.GetPlacements().size())) {
         std::abort();
     }
-    // Both files are kept in memory: ImportFuzzer writes them to the disk.
-    TextModeWriter definition;
-    definition.CollectInMemory(0);
-    quorix::WriteDefinition(lay, definition);
-    TextModeWriter positions;
-    positions.CollectInMemory(0);
+    TextModeWriter files; // both files, one after the other, in memory: ImportFuzzer writes them to the disk
+    files.CollectInMemory(0);
+    quorix::WriteDefinition(lay, files);
     try {
-        quorix::WritePositions(lay, positions);
+        quorix::WritePositions(lay, files);
     } catch (const QuorUnhandledFormatFeatureException&) {
         // Placements that disagree with their counts: the one error that reaches the host.
     }

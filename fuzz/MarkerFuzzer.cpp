@@ -6,7 +6,6 @@
 #include "export/QuorMarkerExport.h"
 #include "marker/QuorMarker.h"
 #include "platform/PathMapping.h"
-#include "platform/TextModeWriter.h"
 
 #include <string>
 #include <vector>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "layy/Placement.h"
+#include "platform/TextModeWriter.h"
 
 #include <cstddef>
 
 class QuorLayY;
-class TextModeWriter;
 
 // A LAY-Y lay written as the host's import files, into writers whose files the caller puts in place.
 namespace quorix {

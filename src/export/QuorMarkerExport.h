@@ -1,9 +1,10 @@
 #pragma once
 
+#include "platform/TextModeWriter.h"
+
 #include <cstddef>
 
 class QuorMarker;
-class TextModeWriter;
 
 // A marker written as the host's import files, into writers whose files the caller puts in place.
 namespace quorix {

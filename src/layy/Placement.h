@@ -20,7 +20,6 @@ struct Placement {
     bool flag1 = false;   // the piece is turned: its written angle is turned by a further 180 degrees
     bool flag2 = false;
     bool isP = false; // from a 'P' record (true) or a 'T' record (false)
-    bool matched = false;
 };
 
 namespace quorix {
@@ -30,7 +29,7 @@ constexpr size_t kPlacementBytes = 44;
 // The placement that the 44 bytes of an entry at `entry` describe, CR LF pairs already folded: model and
 // piece index (big-endian 32-bit), flag1, ordinal A (a signed byte), an unused byte, flag2, angle, x and y
 // (big-endian single precision), ordinal B (16 bits), 6 unused bytes, value C (32 bits), 2 unused bytes,
-// ordinal C (16 bits) and 4 unused bytes. isP and matched are left false.
+// ordinal C (16 bits) and 4 unused bytes. isP is left false.
 inline Placement DecodePlacement(const char* entry) {
     using detail::BigEndian16;
     using detail::BigEndian32;

@@ -6,9 +6,7 @@
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
 #include "platform/Parallel.h"
-#include "platform/TextModeWriter.h"
 #include "support/LayBuilder.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -32,24 +30,27 @@ PlacementSpec At(int32_t model, int32_t piece, float x, int flags = 0, float ang
     return {model, piece, (flags & 1) != 0, 1, (flags & 2) != 0, angle, x, -0.5f};
 }
 
-using Written = std::tuple<std::string, std::string, std::string>; // definition, positions, error message
+// The position file of `lay`, made in memory; when the writer throws, the error's message and what it
+// wrote before.
+std::string PositionsOf(const QuorLayY& lay) {
+    TextModeWriter file;
+    file.CollectInMemory(0);
+    try {
+        quorix::WritePositions(lay, file);
+    } catch (const QuorUnhandledFormatFeatureException& e) {
+        return e.GetMessage() + std::string(file.Collected());
+    }
+    return std::string(file.Collected());
+}
 
-// Reads the lay `records` as a file named W12.LAY and writes both import files into memory.
-Written Export(const LayBuilder& records) {
+// Reads the lay `records` as a file named W12.LAY and makes its definition file and PositionsOf.
+std::pair<std::string, std::string> Export(const LayBuilder& records) {
     QuorLayY lay;
     EXPECT_TRUE(lay.Load("lays\\W12.LAY", records.Bytes()));
     TextModeWriter definition;
     definition.CollectInMemory(0);
     quorix::WriteDefinition(lay, definition);
-    TextModeWriter positions;
-    positions.CollectInMemory(0);
-    std::string error;
-    try {
-        quorix::WritePositions(lay, positions);
-    } catch (const QuorUnhandledFormatFeatureException& e) {
-        error = e.GetMessage();
-    }
-    return {std::string(definition.Collected()), std::string(positions.Collected()), error};
+    return {std::string(definition.Collected()), PositionsOf(lay)};
 }
 
 // Piece names are cleaned in the definition file (each '.', '/' and '#', the first character too), model
@@ -62,7 +63,7 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
     const std::string modelS = "=:model\r\nm:W12-LAY-S\r\n";
     const std::string orderS = "w:55000\r\nm:W12-LAY-S\r\nq:1\r\ns:S\r\n";
     const std::string modelM = "M.1/#\r\nabcdefghij"; // 16 bytes, a line feed among them, as stored
-    const std::vector<std::pair<LayBuilder, Written>> cases = {
+    const std::vector<std::pair<LayBuilder, std::pair<std::string, std::string>>> cases = {
         {B().Y()
              .O({"FRONT", ".B A/C_K:#\n123456"}, {"S", "M.1/#\nabcdefghij"})
              .W(1600.0f)
@@ -77,8 +78,7 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
           "FRONT,S,8,0,0,3,-0.5,0,0,0\r\nFRONT,S,16,2,33.5,4,-0.5,0,0,0\r\n"
           ".B A/C_K:#\r\n123456,S,8,0,0,1,-0.5,0,0,0\r\n"
           "FRONT," +
-              modelM + ",8,0,0,2,-0.5,0,0,0\r\nFRONT," + modelM + ",8,3,270,123.457,-0.5,0,0,0\r\n",
-          ""}},
+              modelM + ",8,0,0,2,-0.5,0,0,0\r\nFRONT," + modelM + ",8,3,270,123.457,-0.5,0,0,0\r\n"}},
         {B().Y()
              .O({"F"}, {"S"})
              .P({At(1, 0, 1), At(0, 1, 2), At(-1, 0, 3), At(0, 0, 4), At(0, -1, 5)})
@@ -86,14 +86,13 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
                  At(0, 0, 9, 1, -90.0f)}),
          {modelS + "p:F\r\ni:5\r\n" + kOrder + orderS,
           "F,S,8,0,0,4,-0.5,0,0,0\r\nF,S,16,1,0,6,-0.5,0,0,0\r\nF,S,16,1,360,7,-0.5,0,0,0\r\n"
-          "F,S,16,1,0,8,-0.5,0,0,0\r\nF,S,16,1,90,9,-0.5,0,0,0\r\n",
-          ""}},
-        {B().Y().O({}, {"S"}).P({At(0, 0, 1)}), {modelS + kOrder + orderS, "", ""}},
-        {B().Y().O({"F", "G"}, {}).P({At(0, 1, 1)}), {kOrder + "w:55000\r\n", "", ""}},
+          "F,S,16,1,0,8,-0.5,0,0,0\r\nF,S,16,1,90,9,-0.5,0,0,0\r\n"}},
+        {B().Y().O({}, {"S"}).P({At(0, 0, 1)}), {modelS + kOrder + orderS, ""}},
+        {B().Y().O({"F", "G"}, {}).P({At(0, 1, 1)}), {kOrder + "w:55000\r\n", ""}},
         {B().Y().O({"F"}, {"S", "S"}).P({At(1, 0, 1), At(0, 0, 2)}),
          {modelS + "p:F\r\ni:1\r\n" + modelS + "p:F\r\ni:1\r\n" + kOrder + orderS +
               "m:W12-LAY-S\r\nq:1\r\ns:S\r\n",
-          "", "There is no position matching an item of CSV definition found."}},
+          "There is no position matching an item of CSV definition found."}},
     };
     for (const auto& [records, written] : cases) {
         EXPECT_EQ(Export(records), written);
@@ -110,6 +109,7 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
     const Parallel::ForcedParts parts(GetParam());
     const std::vector<std::string> models = {"S", "M", "L"};
     const std::vector<std::string> pieces = {"FRONT", "BA\nCK", "SLEEVE", "CUFF"};
+    const std::vector<std::string> stored = {"FRONT", "BA\r\nCK", "SLEEVE", "CUFF"}; // as lines hold them
     std::vector<PlacementSpec> placed;
     for (int i = 0; i < 3000; ++i) {
         PlacementSpec p =
@@ -124,31 +124,23 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
             placed.begin() + static_cast<std::ptrdiff_t>(from),
             placed.begin() + static_cast<std::ptrdiff_t>(std::min(from + 500, placed.size()))));
     }
-    TempDir dir;
     QuorLayY lay;
     ASSERT_TRUE(lay.Load("L.LAY", records.Bytes()));
-    TextModeWriter file;
-    ASSERT_TRUE(file.Create(dir.Path("posimport.txt")));
-    EXPECT_EQ(quorix::WritePositions(lay, file), placed.size());
-    ASSERT_TRUE(file.Replace());
 
     std::stable_sort(placed.begin(), placed.end(), [](const PlacementSpec& a, const PlacementSpec& b) {
         return std::make_pair(a.model, a.piece) < std::make_pair(b.model, b.piece);
     });
     std::string expected;
     for (const PlacementSpec& p : placed) {
-        std::string piece = pieces[static_cast<size_t>(p.piece)];
-        for (size_t at = piece.find('\n'); at != std::string::npos; at = piece.find('\n', at + 2)) {
-            piece.replace(at, 1, "\r\n");
-        }
         char numbers[96];
         std::snprintf(numbers, sizeof numbers, ",8,%d,%g,%g,%g,0,0,0\r\n",
                       (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
                       static_cast<double>(p.flag1 ? std::fmod(p.angle + 180.0f, 360.0f) : p.angle),
                       static_cast<double>(p.x), static_cast<double>(p.y));
-        expected += piece + "," + models[static_cast<size_t>(p.model)] + numbers;
+        expected +=
+            stored[static_cast<size_t>(p.piece)] + "," + models[static_cast<size_t>(p.model)] + numbers;
     }
-    EXPECT_TRUE(TempDir::ReadFile(dir.Path("posimport.txt")) == expected);
+    EXPECT_TRUE(PositionsOf(lay) == expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, LayYPositionFileInParts, testing::Values(1, 2, 3, 4),
