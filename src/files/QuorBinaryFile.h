@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-// A binary input file with the big-endian read primitives of the lay reader. Every primitive reads through
-// ReadBytes, which delivers the file's bytes with each CR LF pair folded into one LF.
+// A binary input file with the big-endian read primitives of the lay reader. Every primitive but Skip
+// delivers the file's bytes as ReadBytes does, with each CR LF pair folded into one LF.
 //
 // The primitives take their bytes straight from the stream's buffer when no carried byte is pending, no
 // CR among the bytes is followed by an LF and the last byte is not a CR: folding leaves such bytes as they
@@ -19,8 +19,9 @@ class QuorBinaryFile : public QuorFile {
 public:
     bool IsBinary() const override { return true; }
 
-    // The next `count` bytes after folding; throws QuorUnhandledFormatFeatureException when the stream
-    // reaches the end of the file.
+    // The next `count` bytes after folding; throws QuorUnhandledFormatFeatureException (kEndOfFileText)
+    // when the file ends before them, or right after them when the last is a CR (its next byte is looked
+    // for).
     void ReadBytes(char* buffer, int count) {
         if (count > 0) {
             if (const char* direct = TakeDirect(static_cast<size_t>(count))) {

@@ -41,7 +41,8 @@ public:
 
     // Receives the diagnostic lines that the record walk composes (unsupported records, left-over or
     // over-read content), each with the offset of its record; none are composed, and no offset is taken,
-    // without a sink.
+    // without a sink. A sink that throws std::bad_alloc makes the lay refused; other exceptions pass to
+    // the caller of Load.
     void SetDiagnosticSink(DiagnosticSink sink) { diagnosticSink = std::move(sink); }
 
     float GetLayWidth() const { return layWidth; }
@@ -69,6 +70,7 @@ private:
     void ReadMRecord();
     void ReadPlacementRecord(int32_t tag);
     void ReservePlacements();
+    // Reads one entry of a 'P' (fromP) or 'T' record and counts its pair.
     void ReadPlacement(bool fromP);
     void ReadBarRecord(int32_t contentLength);
     void ReadListRecord(int32_t contentLength, int wordsPerEntry);
