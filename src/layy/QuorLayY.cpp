@@ -392,9 +392,10 @@ void QuorLayY::ReservePlacements() {
 }
 
 void QuorLayY::ReadPlacement(bool fromP) {
-    // An entry without a CR LF pair, a CR at its end or a carried byte is decoded where it stands in the
-    // buffer. Any other is first read through the folding, which delivers the bytes that reading its
-    // fields one by one would deliver and fails as those reads would at the end of the file.
+    // An entry that lies whole in the buffer, holds no CR LF pair, does not end in a CR and follows no
+    // carried byte is decoded where it stands. Any other is first read through the folding, which delivers
+    // the bytes that reading its fields one by one would deliver and fails as those reads would at the end
+    // of the file.
     const char* entry = TakeDirect(kPlacementBytes);
     char folded[kPlacementBytes];
     if (entry == nullptr) {
