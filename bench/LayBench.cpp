@@ -55,10 +55,10 @@ BENCHMARK(BM_LayYParsePairs)->Args({200000, 0})->Args({200000, 1})->Unit(benchma
 void BM_PositionMatcher(benchmark::State& state) {
     const QuorLayY& lay = bench::LoadedLay(state.range(0));
     // The form the position file is written from: the positions themselves, in written order.
-    std::vector<PositionMatcher::Position> ordered;
+    std::vector<quorix::detail::Position> ordered;
     for (auto _ : state) {
-        if (!PositionMatcher::Match(lay.GetModelNames(), lay.GetPieceNames(), lay.GetPlacements(),
-                                    lay.GetPlacementCounts(), ordered)) {
+        if (!quorix::detail::MatchPositions(lay.GetModelNames(), lay.GetPieceNames(), lay.GetPlacements(),
+                                            lay.GetPlacementCounts(), ordered)) {
             state.SkipWithError("the placements do not match their counts");
             return;
         }

@@ -3,6 +3,7 @@
 
 #include "export/DefinitionFileWriter.h"
 #include "export/PositionFileWriter.h"
+#include "export/QuorLayYExport.h"
 #include "layy/QuorLayY.h"
 #include "runtime/NumberFormat.h"
 
@@ -18,7 +19,7 @@ std::vector<float> PositionValues(int64_t count) {
     const QuorLayY& lay = bench::LoadedLay(250000);
     std::vector<float> values;
     for (const Placement& p : lay.GetPlacements()) {
-        values.push_back(QuorLayY::WrittenAngle(p));
+        values.push_back(quorix::WrittenAngle(p));
         values.push_back(p.x);
         values.push_back(p.y);
         if (static_cast<int64_t>(values.size()) >= count) {
@@ -95,7 +96,7 @@ void BM_PositionFileWriter(benchmark::State& state) {
             writer.Record(pieces, static_cast<size_t>(p.pieceIndex), models,
                           static_cast<size_t>(p.modelIndex),
                           p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT,
-                          (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0), QuorLayY::WrittenAngle(p), p.x, p.y);
+                          (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0), quorix::WrittenAngle(p), p.x, p.y);
         }
         if (!file.Replace()) {
             state.SkipWithError("cannot write the position file");
@@ -127,7 +128,7 @@ void BM_DefinitionFileWriter(benchmark::State& state) {
             }
             writer.Piece(names[static_cast<size_t>(i % 1000)], static_cast<int32_t>(i % 7 + 1));
         }
-        writer.BeginOrder("ORDER-LAY", QuorLayY::kDescription, 62.99212598425197);
+        writer.BeginOrder("ORDER-LAY", quorix::kLayDescription, 62.99212598425197);
         for (int64_t m = 0; m < pieces / 1000; ++m) {
             writer.OrderLine("ORDER-LAY", "M" + std::to_string(m));
         }
@@ -147,8 +148,14 @@ void BM_LayYWritePositionFile(benchmark::State& state) {
     const std::string system = bench::ScratchFolder() + "/posimport.txt";
     const std::string path = bench::ModulePath(system);
     for (auto _ : state) {
-        if (!lay.WritePositionFile(path)) {
+        TextModeWriter file;
+        if (!file.Create(path)) {
             state.SkipWithError("cannot create the position file");
+            return;
+        }
+        quorix::WritePositions(lay, file);
+        if (!file.Replace()) {
+            state.SkipWithError("cannot write the position file");
             return;
         }
     }

@@ -1,6 +1,7 @@
 #include "LayPreview.h"
 
 #include "ByteText.h"
+#include "export/QuorLayYExport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -327,7 +328,7 @@ std::string HoverText(const QuorLayY& lay, const Placement& p) {
     return NameAt(lay.GetPieceNames(), p.pieceIndex) + " / " + NameAt(lay.GetModelNames(), p.modelIndex) +
            ": '" + (p.isP ? "P" : "T") + "' record (kind " + (p.isP ? "8" : "16") + "), x " +
            ShortestText(p.x) + ", y " + ShortestText(p.y) + ", angle " + ShortestText(p.angle) +
-           " (written " + ShortestText(QuorLayY::WrittenAngle(p)) + ")" +
+           " (written " + ShortestText(quorix::WrittenAngle(p)) + ")" +
            (p.flag1 ? "; flag 1: turned by 180 degrees" : "") +
            (p.flag2 ? "; flag 2 (written to the position file)" : "") + "; model index " +
            std::to_string(p.modelIndex) + ", piece index " + std::to_string(p.pieceIndex);
@@ -523,7 +524,7 @@ std::string LayPreview::Svg(const QuorLayY& lay, const std::string& fileName) {
         drawn.push_back(d);
     }
     for (const Placement* p : onSheet) {
-        const float written = QuorLayY::WrittenAngle(*p);
+        const float written = quorix::WrittenAngle(*p);
         Drawn d{p, layout.X(p->x), layout.Y(p->x, p->y), false, 0, 0, written, {}, {}, {}};
         d.anchor = {d.x - r, d.y - r, d.x + r, d.y + r};
         room.Take(d.anchor);

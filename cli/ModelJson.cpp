@@ -3,6 +3,7 @@
 #include "ByteText.h"
 #include "JsonWriter.h"
 #include "Platform.h"
+#include "export/QuorLayYExport.h"
 #include "platform/PathMapping.h"
 #include "platform/RawFile.h"
 
@@ -45,7 +46,7 @@ void Placement(JsonWriter& json, const ::Placement& p) {
         json.Int(value);
     }
     const std::pair<const char*, float> reals[] = {
-        {"x", p.x}, {"y", p.y}, {"angle", p.angle}, {"writtenAngle", QuorLayY::WrittenAngle(p)}};
+        {"x", p.x}, {"y", p.y}, {"angle", p.angle}, {"writtenAngle", quorix::WrittenAngle(p)}};
     for (const auto& [key, value] : reals) {
         json.Key(key);
         json.Float(value);

@@ -2,10 +2,13 @@
 // model's counts agree with its placements, and the writers never read outside the name lists.
 #include "FuzzSupport.h"
 
+#include "export/QuorLayYExport.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
 
 #include <cstdlib>
+
+using quorix::runtime::TextModeWriter;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QuorLayY lay;
@@ -22,9 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (counted != static_cast<uint32_t>(lay.GetPlacements().size())) {
         std::abort();
     }
-    lay.WriteDefinitionFile(FuzzScratch::Path("csvimprt.txt"));
+    TextModeWriter files; // both files, one after the other, in memory: ImportFuzzer writes them to the disk
+    files.CollectInMemory(0);
+    quorix::WriteDefinition(lay, files);
     try {
-        lay.WritePositionFile(FuzzScratch::Path("posimport.txt"));
+        quorix::WritePositions(lay, files);
     } catch (const QuorUnhandledFormatFeatureException&) {
         // Placements that disagree with their counts: the one error that reaches the host.
     }

@@ -3,11 +3,14 @@
 // slots naming "a", "b" or "c" reach the style reader and the size models.
 #include "FuzzSupport.h"
 
+#include "export/QuorMarkerExport.h"
 #include "marker/QuorMarker.h"
 #include "platform/PathMapping.h"
 
 #include <string>
 #include <vector>
+
+using quorix::runtime::TextModeWriter;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
@@ -30,8 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The marker itself is read from memory, as if it were markers/m.mkr beside the styles folder.
     QuorMarker reader;
     if (reader.Load(PathMapping::FromCallerPath(FuzzScratch::Path("markers/m.mkr")), parts[0])) {
-        reader.WriteDefinitionFile(FuzzScratch::Path("csvimprt.txt"));
-        reader.WritePositionFile(FuzzScratch::Path("posimport.txt"));
+        TextModeWriter definition; // kept in memory: ImportFuzzer writes the files to the disk
+        definition.CollectInMemory(0);
+        quorix::WriteDefinition(reader, definition);
     }
     return 0;
 }

@@ -1,9 +1,17 @@
 #include "entry/ImportQuorixFile.h"
 
 #include "entry/QuorImport.h"
+#include "files/QuorUnhandledFormatFeatureException.h"
 
-// Exceptions are not caught here: the lay position writer's error reaches the host, as the host expects.
+// The lay position writer's error reaches the host, which expects it. Any other exception (no memory
+// left) must not reach a caller that may be written in C: the call then fails with 0.
 extern "C" int QUORIX_MARKER_CALL ImportQuorixFile(const char* filePath, char* orderName) {
-    const std::string path = filePath != nullptr ? filePath : "";
-    return QuorImport::Run(path, orderName, ImportPaths::Fixed()).loaded ? 1 : 0;
+    try {
+        const std::string path = filePath != nullptr ? filePath : "";
+        return QuorImport::Run(path, orderName, ImportPaths::Fixed()).loaded ? 1 : 0;
+    } catch (const QuorUnhandledFormatFeatureException&) {
+        throw;
+    } catch (...) {
+        return 0;
+    }
 }

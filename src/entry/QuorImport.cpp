@@ -1,5 +1,7 @@
 #include "entry/QuorImport.h"
 
+#include "export/QuorLayYExport.h"
+#include "export/QuorMarkerExport.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "platform/HostLog.h"
 #include "platform/ModuleStateGuard.h"
@@ -10,6 +12,8 @@
 
 #include <algorithm>
 #include <cstring>
+
+using quorix::runtime::TextModeWriter;
 
 namespace {
 template <typename Reader>
@@ -42,7 +46,7 @@ ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing
 
     TextModeWriter definition;
     if (definition.Create(paths.definitionFile)) {
-        writing.models = reader.WriteDefinition(definition);
+        writing.models = quorix::WriteDefinition(reader, definition);
         if (eachAlone) {
             definition.Replace();
         } else {
@@ -59,7 +63,7 @@ ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing
     TextModeWriter position;
     if (position.Create(paths.positionFile)) {
         try {
-            writing.positionLines = reader.WritePositions(position);
+            writing.positionLines = quorix::WritePositions(reader, position);
         } catch (const QuorUnhandledFormatFeatureException&) {
             if (eachAlone) {
                 position.Replace(); // the host finds an empty position file

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 
+namespace quorix::detail {
 namespace {
 // For each entry, the index of the first entry with the same name.
 std::vector<size_t> FirstIndexByName(const std::vector<std::string>& names) {
@@ -25,9 +26,8 @@ bool InRange(int32_t index, size_t size) {
 // The pairs that `counts` gives a count other than 0, inside the name lists, in key order.
 class CountedPairs {
 public:
-    CountedPairs(const std::map<PositionMatcher::PairKey, int32_t>& counts, size_t models, size_t pieces)
-        : it(counts.lower_bound(PositionMatcher::PairKey(0, 0))), end(counts.end()), models(models),
-          pieces(pieces) {
+    CountedPairs(const std::map<PairKey, int32_t>& counts, size_t models, size_t pieces)
+        : it(counts.lower_bound(PairKey(0, 0))), end(counts.end()), models(models), pieces(pieces) {
         SkipUncounted();
     }
     bool Done() const { return it == end; }
@@ -47,24 +47,14 @@ private:
         }
     }
 
-    std::map<PositionMatcher::PairKey, int32_t>::const_iterator it;
-    std::map<PositionMatcher::PairKey, int32_t>::const_iterator end;
+    std::map<PairKey, int32_t>::const_iterator it;
+    std::map<PairKey, int32_t>::const_iterator end;
     size_t models;
     size_t pieces;
 };
 
-// A placement as it is sorted: the pair it is keyed by, and what the result takes of it.
-struct Indexed {
-    uint32_t model;
-    uint32_t piece;
-    size_t index;
-};
-
-void Fill(Indexed& entry, const Placement&, size_t index) {
-    entry.index = index;
-}
-
-void Fill(PositionMatcher::Position& entry, const Placement& p, size_t) {
+// What the position file takes of a placement, besides the pair it is keyed by.
+void Fill(Position& entry, const Placement& p) {
     entry.angle = p.angle;
     entry.x = p.x;
     entry.y = p.y;
@@ -161,7 +151,7 @@ bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<
                 Entry& entry = sorted[start[model]++];
                 entry.model = model;
                 entry.piece = static_cast<uint32_t>(firstPiece[static_cast<size_t>(p.pieceIndex)]);
-                Fill(entry, p, i);
+                Fill(entry, p);
             }
         }
     });
@@ -203,27 +193,9 @@ bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<
 }
 } // namespace
 
-bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
-                            const std::vector<std::string>& pieceNames,
-                            const std::vector<Placement>& placements,
-                            const std::map<PairKey, int32_t>& counts, std::vector<size_t>& order) {
-    order.clear();
-    std::vector<Indexed> sorted;
-    if (!SortAndCheck(modelNames, pieceNames, placements,
-                      CountedPairs(counts, modelNames.size(), pieceNames.size()), sorted)) {
-        return false;
-    }
-    order.reserve(sorted.size());
-    for (const Indexed& entry : sorted) {
-        order.push_back(entry.index);
-    }
-    return true;
-}
-
-bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
-                            const std::vector<std::string>& pieceNames,
-                            const std::vector<Placement>& placements,
-                            const std::map<PairKey, int32_t>& counts, std::vector<Position>& ordered) {
+bool MatchPositions(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
+                    const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
+                    std::vector<Position>& ordered) {
     ordered.clear();
     if (!SortAndCheck(modelNames, pieceNames, placements,
                       CountedPairs(counts, modelNames.size(), pieceNames.size()), ordered)) {
@@ -232,3 +204,4 @@ bool PositionMatcher::Match(const std::vector<std::string>& modelNames,
     }
     return true;
 }
+} // namespace quorix::detail

@@ -22,33 +22,27 @@
 // has at least as many placements as there are pieces, else merging), and the runs of equal keys must be
 // as long as the counts of their pairs. The result and the cases that fail are exactly those of walking
 // every pair over every placement.
-class PositionMatcher {
-public:
-    using PairKey = std::pair<int32_t, int32_t>;
+namespace quorix::detail {
+using PairKey = std::pair<int32_t, int32_t>; // (model index, piece index)
 
-    // Fills `order` with indices into `placements`, in the order in which they are written. Returns false
-    // when the placements and the counts disagree. Placements whose indices lie outside the name lists
-    // are never taken.
-    static bool Match(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
-                      const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
-                      std::vector<size_t>& order);
-
-    // What the position file takes of a placement. The model and the piece are the first entries of the
-    // name lists with the placement's names, which are the names written.
-    struct Position {
-        uint32_t model;
-        uint32_t piece;
-        float angle; // as stored
-        float x;
-        float y;
-        bool flag1;
-        bool flag2;
-        bool isP;
-    };
-
-    // The same matching, giving the placements themselves in the order in which they are written. The
-    // lines are then written from consecutive memory rather than from all over the lay.
-    static bool Match(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
-                      const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
-                      std::vector<Position>& ordered);
+// What the position file takes of a placement. The model and the piece are the first entries of the name
+// lists with the placement's names, which are the names written.
+struct Position {
+    uint32_t model;
+    uint32_t piece;
+    float angle; // as stored
+    float x;
+    float y;
+    bool flag1;
+    bool flag2;
+    bool isP;
 };
+
+// Fills `ordered` with what the position file takes of the placements, in the order in which they are
+// written, so that the lines are written from consecutive memory rather than from all over the lay.
+// Returns false, with `ordered` empty, when the placements and the counts disagree. Placements whose
+// indices lie outside the name lists are never taken.
+bool MatchPositions(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
+                    const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
+                    std::vector<Position>& ordered);
+} // namespace quorix::detail

@@ -1,6 +1,7 @@
 // The LAY-Y lay written as the host's import files.
+#include "export/QuorLayYExport.h"
+
 #include "export/DefinitionFileWriter.h"
-#include "export/ImportFile.h"
 #include "export/PositionFileWriter.h"
 #include "export/PositionMatcher.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
@@ -11,45 +12,42 @@
 #include <algorithm>
 #include <vector>
 
+namespace quorix {
 namespace {
 constexpr double kMillimetresPerInch = 25.4;
 }
 
-bool QuorLayY::WriteDefinitionFile(const std::string& path) const {
-    return WriteImportFile(path, [this](TextModeWriter& file) { WriteDefinition(file); });
-}
-
-bool QuorLayY::WritePositionFile(const std::string& path) const {
-    return WriteImportFile(path, [this](TextModeWriter& file) { WritePositions(file); });
-}
-
-size_t QuorLayY::WriteDefinition(TextModeWriter& file) const {
+size_t WriteDefinition(const QuorLayY& lay, TextModeWriter& file) {
+    const std::vector<std::string>& modelNames = lay.GetModelNames();
+    const std::vector<std::string>& pieceNames = lay.GetPieceNames();
+    const std::map<QuorLayY::PairKey, int32_t>& placementCounts = lay.GetPlacementCounts();
     DefinitionFileWriter writer(file);
-    const std::string orderName = quorix::paths::OrderName(GetFileName());
+    const std::string orderName = quorix::paths::OrderName(lay.GetFileName());
     const int32_t pieceCount = static_cast<int32_t>(pieceNames.size());
     for (size_t i = 0; i < modelNames.size(); ++i) {
         writer.BeginModel(orderName, modelNames[i]);
         // The pairs of this model in piece order; pieces without a count are left out.
         const int32_t model = static_cast<int32_t>(i);
-        for (auto it = placementCounts.lower_bound(PairKey(model, 0));
+        for (auto it = placementCounts.lower_bound(QuorLayY::PairKey(model, 0));
              it != placementCounts.end() && it->first.first == model && it->first.second < pieceCount; ++it) {
             if (it->second != 0) {
                 writer.Piece(pieceNames[static_cast<size_t>(it->first.second)], it->second);
             }
         }
     }
-    writer.BeginOrder(orderName, kDescription, static_cast<double>(layWidth) / kMillimetresPerInch);
+    writer.BeginOrder(orderName, kLayDescription,
+                      static_cast<double>(lay.GetLayWidth()) / kMillimetresPerInch);
     for (const std::string& label : modelNames) {
         writer.OrderLine(orderName, label);
     }
     return modelNames.size();
 }
 
-float QuorLayY::WrittenAngle(const Placement& placement) {
+float WrittenAngle(const Placement& placement) {
     return WrittenAngle(placement.angle, placement.flag1);
 }
 
-float QuorLayY::WrittenAngle(float angle, bool turned180) {
+float WrittenAngle(float angle, bool turned180) {
     if (!turned180) {
         return angle;
     }
@@ -60,26 +58,27 @@ float QuorLayY::WrittenAngle(float angle, bool turned180) {
     return turned;
 }
 
-size_t QuorLayY::WritePositions(TextModeWriter& file) const {
-    std::vector<PositionMatcher::Position> ordered;
-    if (!PositionMatcher::Match(modelNames, pieceNames, placements, placementCounts, ordered)) {
+size_t WritePositions(const QuorLayY& lay, TextModeWriter& file) {
+    std::vector<detail::Position> ordered;
+    if (!detail::MatchPositions(lay.GetModelNames(), lay.GetPieceNames(), lay.GetPlacements(),
+                                lay.GetPlacementCounts(), ordered)) {
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
     PositionFileWriter writer(file);
-    const PositionFileWriter::Names pieces(pieceNames);
-    const PositionFileWriter::Names models(modelNames);
+    const PositionFileWriter::Names pieces(lay.GetPieceNames());
+    const PositionFileWriter::Names models(lay.GetModelNames());
     const auto writeLines = [&pieces, &models, &ordered](PositionFileWriter& to, size_t from, size_t end) {
         for (size_t k = from; k < end; ++k) {
-            const PositionMatcher::Position& p = ordered[k];
+            const detail::Position& p = ordered[k];
             const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
             to.Record(pieces, p.piece, models, p.model,
                       p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags,
                       WrittenAngle(p.angle, p.flag1), p.x, p.y);
         }
     };
-    // A long list is cut into parts (one per processor, see Parallel::PartsFor), made at the same
-    // time: the first is written to the file, the others are made in memory and follow it in their order,
-    // so the file is the same as when written in one go.
+    // A long list is cut into parts (see Parallel::PartsFor), made at the same time: the first is written
+    // to the file, the others are made in memory and follow it in their order, so the file is the same as
+    // when written in one go.
     constexpr size_t kLeastPartLines = 32768;
     const size_t parts = Parallel::PartsFor(ordered.size(), kLeastPartLines);
     const auto partStart = [&](size_t part) { return ordered.size() * part / parts; };
@@ -106,3 +105,4 @@ size_t QuorLayY::WritePositions(TextModeWriter& file) const {
     }
     return ordered.size();
 }
+} // namespace quorix

@@ -1,23 +1,28 @@
 // The marker written as the host's import files.
+#include "export/QuorMarkerExport.h"
+
 #include "export/DefinitionFileWriter.h"
-#include "export/ImportFile.h"
 #include "marker/QuorMarker.h"
 #include "platform/PathRules.h"
 #include "runtime/TextModeWriter.h"
 
+#include <string>
+
+namespace quorix {
 namespace {
 constexpr double kMicrometresPerInch = 25400.0;
-}
 
-std::string QuorMarker::SizeLabel(int32_t sizeKey) {
-    // Every size number is written whole, also those beyond the nine characters the host's own label
-    // buffer holds.
+// The label of a size model: its size number in decimal. Every size number is written whole, also those
+// beyond the nine characters the host's own label buffer holds.
+std::string SizeLabel(int32_t sizeKey) {
     return std::to_string(sizeKey);
 }
+} // namespace
 
-size_t QuorMarker::WriteDefinition(TextModeWriter& file) const {
+size_t WriteDefinition(const QuorMarker& marker, TextModeWriter& file) {
+    const SizeModels& sizeModels = marker.GetSizeModels();
     DefinitionFileWriter writer(file);
-    const std::string orderName = quorix::paths::OrderName(GetFileName());
+    const std::string orderName = quorix::paths::OrderName(marker.GetFileName());
     // The tallies of a model are made as they are written: together the models can hold far more pieces
     // than the marker and its styles.
     sizeModels.ForEach([&](int32_t sizeKey, TallyMerge& tallies) {
@@ -29,21 +34,15 @@ size_t QuorMarker::WriteDefinition(TextModeWriter& file) const {
             }
         }
     });
-    writer.BeginOrder(orderName, kDescription, static_cast<double>(markerWidth) / kMicrometresPerInch);
+    writer.BeginOrder(orderName, kMarkerDescription,
+                      static_cast<double>(marker.GetMarkerWidth()) / kMicrometresPerInch);
     for (const auto& model : sizeModels) {
         writer.OrderLine(orderName, SizeLabel(model.first));
     }
     return sizeModels.size();
 }
 
-size_t QuorMarker::WritePositions(TextModeWriter&) const {
+size_t WritePositions(const QuorMarker&, TextModeWriter&) {
     return 0;
 }
-
-bool QuorMarker::WriteDefinitionFile(const std::string& path) const {
-    return WriteImportFile(path, [this](TextModeWriter& file) { WriteDefinition(file); });
-}
-
-bool QuorMarker::WritePositionFile(const std::string& path) const {
-    return WriteImportFile(path, [this](TextModeWriter& file) { WritePositions(file); });
-}
+} // namespace quorix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/BigEndian.h"
 #include "files/QuorFile.h"
 
 #include <algorithm>
@@ -7,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-// A binary input file with the big-endian read primitives of the lay reader. Every primitive reads through
-// ReadBytes, which delivers the file's bytes with each CR LF pair folded into one LF.
+// A binary input file with the big-endian read primitives of the lay reader. Every primitive but Skip
+// delivers the file's bytes as ReadBytes does, with each CR LF pair folded into one LF.
 //
 // The primitives take their bytes straight from the stream's buffer when no carried byte is pending, no
 // CR among the bytes is followed by an LF and the last byte is not a CR: folding leaves such bytes as they
@@ -18,8 +19,9 @@ class QuorBinaryFile : public QuorFile {
 public:
     bool IsBinary() const override { return true; }
 
-    // The next `count` bytes after folding; throws QuorUnhandledFormatFeatureException when the stream
-    // reaches the end of the file.
+    // The next `count` bytes after folding; throws QuorUnhandledFormatFeatureException (kEndOfFileText)
+    // when the file ends before them, or right after them when the last is a CR (its next byte is looked
+    // for).
     void ReadBytes(char* buffer, int count) {
         if (count > 0) {
             if (const char* direct = TakeDirect(static_cast<size_t>(count))) {
@@ -43,14 +45,15 @@ public:
     void ReadInt16(short& value) {
         char bytes[2] = {0, 0};
         ReadBytes(bytes, 2);
-        value = static_cast<short>(BigEndian16(bytes));
+        value = static_cast<short>(quorix::detail::BigEndian16(bytes));
     }
     void ReadInt16(int& value) {
         short narrow = 0;
         ReadInt16(narrow);
         value = narrow;
     }
-    // Four bytes reversed in place: a big-endian 32-bit value of the file lands in host order.
+    // The next four bytes with their order reversed in place, whatever the host's byte order: a big-endian
+    // 32-bit value of the file lands in little-endian order (the host's own only on a little-endian host).
     void ReadInt32(char* fourBytes);
     // Bytes up to the first NUL, which is consumed too. Of a longer string than `longest` bytes only the
     // first `longest` are kept; the rest is passed over.
@@ -75,18 +78,17 @@ public:
     // Moves the read position forward by `count` file bytes without folding; 0 or less does nothing.
     void Skip(int count);
 
-    // Typed forms of ReadInt32.
+    // The next four bytes as a big-endian 32-bit value, on a host of either byte order.
     int32_t ReadI32() {
         char bytes[4] = {0, 0, 0, 0};
         ReadBytes(bytes, 4);
-        return static_cast<int32_t>(BigEndian32(bytes));
+        return static_cast<int32_t>(quorix::detail::BigEndian32(bytes));
     }
     uint32_t ReadWord() { return static_cast<uint32_t>(ReadI32()); }
     float ReadF32() {
-        const uint32_t bits = ReadWord();
-        float value = 0;
-        std::memcpy(&value, &bits, 4);
-        return value;
+        char bytes[4] = {0, 0, 0, 0};
+        ReadBytes(bytes, 4);
+        return quorix::detail::BigEndianFloat(bytes);
     }
 
     static constexpr const char* kEndOfFileText = "Exceeding End of File while reading file...";
@@ -139,17 +141,6 @@ protected:
             found |= data[i] == kCr ? 1u : 0u;
         }
         return found != 0;
-    }
-
-    static uint16_t BigEndian16(const char* bytes) {
-        return static_cast<uint16_t>((static_cast<unsigned char>(bytes[0]) << 8) |
-                                     static_cast<unsigned char>(bytes[1]));
-    }
-    static uint32_t BigEndian32(const char* bytes) {
-        return (static_cast<uint32_t>(static_cast<unsigned char>(bytes[0])) << 24) |
-               (static_cast<uint32_t>(static_cast<unsigned char>(bytes[1])) << 16) |
-               (static_cast<uint32_t>(static_cast<unsigned char>(bytes[2])) << 8) |
-               static_cast<uint32_t>(static_cast<unsigned char>(bytes[3]));
     }
 
     // The folding read that ReadBytes falls back on: CR LF pairs become LF, a CR at the end looks at the

@@ -3,8 +3,10 @@
 #include "files/QuorUnhandledFormatFeatureException.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
+
+using quorix::DecodePlacement;
+using quorix::kPlacementBytes;
 
 namespace {
 // Loop bound for a count of the file: as a 32-bit signed number, so 0 or less gives no entries.
@@ -16,24 +18,17 @@ uint32_t Wrap(int32_t value) {
     return static_cast<uint32_t>(value);
 }
 
-constexpr size_t kPlacementBytes = 44;
 // The longest name that a record can hold whole: its content is at most 32766 bytes, and a name of n bytes
 // takes at least n + 1 bytes of the file with its NUL, less one that may have been read ahead before.
 constexpr size_t kLongestName = 32766;
-
-float FloatOf(uint32_t bits) {
-    float value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 } // namespace
 
 bool QuorLayY::ReadRecordHeader(int32_t& tag, int32_t& contentLength) {
     int length = 0;
     try {
         ReadInt16(length);
-    } catch (...) {
-        // The lay ends at a record boundary (or within the length field).
+    } catch (const QuorUnhandledFormatFeatureException&) {
+        // The reads' end-of-file failure: the lay ends at a record boundary (or within the length field).
         return false;
     }
     int tagValue = 0;
@@ -47,7 +42,8 @@ bool QuorLayY::Parse() {
     const bool parsed = ReadRecords();
     try {
         pairCounter.MoveInto(placementCounts);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
+        // No room for the counts: the lay is refused as if it could not be read.
         SetFailureText("unexpected failure while reading the lay");
         return false;
     }
@@ -99,7 +95,8 @@ bool QuorLayY::ReadRecords() {
     } catch (const QuorUnhandledFormatFeatureException& error) {
         SetFailureText(error.GetMessage(), recordOffset);
         return false;
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
+        // No room for what the lay keeps (names, entries, the diagnostics composed for the sink).
         SetFailureText("unexpected failure while reading the lay", recordOffset);
         return false;
     }
@@ -395,49 +392,18 @@ void QuorLayY::ReservePlacements() {
 }
 
 void QuorLayY::ReadPlacement(bool fromP) {
-    Placement p;
-    if (const char* entry = TakeDirect(kPlacementBytes)) {
-        // The whole entry holds no CR and no byte is carried: its fields are the bytes as they stand.
-        p.modelIndex = static_cast<int32_t>(BigEndian32(entry));
-        p.pieceIndex = static_cast<int32_t>(BigEndian32(entry + 4));
-        p.flag1 = entry[8] != 0;
-        p.ordinalA = static_cast<signed char>(entry[9]) - 1;
-        p.flag2 = entry[11] != 0;
-        p.angle = FloatOf(BigEndian32(entry + 12));
-        p.x = FloatOf(BigEndian32(entry + 16));
-        p.y = FloatOf(BigEndian32(entry + 20));
-        p.ordinalB = static_cast<int16_t>(BigEndian16(entry + 24)) - 1;
-        p.valueC = static_cast<int32_t>(BigEndian32(entry + 32));
-        p.ordinalC = static_cast<int16_t>(BigEndian16(entry + 38)) - 1;
-    } else {
-        char dropByte = 0;
-        int dropShort = 0;
-        int small = 0;
-        p.modelIndex = ReadI32();
-        p.pieceIndex = ReadI32();
-        ReadBool(p.flag1);
-        ReadInt8(small);
-        p.ordinalA = small - 1;
-        ReadByte(dropByte);
-        ReadBool(p.flag2);
-        p.angle = ReadF32();
-        p.x = ReadF32();
-        p.y = ReadF32();
-        ReadInt16(small);
-        p.ordinalB = small - 1;
-        ReadInt16(dropShort);
-        ReadWord();
-        p.valueC = ReadI32();
-        ReadByte(dropByte);
-        ReadByte(dropByte);
-        ReadInt16(small);
-        p.ordinalC = small - 1;
-        ReadByte(dropByte);
-        ReadByte(dropByte);
-        ReadInt16(dropShort);
+    // An entry that lies whole in the buffer, holds no CR LF pair, does not end in a CR and follows no
+    // carried byte is decoded where it stands. Any other is first read through the folding, which delivers
+    // the bytes that reading its fields one by one would deliver and fails as those reads would at the end
+    // of the file.
+    const char* entry = TakeDirect(kPlacementBytes);
+    char folded[kPlacementBytes];
+    if (entry == nullptr) {
+        ReadBytesFolding(folded, static_cast<int>(kPlacementBytes));
+        entry = folded;
     }
+    Placement p = DecodePlacement(entry);
     p.isP = fromP;
-    p.matched = false;
     placements.push_back(p);
     pairCounter.Add(p.modelIndex, p.pieceIndex);
 }

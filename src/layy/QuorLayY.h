@@ -12,11 +12,6 @@
 #include <utility>
 #include <vector>
 
-namespace quorix::runtime {
-class TextModeWriter;
-}
-using quorix::runtime::TextModeWriter;
-
 // The LAY-Y lay file: length-prefixed, letter-tagged big-endian records, the first of which is a 'Y'
 // record. Parse walks the records, holds each to its declared length and fills the lay model.
 //
@@ -35,36 +30,19 @@ public:
 
     static constexpr float kDefaultWidth = 1397000.0f;
     static constexpr float kDefaultLength = 50800000.0f;
-    static constexpr const char* kDescription = "quorix lay Y file import";
     static constexpr const char* kNotLayText = "Not the proper file type / format [LAY]!";
     static constexpr const char* kOverReadAtEndText = "Lay Record Over-read Exceeding End of File";
     static constexpr const char* kOverReadText = "Lay Record Over-read";
-    static constexpr const char* kNoMatchText =
-        "There is no position matching an item of CSV definition found.";
 
     QuorLayY() = default;
     ~QuorLayY() override = default;
 
     bool Parse() override;
 
-    // Writers of the host's import files (definition file, then position file): each replaces the file
-    // at `path` once it is complete, and is false when it could not (the old file then stays as it was).
-    // WritePositionFile throws QuorUnhandledFormatFeatureException when the placements disagree with their
-    // counts, after putting an empty position file in place.
-    bool WriteDefinitionFile(const std::string& path) const;
-    bool WritePositionFile(const std::string& path) const;
-    // What they write, into a file that the caller puts in place: the number of model blocks written, and
-    // the number of position lines. WritePositions throws as above before it writes anything.
-    size_t WriteDefinition(TextModeWriter& file) const;
-    size_t WritePositions(TextModeWriter& file) const;
-
-    // The angle written for a placement: turned by 180 degrees when flag1 is set, in single precision.
-    static float WrittenAngle(const Placement& placement);
-    static float WrittenAngle(float angle, bool turned180);
-
     // Receives the diagnostic lines that the record walk composes (unsupported records, left-over or
     // over-read content), each with the offset of its record; none are composed, and no offset is taken,
-    // without a sink.
+    // without a sink. A sink that throws std::bad_alloc makes the lay refused; other exceptions pass to
+    // the caller of Load.
     void SetDiagnosticSink(DiagnosticSink sink) { diagnosticSink = std::move(sink); }
 
     float GetLayWidth() const { return layWidth; }
@@ -92,6 +70,7 @@ private:
     void ReadMRecord();
     void ReadPlacementRecord(int32_t tag);
     void ReservePlacements();
+    // Reads one entry of a 'P' (fromP) or 'T' record and counts its pair.
     void ReadPlacement(bool fromP);
     void ReadBarRecord(int32_t contentLength);
     void ReadListRecord(int32_t contentLength, int wordsPerEntry);

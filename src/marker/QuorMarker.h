@@ -11,11 +11,6 @@
 #include <string>
 #include <vector>
 
-namespace quorix::runtime {
-class TextModeWriter;
-}
-using quorix::runtime::TextModeWriter;
-
 // How Resolve read the style file of one style entry.
 struct StyleReading {
     std::string path;                                // in the module's form
@@ -33,7 +28,6 @@ struct StyleReading {
 class QuorMarker : public QuorTextFile, public ApplicationBase {
 public:
     static constexpr int kStyleSlots = 40;
-    static constexpr const char* kDescription = "quorix marker definition file import";
 
     QuorMarker() = default;
     ~QuorMarker() override = default;
@@ -43,20 +37,10 @@ public:
     bool IsSupportedVersion() const override;
     const char* SupportedVersions() const override { return "10, 12, 18 and 19"; }
 
-    // Writers of the host's import files, as those of the lay. The position file of a marker is always
-    // empty.
-    bool WriteDefinitionFile(const std::string& path) const;
-    bool WritePositionFile(const std::string& path) const;
-    size_t WriteDefinition(TextModeWriter& file) const;
-    size_t WritePositions(TextModeWriter& file) const;
-
     // Makes Resolve keep each style it reads (for showing them), not only how the reading went.
     void KeepStyleFiles(bool keep) { keepStyleFiles = keep; }
     // One per style entry, in entry order, once Resolve ran.
     const std::vector<StyleReading>& GetStyleReadings() const { return styleReadings; }
-
-    // The label of a size model: its size number in decimal.
-    static std::string SizeLabel(int32_t sizeKey);
 
     int32_t GetHeaderInt1() const { return headerInt1; }
     float GetHeaderReal1() const { return headerReal1; }

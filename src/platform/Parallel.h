@@ -8,19 +8,19 @@
 // (fork and join). Where no thread can be started, a part runs in the caller instead, so the result never
 // depends on how many threads there were.
 namespace Parallel {
-// The most parts a piece of work is cut into.
+// The most parts a piece of work is cut into (unless ForcedParts asks for more).
 constexpr size_t kMostParts = 4;
 
 // Into how many parts work on `items` items is cut: one per processor, at most kMostParts, each part at
-// least `leastPerPart` items; 1 for short work.
+// least `leastPerPart` items (0: any number); 1 for short work and on one processor.
 size_t PartsFor(size_t items, size_t leastPerPart);
 
 // Runs work(0) to work(parts - 1) at the same time, work(0) in the calling thread, and returns when all
 // are done. When parts threw, the exception of the lowest such part is thrown again then.
 void ForEachPart(size_t parts, const std::function<void(size_t)>& work);
 
-// Mutual exclusion for data that parts share: the system's own lock (a critical section on Windows, whose
-// runtime has no standard threads). Not recursive.
+// Mutual exclusion for data that parts share: a critical section on Windows, whose runtime has no standard
+// threads, and std::mutex elsewhere. Not recursive.
 class Mutex {
 public:
     // Holds the mutex for its own life.

@@ -28,6 +28,8 @@
 #include <random>
 #include <tuple>
 
+using quorix::runtime::TextModeWriter;
+
 namespace {
 std::atomic<size_t> liveBytes{0};
 std::atomic<size_t> peakBytes{0};

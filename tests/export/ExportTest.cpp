@@ -1,11 +1,11 @@
 // The import files: a lay's definition and position files, and the position matcher against the plain walk
 // of every (model, piece) pair over every placement.
 #include "export/PositionMatcher.h"
+#include "export/QuorLayYExport.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
 #include "platform/Parallel.h"
 #include "support/LayBuilder.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,8 @@
 #include <string>
 #include <tuple>
 #include <vector>
+
+using quorix::runtime::TextModeWriter;
 
 namespace {
 using B = LayBuilder;
@@ -26,23 +28,27 @@ PlacementSpec At(int32_t model, int32_t piece, float x, int flags = 0, float ang
     return {model, piece, (flags & 1) != 0, 1, (flags & 2) != 0, angle, x, -0.5f};
 }
 
-using Written = std::tuple<std::string, std::string, std::string>; // definition, positions, error message
+// The position file of `lay`, made in memory; when the writer throws, the error's message and what it
+// wrote before.
+std::string PositionsOf(const QuorLayY& lay) {
+    TextModeWriter file;
+    file.CollectInMemory(0);
+    try {
+        quorix::WritePositions(lay, file);
+    } catch (const QuorUnhandledFormatFeatureException& e) {
+        return e.GetMessage() + std::string(file.Collected());
+    }
+    return std::string(file.Collected());
+}
 
-// Reads the lay `records` from a file named W12.LAY and writes both import files, the position
-// file over older content.
-Written Export(const LayBuilder& records) {
-    TempDir dir;
+// Reads the lay `records` as a file named W12.LAY and makes its definition file and PositionsOf.
+std::pair<std::string, std::string> Export(const LayBuilder& records) {
     QuorLayY lay;
     EXPECT_TRUE(lay.Load("lays\\W12.LAY", records.Bytes()));
-    dir.Write("posimport.txt", "older content\r\n");
-    EXPECT_TRUE(lay.WriteDefinitionFile(dir.Path("csvimprt.txt")));
-    std::string error;
-    try {
-        EXPECT_TRUE(lay.WritePositionFile(dir.Path("posimport.txt")));
-    } catch (const QuorUnhandledFormatFeatureException& e) {
-        error = e.GetMessage();
-    }
-    return {TempDir::ReadFile(dir.Path("csvimprt.txt")), TempDir::ReadFile(dir.Path("posimport.txt")), error};
+    TextModeWriter definition;
+    definition.CollectInMemory(0);
+    quorix::WriteDefinition(lay, definition);
+    return {std::string(definition.Collected()), PositionsOf(lay)};
 }
 
 // Piece names are cleaned in the definition file (each '.', '/' and '#', the first character too), model
@@ -55,7 +61,7 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
     const std::string modelS = "=:model\r\nm:W12-LAY-S\r\n";
     const std::string orderS = "w:55000\r\nm:W12-LAY-S\r\nq:1\r\ns:S\r\n";
     const std::string modelM = "M.1/#\r\nabcdefghij"; // 16 bytes, a line feed among them, as stored
-    const std::vector<std::pair<LayBuilder, Written>> cases = {
+    const std::vector<std::pair<LayBuilder, std::pair<std::string, std::string>>> cases = {
         {B().Y()
              .O({"FRONT", ".B A/C_K:#\n123456"}, {"S", "M.1/#\nabcdefghij"})
              .W(1600.0f)
@@ -70,8 +76,7 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
           "FRONT,S,8,0,0,3,-0.5,0,0,0\r\nFRONT,S,16,2,33.5,4,-0.5,0,0,0\r\n"
           ".B A/C_K:#\r\n123456,S,8,0,0,1,-0.5,0,0,0\r\n"
           "FRONT," +
-              modelM + ",8,0,0,2,-0.5,0,0,0\r\nFRONT," + modelM + ",8,3,270,123.457,-0.5,0,0,0\r\n",
-          ""}},
+              modelM + ",8,0,0,2,-0.5,0,0,0\r\nFRONT," + modelM + ",8,3,270,123.457,-0.5,0,0,0\r\n"}},
         {B().Y()
              .O({"F"}, {"S"})
              .P({At(1, 0, 1), At(0, 1, 2), At(-1, 0, 3), At(0, 0, 4), At(0, -1, 5)})
@@ -79,14 +84,13 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
                  At(0, 0, 9, 1, -90.0f)}),
          {modelS + "p:F\r\ni:5\r\n" + kOrder + orderS,
           "F,S,8,0,0,4,-0.5,0,0,0\r\nF,S,16,1,0,6,-0.5,0,0,0\r\nF,S,16,1,360,7,-0.5,0,0,0\r\n"
-          "F,S,16,1,0,8,-0.5,0,0,0\r\nF,S,16,1,90,9,-0.5,0,0,0\r\n",
-          ""}},
-        {B().Y().O({}, {"S"}).P({At(0, 0, 1)}), {modelS + kOrder + orderS, "", ""}},
-        {B().Y().O({"F", "G"}, {}).P({At(0, 1, 1)}), {kOrder + "w:55000\r\n", "", ""}},
+          "F,S,16,1,0,8,-0.5,0,0,0\r\nF,S,16,1,90,9,-0.5,0,0,0\r\n"}},
+        {B().Y().O({}, {"S"}).P({At(0, 0, 1)}), {modelS + kOrder + orderS, ""}},
+        {B().Y().O({"F", "G"}, {}).P({At(0, 1, 1)}), {kOrder + "w:55000\r\n", ""}},
         {B().Y().O({"F"}, {"S", "S"}).P({At(1, 0, 1), At(0, 0, 2)}),
          {modelS + "p:F\r\ni:1\r\n" + modelS + "p:F\r\ni:1\r\n" + kOrder + orderS +
               "m:W12-LAY-S\r\nq:1\r\ns:S\r\n",
-          "", "There is no position matching an item of CSV definition found."}},
+          "There is no position matching an item of CSV definition found."}},
     };
     for (const auto& [records, written] : cases) {
         EXPECT_EQ(Export(records), written);
@@ -103,6 +107,7 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
     const Parallel::ForcedParts parts(GetParam());
     const std::vector<std::string> models = {"S", "M", "L"};
     const std::vector<std::string> pieces = {"FRONT", "BA\nCK", "SLEEVE", "CUFF"};
+    const std::vector<std::string> stored = {"FRONT", "BA\r\nCK", "SLEEVE", "CUFF"}; // as lines hold them
     std::vector<PlacementSpec> placed;
     for (int i = 0; i < 3000; ++i) {
         PlacementSpec p =
@@ -117,28 +122,23 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
             placed.begin() + static_cast<std::ptrdiff_t>(from),
             placed.begin() + static_cast<std::ptrdiff_t>(std::min(from + 500, placed.size()))));
     }
-    TempDir dir;
     QuorLayY lay;
     ASSERT_TRUE(lay.Load("L.LAY", records.Bytes()));
-    ASSERT_TRUE(lay.WritePositionFile(dir.Path("posimport.txt")));
 
     std::stable_sort(placed.begin(), placed.end(), [](const PlacementSpec& a, const PlacementSpec& b) {
         return std::make_pair(a.model, a.piece) < std::make_pair(b.model, b.piece);
     });
     std::string expected;
     for (const PlacementSpec& p : placed) {
-        std::string piece = pieces[static_cast<size_t>(p.piece)];
-        for (size_t at = piece.find('\n'); at != std::string::npos; at = piece.find('\n', at + 2)) {
-            piece.replace(at, 1, "\r\n");
-        }
         char numbers[96];
         std::snprintf(numbers, sizeof numbers, ",8,%d,%g,%g,%g,0,0,0\r\n",
                       (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0),
                       static_cast<double>(p.flag1 ? std::fmod(p.angle + 180.0f, 360.0f) : p.angle),
                       static_cast<double>(p.x), static_cast<double>(p.y));
-        expected += piece + "," + models[static_cast<size_t>(p.model)] + numbers;
+        expected +=
+            stored[static_cast<size_t>(p.piece)] + "," + models[static_cast<size_t>(p.model)] + numbers;
     }
-    EXPECT_TRUE(TempDir::ReadFile(dir.Path("posimport.txt")) == expected);
+    EXPECT_TRUE(PositionsOf(lay) == expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, LayYPositionFileInParts, testing::Values(1, 2, 3, 4),
@@ -178,7 +178,7 @@ TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
             }
         }
         std::vector<Placement> placements(static_cast<size_t>(below(4) == 0 ? below(60) : below(9)));
-        std::map<PositionMatcher::PairKey, int32_t> counts;
+        std::map<quorix::detail::PairKey, int32_t> counts;
         for (Placement& p : placements) {
             p = Placement{};
             p.modelIndex = index(models);
@@ -211,10 +211,10 @@ TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
                 agrees = agrees && found == (count == counts.end() ? 0 : count->second);
             }
         }
-        std::vector<PositionMatcher::Position> ordered(1);
-        ASSERT_EQ(PositionMatcher::Match(models, pieces, placements, counts, ordered), agrees)
+        std::vector<quorix::detail::Position> ordered(1);
+        ASSERT_EQ(quorix::detail::MatchPositions(models, pieces, placements, counts, ordered), agrees)
             << "round " << round;
-        for (const PositionMatcher::Position& q : ordered) {
+        for (const quorix::detail::Position& q : ordered) {
             matched.emplace_back(models[q.model], pieces[q.piece], q.x, q.y, q.angle, q.flag1, q.flag2,
                                  q.isP);
         }

@@ -233,13 +233,14 @@ TEST(LayYRecords, ModelRecordsKeepTheirValuesInFileOrder) {
     const std::string m = B::I32(2) + B::Str("g1") + B::I32(2) + B::I32(5) + B::I32(-6) + B::Str("") +
                           B::I32(0) + B::I32(2) + B::I32(70) + B::I32(80);
     const PlacementSpec a{2, 1, true, -5, false, -45.25f, 1.5f, -2.5f, 0, -7, 0};
-    // b's last ordinal holds a CR LF pair, read as one byte: b is read field by field, and takes one byte
-    // more of its record.
+    // b's last ordinal holds a CR LF pair, read as one byte: b is read through the folding, and takes one
+    // byte more of its record. c's piece index takes all four bytes, its flag1 byte is 0x80, ordinal B < 0.
     const PlacementSpec b{2, 1, false, -128, true, 180.0f, 3.0f, 4.0f, 300, 1 << 20, 0x0D0A};
-    const PlacementSpec c{-1, 9, false, 1, false, 0.0f, 0.0f, 0.0f, 1, 0, 1};
+    const PlacementSpec c{-1, 0x10009, false, 1, false, 0.0f, 0.0f, 0.0f, -300, 0, 1};
     B records = B().Y().W(1.5f, 2.5f).W(3.0f, -4.0f).O({"A", "B\r\n"}, {"S"}).O({"C"}, {"M", ""});
     records.Record('C', B::I32(3) + std::string(72, '\1')).Record('c', B::I32(2) + std::string(36, '\3'));
-    records.Record('K', k).Record('k', B::I32(0)).Record('M', m).P({a, c});
+    records.Record('K', k).Record('k', B::I32(0)).Record('M', m);
+    records.Record('P', B::I32(2) + B::Entry(a) + B::Entry(c).replace(8, 1, "\x80"));
     QuorLayY lay;
     ASSERT_TRUE(lay.Load("a.lay", records.Record('T', B::I32(1) + B::Entry(b) + '\0').Bytes()));
     EXPECT_EQ(lay.GetLayWidth(), 3.0f);
@@ -253,8 +254,7 @@ TEST(LayYRecords, ModelRecordsKeepTheirValuesInFileOrder) {
     EXPECT_EQ(lay.GetMGroups()[0].values, (std::vector<int32_t>{5, -6}));
     EXPECT_TRUE(lay.GetMGroups()[1].values.empty());
     EXPECT_EQ(lay.GetMValues(), (std::vector<int32_t>{70, 80}));
-    // K entries as "words value;", placements as "model/piece flag1flag2 angle x y valueC ordinals P|T
-    // matched;".
+    // K entries as "words value;", placements as "model/piece flag1flag2 angle x y valueC ordinals P|T;".
     std::ostringstream kept;
     for (const KEntry& e : lay.GetKEntries()) {
         kept << e.words[0] << ',' << e.words[1] << ',' << e.words[2] << ',' << e.words[3] << ' ' << e.value
@@ -263,12 +263,12 @@ TEST(LayYRecords, ModelRecordsKeepTheirValuesInFileOrder) {
     for (const Placement& p : lay.GetPlacements()) {
         kept << p.modelIndex << '/' << p.pieceIndex << ' ' << p.flag1 << p.flag2 << ' ' << p.angle << ' '
              << p.x << ' ' << p.y << ' ' << p.valueC << ' ' << p.ordinalA << '/' << p.ordinalB << '/'
-             << p.ordinalC << (p.isP ? " P" : " T") << p.matched << ';';
+             << p.ordinalC << (p.isP ? " P;" : " T;");
     }
-    EXPECT_EQ(kept.str(), "1,2,3,4 -3;9,8,7,4294967295 127;2/1 10 -45.25 1.5 -2.5 -7 -6/-1/-1 P0;"
-                          "-1/9 00 0 0 0 0 0/0/0 P0;2/1 01 180 3 4 1048576 -129/299/2559 T0;");
+    EXPECT_EQ(kept.str(), "1,2,3,4 -3;9,8,7,4294967295 127;2/1 10 -45.25 1.5 -2.5 -7 -6/-1/-1 P;"
+                          "-1/65545 10 0 0 0 0 0/-301/0 P;2/1 01 180 3 4 1048576 -129/299/2559 T;");
     // Pairs are counted across records.
-    const std::map<QuorLayY::PairKey, int32_t> counts{{{-1, 9}, 1}, {{2, 1}, 2}};
+    const std::map<QuorLayY::PairKey, int32_t> counts{{{-1, 0x10009}, 1}, {{2, 1}, 2}};
     EXPECT_EQ(lay.GetPlacementCounts(), counts);
 }
 

@@ -1,0 +1,146 @@
+# Mutants of the shared list re-targeted to where their code went (same id, same kind of fault), and new
+# mutants of the single decoding of a placement entry. Each `old` occurs exactly once in its file.
+RETARGETED = {
+    "E8": {
+        "file": "src/entry/QuorImport.cpp",
+        "old": (
+            "        if (eachAlone) {\n"
+            "            definition.Replace();\n"
+            "        } else {\n"
+            "            definition.Finish();\n"
+            "        }\n"
+            "    }\n"
+            "    Record(writing.definition, definition, eachAlone && !definition.Output().Failed());\n"
+            "    if (!eachAlone && definition.Output().Failed()) {\n"
+            "        return writing; // neither file will be replaced\n"
+            "    }\n"
+            "\n"
+            "    // The position file is created before the placements are matched, so that a position file that\n"
+            "    // cannot be created fails quietly and the position error is not raised.\n"
+            "    TextModeWriter position;\n"
+            "    if (position.Create(paths.positionFile)) {\n"
+            "        try {\n"
+            "            writing.positionLines = quorix::WritePositions(reader, position);\n"
+            "        } catch (const QuorUnhandledFormatFeatureException&) {\n"
+            "            if (eachAlone) {\n"
+            "                position.Replace(); // the host finds an empty position file\n"
+            "            }\n"
+            "            throw; // with both together, the writers' files are removed on the way out\n"
+            "        }\n"
+            "        if (eachAlone) {\n"
+            "            position.Replace();\n"
+            "        } else {\n"
+            "            position.Finish();\n"
+            "        }\n"
+        ),
+        "new": (
+            "        if (!eachAlone) {\n"
+            "            definition.Finish();\n"
+            "        }\n"
+            "    }\n"
+            "    Record(writing.definition, definition, eachAlone && !definition.Output().Failed());\n"
+            "    if (!eachAlone && definition.Output().Failed()) {\n"
+            "        return writing; // neither file will be replaced\n"
+            "    }\n"
+            "\n"
+            "    // The position file is created before the placements are matched, so that a position file that\n"
+            "    // cannot be created fails quietly and the position error is not raised.\n"
+            "    TextModeWriter position;\n"
+            "    if (position.Create(paths.positionFile)) {\n"
+            "        try {\n"
+            "            writing.positionLines = quorix::WritePositions(reader, position);\n"
+            "        } catch (const QuorUnhandledFormatFeatureException&) {\n"
+            "            if (eachAlone) {\n"
+            "                position.Replace(); // the host finds an empty position file\n"
+            "            }\n"
+            "            throw; // with both together, the writers' files are removed on the way out\n"
+            "        }\n"
+            "        if (eachAlone) {\n"
+            "            position.Replace();\n"
+            "            definition.Replace();\n"
+            "        } else {\n"
+            "            position.Finish();\n"
+            "        }\n"
+        ),
+        "kind": "swapped statements (write order: the definition file put in place after the position file)",
+    },
+    # ReadString's count of the bytes it consumed has no user left; the count that decides what is read
+    # is SkipString's ('L', 'l' and 'p' records add it up against their length).
+    "F11": {
+        "file": "src/files/QuorBinaryFile.cpp",
+        "old": "consumed += static_cast<int64_t>(take - CrLfPairs(data, take));",
+        "new": "consumed += static_cast<int64_t>(take - CrLfPairs(data, take)) - 1;",
+        "kind": "off-by-one (bytes consumed)",
+    },
+    "Y13": {
+        "file": "src/layy/QuorLayY.cpp",
+        "old": "const bool fromP = tag == 'P';",
+        "new": "const bool fromP = tag == 'T';",
+        "kind": "changed literal",
+    },
+    "Y14": {
+        "file": "src/layy/Placement.h",
+        "old": "p.ordinalA = static_cast<signed char>(entry[9]) - 1;",
+        "new": "p.ordinalA = static_cast<unsigned char>(entry[9]) - 1;",
+        "kind": "signedness",
+    },
+    "Y15": {
+        "file": "src/layy/Placement.h",
+        "old": "p.flag2 = entry[11] != 0;",
+        "new": "p.flag2 = entry[10] != 0;",
+        "kind": "wrong offset",
+    },
+    "Y16": {
+        "file": "src/layy/Placement.h",
+        "old": "p.x = BigEndianFloat(entry + 16);\n    p.y = BigEndianFloat(entry + 20);",
+        "new": "p.x = BigEndianFloat(entry + 20);\n    p.y = BigEndianFloat(entry + 16);",
+        "kind": "swapped offsets",
+    },
+    "Y17": {
+        "file": "src/layy/QuorLayY.cpp",
+        "old": "        ReadBytesFolding(folded, static_cast<int>(kPlacementBytes));\n",
+        "new": "        ReadBytesFolding(folded + 4, static_cast<int>(kPlacementBytes) - 4);\n        ReadBytesFolding(folded, 4);\n",
+        "kind": "swapped reads (slow path)",
+    },
+    "Y23": {
+        "file": "src/layy/Placement.h",
+        "old": "p.ordinalC = static_cast<int16_t>(BigEndian16(entry + 38)) - 1;",
+        "new": "p.ordinalC = static_cast<int16_t>(BigEndian16(entry + 36)) - 1;",
+        "kind": "wrong offset",
+    },
+    "X6": {
+        "file": "src/export/QuorLayYExport.cpp",
+        "old": "        writer.AppendLines(partFile.Collected());\n",
+        "new": "",
+        "kind": "removed statement (parts written)",
+    },
+    "X10": {
+        "file": "src/export/QuorMarkerExport.cpp",
+        "old": "writer.Piece(*tally.pieceName, tally.quantity);",
+        "new": "writer.Piece(*tally.pieceName, tally.extraQuantity);",
+        "kind": "wrong argument",
+    },
+}
+
+ADDED = [
+    dict(id="RW1", file="src/layy/QuorLayY.cpp",
+         old="ReadBytesFolding(folded, static_cast<int>(kPlacementBytes));",
+         new="ReadBytesFolding(folded, static_cast<int>(kPlacementBytes) - 1);",
+         kind="off-by-one (an entry read through the folding)"),
+    dict(id="RW2", file="src/layy/Placement.h",
+         old="p.ordinalB = static_cast<int16_t>(BigEndian16(entry + 24)) - 1;",
+         new="p.ordinalB = static_cast<uint16_t>(BigEndian16(entry + 24)) - 1;",
+         kind="signedness"),
+    dict(id="RW3", file="src/layy/Placement.h",
+         old="p.valueC = static_cast<int32_t>(BigEndian32(entry + 32));",
+         new="p.valueC = static_cast<int32_t>(BigEndian32(entry + 28));",
+         kind="wrong offset"),
+    dict(id="RW4", file="src/layy/Placement.h",
+         old="p.flag1 = entry[8] != 0;",
+         new="p.flag1 = entry[8] == 1;",
+         kind="relational (a flag byte above 1)"),
+    dict(id="RW5", file="src/layy/Placement.h",
+         old="p.pieceIndex = static_cast<int32_t>(BigEndian32(entry + 4));",
+         new="p.pieceIndex = static_cast<int32_t>(BigEndian32(entry + 4) & 0xFFFFu);",
+         kind="dropped bytes (high half of the piece index)"),
+]

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "runtime/TextModeWriter.h"
+
+#include <cstddef>
+
+class QuorMarker;
+
+// A marker written as the host's import files, into writers whose files the caller puts in place.
+namespace quorix {
+using runtime::TextModeWriter;
+
+// The description line of a marker's order block.
+constexpr const char* kMarkerDescription = "quorix marker definition file import";
+
+// The definition file: a model block per size number (labelled with the number in decimal) with its
+// pieces summed over the style slots, then the order block. Returns the number of model blocks.
+size_t WriteDefinition(const QuorMarker& marker, TextModeWriter& file);
+// The position file of a marker, which is empty. Returns 0, the number of lines.
+size_t WritePositions(const QuorMarker& marker, TextModeWriter& file);
+} // namespace quorix
