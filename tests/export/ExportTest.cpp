@@ -100,14 +100,20 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
 // A lay's position file made in one part, and cut into two, three and four parts made at the same time
 // (whatever the machine), must be the lines of its placements in model, piece and file order, each as
 // the C library prints it. The positions have at most six digits, so that the library's own rounding
-// and the host's agree. A piece name holding a line feed checks that the parts keep the stored form.
+// and the host's agree. A piece name holding line feeds checks that the parts keep the stored form, and
+// that the names' block has room for the CR of each.
 class LayYPositionFileInParts : public testing::TestWithParam<size_t> {};
 
 TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
     const Parallel::ForcedParts parts(GetParam());
     const std::vector<std::string> models = {"S", "M", "L"};
-    const std::vector<std::string> pieces = {"FRONT", "BA\nCK", "SLEEVE", "CUFF"};
-    const std::vector<std::string> stored = {"FRONT", "BA\r\nCK", "SLEEVE", "CUFF"}; // as lines hold them
+    std::string crLf;
+    for (int i = 0; i < 40; ++i) {
+        crLf += "\r\n";
+    }
+    const std::vector<std::string> pieces = {"FRONT", "BA" + std::string(40, '\n') + "CK", "SLEEVE", "CUFF"};
+    const std::vector<std::string> stored = {"FRONT", "BA" + crLf + "CK", "SLEEVE",
+                                             "CUFF"}; // as lines hold them
     std::vector<PlacementSpec> placed;
     for (int i = 0; i < 3000; ++i) {
         PlacementSpec p =
