@@ -6,6 +6,7 @@
 #include "layy/QuorLayY.h"
 #include "platform/Parallel.h"
 #include "support/LayBuilder.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -144,7 +145,13 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
         expected +=
             stored[static_cast<size_t>(p.piece)] + "," + models[static_cast<size_t>(p.model)] + numbers;
     }
-    EXPECT_TRUE(PositionsOf(lay) == expected);
+    // Through a file: the first part's lines are buffered for the file while the others are made in memory.
+    const TempDir dir;
+    TextModeWriter file;
+    ASSERT_TRUE(file.Create(dir.Path("posimport.txt")));
+    quorix::WritePositions(lay, file);
+    ASSERT_TRUE(file.Replace());
+    EXPECT_TRUE(TempDir::ReadFile(dir.Path("posimport.txt")) == expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, LayYPositionFileInParts, testing::Values(1, 2, 3, 4),
