@@ -3,13 +3,6 @@
 MOVED_FILES = {"src/platform/BackgroundTask.cpp": "src/platform/Parallel.cpp"}
 
 RETARGETED = {
-    # A string's reads no longer count their bytes (nothing used the count); a skipped string's still do.
-    "F11": {"file": "src/files/QuorBinaryFile.cpp", "old": "consumed += static_cast<int64_t>(take - CrLfPairs(data, take));",
-            "new": "consumed += static_cast<int64_t>(take);"},
-    "F24": {"file": "src/files/QuorFile.cpp", "old": "    if (!Resolve()) {\n        return false;\n    }\n",
-            "new": "    Resolve();\n"},
-    "M7": {"file": "src/marker/QuorMarker.cpp", "old": "result = style->Load(reading.path);",
-           "new": "result = style->Load(reading.path) && result;"},
     "M8": {"file": "src/marker/PieceTally.cpp", "old": "quantity += source.copies * Bits(source.at->quantity);",
            "new": "quantity += source.copies * Bits(source.at->extraQuantity);"},
     "M10": {"file": "src/marker/PieceTally.cpp", "old": "return b.sizeCount < a.sizeCount;",
@@ -22,18 +15,8 @@ RETARGETED = {
             "new": "ReadEntries(static_cast<int64_t>(count), 36,"},
     "Y12": {"file": "src/layy/QuorLayY.cpp", "old": "[&] { group.values.push_back(ReadI32()); }",
             "new": "[&] { ReadI32(); }"},
-    "Y13": {"file": "src/layy/QuorLayY.cpp", "old": "const bool fromP = tag == 'P';",
-            "new": "const bool fromP = tag == 'T';"},
     "Y18": {"file": "src/layy/PairCounter.h", "old": "while (slots[i].count != 0 && slots[i].key != key) {",
             "new": "while (slots[i].count != 0 && (slots[i].key >> 32) != (key >> 32)) {"},
-    "X6": {"file": "src/export/QuorLayYExport.cpp", "old": "        writer.AppendLines(partFile.Collected());\n",
-           "new": ""},
-    "X10": {"file": "src/export/QuorMarkerExport.cpp", "old": "writer.Piece(*tally.pieceName, tally.quantity);",
-            "new": "writer.Piece(*tally.pieceName, tally.extraQuantity);"},
-    "T3": {"file": "src/platform/TextModeWriter.cpp", "old": "bool TextModeWriter::Replace() {\n    Flush();",
-           "new": "bool TextModeWriter::Replace() {"},
-    "T5": {"file": "src/platform/TextModeWriter.cpp", "old": "bool TextModeWriter::Finish() {\n    Flush();",
-           "new": "bool TextModeWriter::Finish() {"},
     "T6": {"file": "src/platform/RawFile.cpp", "old": " || ::ftruncate(f, 0) != 0", "new": ""},
     "T7": {"file": "src/platform/RawFile.cpp", "old": "return S_ISDIR(mode) ? EISDIR : kNotRegularFile;",
            "new": "return kNotRegularFile;"},

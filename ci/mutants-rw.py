@@ -1,67 +1,50 @@
 # Mutants of the shared list re-targeted to where their code went (same id, same kind of fault), and new
 # mutants of the single decoding of a placement entry. Each `old` occurs exactly once in its file.
+
+# E8 spans the import's write steps: the definition file is put in place after the position file instead of
+# before it.
+_E8_OLD = (
+    "        if (eachAlone) {\n"
+    "            definition.Replace();\n"
+    "        } else {\n"
+    "            definition.Finish();\n"
+    "        }\n"
+    "    }\n"
+    "    Record(writing.definition, definition, eachAlone && !definition.Output().Failed());\n"
+    "    if (!eachAlone && definition.Output().Failed()) {\n"
+    "        return writing; // neither file will be replaced\n"
+    "    }\n"
+    "\n"
+    "    // The position file is created before the placements are matched, so that a position file that\n"
+    "    // cannot be created fails quietly and the position error is not raised.\n"
+    "    TextModeWriter position;\n"
+    "    if (position.Create(paths.positionFile)) {\n"
+    "        try {\n"
+    "            writing.positionLines = quorix::WritePositions(reader, position);\n"
+    "        } catch (const QuorUnhandledFormatFeatureException&) {\n"
+    "            if (eachAlone) {\n"
+    "                position.Replace(); // the host finds an empty position file\n"
+    "            }\n"
+    "            throw; // with both together, the writers' files are removed on the way out\n"
+    "        }\n"
+    "        if (eachAlone) {\n"
+    "            position.Replace();\n"
+    "        } else {\n"
+    "            position.Finish();\n"
+    "        }\n"
+)
+_E8_NEW = (_E8_OLD
+           .replace("        if (eachAlone) {\n            definition.Replace();\n        } else {\n"
+                    "            definition.Finish();\n        }\n",
+                    "        if (!eachAlone) {\n            definition.Finish();\n        }\n")
+           .replace("            position.Replace();\n        } else {\n",
+                    "            position.Replace();\n            definition.Replace();\n        } else {\n"))
+
 RETARGETED = {
     "E8": {
         "file": "src/entry/QuorImport.cpp",
-        "old": (
-            "        if (eachAlone) {\n"
-            "            definition.Replace();\n"
-            "        } else {\n"
-            "            definition.Finish();\n"
-            "        }\n"
-            "    }\n"
-            "    Record(writing.definition, definition, eachAlone && !definition.Output().Failed());\n"
-            "    if (!eachAlone && definition.Output().Failed()) {\n"
-            "        return writing; // neither file will be replaced\n"
-            "    }\n"
-            "\n"
-            "    // The position file is created before the placements are matched, so that a position file that\n"
-            "    // cannot be created fails quietly and the position error is not raised.\n"
-            "    TextModeWriter position;\n"
-            "    if (position.Create(paths.positionFile)) {\n"
-            "        try {\n"
-            "            writing.positionLines = quorix::WritePositions(reader, position);\n"
-            "        } catch (const QuorUnhandledFormatFeatureException&) {\n"
-            "            if (eachAlone) {\n"
-            "                position.Replace(); // the host finds an empty position file\n"
-            "            }\n"
-            "            throw; // with both together, the writers' files are removed on the way out\n"
-            "        }\n"
-            "        if (eachAlone) {\n"
-            "            position.Replace();\n"
-            "        } else {\n"
-            "            position.Finish();\n"
-            "        }\n"
-        ),
-        "new": (
-            "        if (!eachAlone) {\n"
-            "            definition.Finish();\n"
-            "        }\n"
-            "    }\n"
-            "    Record(writing.definition, definition, eachAlone && !definition.Output().Failed());\n"
-            "    if (!eachAlone && definition.Output().Failed()) {\n"
-            "        return writing; // neither file will be replaced\n"
-            "    }\n"
-            "\n"
-            "    // The position file is created before the placements are matched, so that a position file that\n"
-            "    // cannot be created fails quietly and the position error is not raised.\n"
-            "    TextModeWriter position;\n"
-            "    if (position.Create(paths.positionFile)) {\n"
-            "        try {\n"
-            "            writing.positionLines = quorix::WritePositions(reader, position);\n"
-            "        } catch (const QuorUnhandledFormatFeatureException&) {\n"
-            "            if (eachAlone) {\n"
-            "                position.Replace(); // the host finds an empty position file\n"
-            "            }\n"
-            "            throw; // with both together, the writers' files are removed on the way out\n"
-            "        }\n"
-            "        if (eachAlone) {\n"
-            "            position.Replace();\n"
-            "            definition.Replace();\n"
-            "        } else {\n"
-            "            position.Finish();\n"
-            "        }\n"
-        ),
+        "old": _E8_OLD,
+        "new": _E8_NEW,
         "kind": "swapped statements (write order: the definition file put in place after the position file)",
     },
     # ReadString's count of the bytes it consumed has no user left; the count that decides what is read

@@ -37,6 +37,7 @@ def mutants():
     import mutants as shared  # noqa: E402  (the driver's list)
     sys.path.pop(0)
     by_id = {m["id"]: dict(m) for m in shared.M}
+    retargeted_in = {}
     for path, scope in overlays():
         moved = scope.get("MOVED_FILES", {})
         for m in by_id.values():
@@ -44,6 +45,9 @@ def mutants():
         for mid, change in scope.get("RETARGETED", {}).items():
             if mid not in by_id:
                 sys.exit("%s: re-targets %s, which is not in the list" % (path, mid))
+            if mid in retargeted_in:
+                sys.exit("%s: re-targets %s, which %s re-targets already" % (path, mid, retargeted_in[mid]))
+            retargeted_in[mid] = path
             by_id[mid].update(change)
             by_id[mid].setdefault("nth", None)
         for m in scope.get("ADDED", []):
