@@ -3,6 +3,8 @@
 
 #include <benchmark/benchmark.h>
 
+using namespace quorix;
+
 extern "C" void dll_vq_log_error(int /*level*/, int /*code*/, const char* /*text*/, const char* /*detail*/) {}
 
 int main(int argc, char** argv) {

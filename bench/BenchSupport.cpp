@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <tuple>
 
+using namespace quorix;
+
 namespace bench {
 namespace {
 class Scratch {
@@ -99,7 +101,7 @@ int64_t FileSize(const std::string& path) {
 }
 
 std::string ModulePath(const std::string& systemPath) {
-    return PathMapping::FromCallerPath(systemPath);
+    return paths::FromCallerPath(systemPath);
 }
 
 } // namespace bench

@@ -6,7 +6,9 @@
 #include <functional>
 #include <string>
 
+namespace quorix {
 class QuorLayY;
+}
 
 // Shared pieces of the benchmark programs: one scratch folder per run, inputs generated on first use and
 // kept for the rest of the run, and the size of a file.
@@ -26,7 +28,7 @@ const std::string& MarkerFile(const MarkerParams& params, int64_t* bytes = nullp
 const std::string& ScratchFile(const std::string& name, const std::function<std::string()>& make);
 
 // A lay of `placements` placements over 50 models and 200 pieces, loaded once and kept for the run.
-const QuorLayY& LoadedLay(int64_t placements);
+const quorix::QuorLayY& LoadedLay(int64_t placements);
 
 int64_t FileSize(const std::string& path);
 

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+using namespace quorix;
+
 namespace {
 
 bench::MarkerParams MarkerOf(const benchmark::State& state) {

@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+using namespace quorix;
+
 namespace {
 
 bench::LayParams LayOf(int64_t placements, int32_t crlfEvery = 16) {

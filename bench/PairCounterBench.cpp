@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+using namespace quorix;
+using quorix::detail::PairCounter;
+
 namespace {
 
 // Arguments: placements, and 1 for the 8192 colliding pairs of the generator's colliding lays (0: the

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+using namespace quorix;
+
 namespace {
 
 constexpr int64_t kLogicalBytes = 4 << 20;

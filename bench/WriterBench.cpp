@@ -12,6 +12,10 @@
 #include <cstdint>
 #include <vector>
 
+using namespace quorix;
+using quorix::detail::DefinitionFileWriter;
+using quorix::detail::PositionFileWriter;
+
 namespace {
 
 // The values of a lay's position lines: angles, x and y as the generated lays hold them.

@@ -20,7 +20,7 @@ _E8_OLD = (
     "    TextModeWriter position;\n"
     "    if (position.Create(paths.positionFile)) {\n"
     "        try {\n"
-    "            writing.positionLines = quorix::WritePositions(reader, position);\n"
+    "            writing.positionLines = WritePositions(reader, position);\n"
     "        } catch (const QuorUnhandledFormatFeatureException&) {\n"
     "            if (eachAlone) {\n"
     "                position.Replace(); // the host finds an empty position file\n"

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace quorix::cli {
+
 namespace {
 // More files than this show a progress line.
 constexpr size_t kFilesWithoutProgress = 4;
@@ -59,7 +61,7 @@ std::string FolderNameOf(const std::string& file) {
 }
 
 void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& line) try {
-    const Converter converter(Platform::JoinPath(outputDir, job.name));
+    const Converter converter(platform::JoinPath(outputDir, job.name));
     ConvertOptions options;
     options.verbose = line.verbose;
     job.result = converter.Convert(InputFile::Open(job.file, line.streamName), options);
@@ -73,10 +75,10 @@ void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& l
 // and left standing at "N of N" when every file is done.
 class Progress {
 public:
-    Progress(size_t total, Platform::Terminal terminal)
-        : total(total), shown(terminal != Platform::Terminal::None) {
+    Progress(size_t total, platform::Terminal terminal)
+        : total(total), shown(terminal != platform::Terminal::None) {
         // A console without control sequences erases the line by writing blanks over it.
-        erase = terminal == Platform::Terminal::Plain ? "\r" + std::string(Text(total).size(), ' ') + "\r"
+        erase = terminal == platform::Terminal::Plain ? "\r" + std::string(Text(total).size(), ' ') + "\r"
                                                       : "\r\033[K";
     }
     void Show(size_t completed) {
@@ -117,8 +119,8 @@ void Report(const FileJob& job, bool verbose) {
     // What was written: the definition file's model blocks and the position file's lines.
     const std::string models = ok ? std::to_string(job.result.writing.models) : "-";
     const std::string placements = ok ? std::to_string(job.result.writing.positionLines) : "-";
-    WriteOutput(job.name + "\t" + KindName(job.result.reading.kind) + "\t" + models + "\t" + placements + "\t" +
-                result + "\n");
+    WriteOutput(job.name + "\t" + KindName(job.result.reading.kind) + "\t" + models + "\t" + placements +
+                "\t" + result + "\n");
     FlushOutput();
 }
 } // namespace
@@ -138,24 +140,24 @@ int RunBatch(const CommandLine& line) {
         if (!added) {
             std::fprintf(stderr, "quorix-import: %s and %s would both be written into %s\n",
                          EscapedPath(known->second).c_str(), EscapedPath(jobs[i].file).c_str(),
-                         EscapedPath(Platform::JoinPath(outputDir, jobs[i].name)).c_str());
+                         EscapedPath(platform::JoinPath(outputDir, jobs[i].name)).c_str());
             return kExitUsage;
         }
     }
     // The output folder once, before any file: a folder that cannot be made fails the batch at once.
     std::vector<std::string> createdFolders;
-    if (const int error = Platform::MakeFolders(outputDir, createdFolders)) {
+    if (const int error = platform::MakeFolders(outputDir, createdFolders)) {
         std::fprintf(stderr, "quorix-import: %s: cannot create folder: %s\n", EscapedPath(outputDir).c_str(),
-                     Platform::ErrorText(error).c_str());
+                     platform::ErrorText(error).c_str());
         return kExitCannotCreate;
     }
 
     // The mutex guards the jobs, the counts, the exit code and both standard streams. Each file's line is
     // printed as soon as it and the lines of all files before it are known, by the thread that made it
     // known.
-    Parallel::Mutex mutex;
-    Progress progress(jobs.size(), jobs.size() > kFilesWithoutProgress ? Platform::StandardErrorTerminal()
-                                                                       : Platform::Terminal::None);
+    parallel::Mutex mutex;
+    Progress progress(jobs.size(), jobs.size() > kFilesWithoutProgress ? platform::StandardErrorTerminal()
+                                                                       : platform::Terminal::None);
     size_t completed = 0;
     size_t reported = 0;
     int exitCode = kExitOk;
@@ -165,14 +167,14 @@ int RunBatch(const CommandLine& line) {
             FileJob job; // the file and its name are read only, so no other thread touches them
             job.file = jobs[i].file;
             job.name = jobs[i].name;
-            if (Platform::StopSignal() != 0) {
+            if (platform::StopSignal() != 0) {
                 job.skipped = true;
             } else {
                 ConvertOne(job, outputDir, line);
                 // A file that the stop cut short gets no line, like the files after it.
-                job.skipped = Platform::StopSignal() != 0 && job.result.exitCode != kExitOk;
+                job.skipped = platform::StopSignal() != 0 && job.result.exitCode != kExitOk;
             }
-            const Parallel::Mutex::Held held(mutex);
+            const parallel::Mutex::Held held(mutex);
             job.done = true;
             jobs[i] = std::move(job);
             ++completed; // every file counted as it is done, by the thread that did it
@@ -189,11 +191,13 @@ int RunBatch(const CommandLine& line) {
         }
     };
     // The threads of the module's own thread layer: standard threads are not there on every platform.
-    Parallel::ForEachPart(std::min(jobs.size(), static_cast<size_t>(line.jobs)), work);
-    if (Platform::StopSignal() != 0) {
+    parallel::ForEachPart(std::min(jobs.size(), static_cast<size_t>(line.jobs)), work);
+    if (platform::StopSignal() != 0) {
         progress.Clear();
     } else {
         progress.Finish();
     }
     return exitCode;
 }
+
+} // namespace quorix::cli

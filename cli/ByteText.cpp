@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+namespace quorix::cli {
+
 namespace {
 constexpr const char* kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
@@ -124,3 +126,5 @@ std::string ShortestText(float value) {
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
+
+} // namespace quorix::cli

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorix::cli {
+
 // Names in the Quorix files are byte strings in no particular character set. These helpers tell which of
 // them are valid UTF-8 and give a displayable form of the others.
 
@@ -25,3 +27,5 @@ std::string CodePageText(const std::string& bytes);
 // A single-precision value with the fewest digits that read back to the same value ("0.8", "1e-05"), or
 // "inf", "-inf", "nan".
 std::string ShortestText(float value);
+
+} // namespace quorix::cli

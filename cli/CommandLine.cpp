@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace quorix::cli {
+
 namespace {
 // Values of the long options that have no short form.
 enum LongOnly { kDump = 256, kPreview, kName, kDiagnosticLog };
@@ -97,8 +99,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             break;
         case 'j':
             if (!ParseJobs(optarg, line.jobs)) {
-                line.error = "the number of jobs must be a whole number from 1 to " + std::to_string(kMaxJobs) +
-                             ", not '" + optarg + "'";
+                line.error = "the number of jobs must be a whole number from 1 to " +
+                             std::to_string(kMaxJobs) + ", not '" + optarg + "'";
                 return line;
             }
             line.jobsGiven = true;
@@ -219,3 +221,5 @@ const char* CommandLine::UsageText() {
            "The fields of --dump are described in the README's --dump section and in the manual page\n"
            "quorix-import(1).\n";
 }
+
+} // namespace quorix::cli

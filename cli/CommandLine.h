@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace quorix::cli {
+
 // The converter's options, parsed by the C library's getopt_long in the GNU manner: bundled short options
 // ("-vo DIR"), "--opt=value", unambiguous abbreviations of long options, "--" ends the options, and "-"
 // is a FILE (standard input). Refused options are told in the GNU parser's words on every platform.
@@ -30,3 +32,5 @@ struct CommandLine {
     static CommandLine Parse(const std::vector<std::string>& arguments);
     static const char* UsageText();
 };
+
+} // namespace quorix::cli

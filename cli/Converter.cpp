@@ -11,6 +11,8 @@
 #include <map>
 #include <string_view>
 
+namespace quorix::cli {
+
 namespace {
 // The input error of a file name with a backslash on POSIX.
 constexpr int kBackslashInName = -100;
@@ -81,7 +83,7 @@ void ReportFile(const ImportFileResult& file, Conversion& result) {
         what = "cannot put the new file in place";
         break;
     }
-    result.errors.push_back(EscapedPath(file.path) + ": " + what + ": " + Platform::ErrorText(file.error));
+    result.errors.push_back(EscapedPath(file.path) + ": " + what + ": " + platform::ErrorText(file.error));
     result.exitCode = MoreSeriousExitCode(result.exitCode, exitCode);
 }
 } // namespace
@@ -110,26 +112,22 @@ int MoreSeriousExitCode(int a, int b) {
     return Seriousness(b) > Seriousness(a) ? b : a;
 }
 
-// The converter is the host of the module here. It tells the user itself why a file was refused, in more
-// detail than the module's reports to the host's error log, which are dropped.
-extern "C" void dll_vq_log_error(int /*level*/, int /*code*/, const char* /*text*/, const char* /*detail*/) {}
-
 InputFile InputFile::Open(const std::string& argument, const std::string& streamName) {
     InputFile input;
     input.argument = argument;
     const bool standardInput = argument == "-";
-    input.path = Platform::AbsolutePath(standardInput && !streamName.empty() ? streamName : argument);
-    if (!standardInput && !Platform::kBackslashSeparates && input.path.find('\\') != std::string::npos) {
+    input.path = platform::AbsolutePath(standardInput && !streamName.empty() ? streamName : argument);
+    if (!standardInput && !platform::kBackslashSeparates && input.path.find('\\') != std::string::npos) {
         // The module takes a backslash for a folder separator, as the host does: it would read another file.
         input.error = kBackslashInName;
         return input;
     }
     // A regular file is left for the readers. A pipe or a device is read once, whole, as the user asked for
     // it by name, and imported under the name given for it.
-    input.error = Platform::ReadInput(standardInput ? std::string() : input.path, input.inMemory, input.bytes,
+    input.error = platform::ReadInput(standardInput ? std::string() : input.path, input.inMemory, input.bytes,
                                       input.size);
     if (input.inMemory && !standardInput && !streamName.empty()) {
-        input.path = Platform::AbsolutePath(streamName);
+        input.path = platform::AbsolutePath(streamName);
     }
     return input;
 }
@@ -138,7 +136,7 @@ Converter::Converter(std::string outputDir)
     : systemOutputDir(outputDir.empty() ? std::string(".") : std::move(outputDir)) {}
 
 std::string Converter::FullOrderName(const std::string& file) {
-    return quorix::paths::OrderName(PathMapping::FromCallerPath(Platform::AbsolutePath(file)));
+    return quorix::paths::OrderName(paths::FromCallerPath(platform::AbsolutePath(file)));
 }
 
 Conversion Converter::Read(const InputFile& input, const ConvertOptions& options) {
@@ -148,8 +146,8 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
             input.error == kBackslashInName
                 ? "cannot read input file: its name holds a backslash, which the import "
                   "reads as a folder separator (it would read " +
-                      EscapedPath(PathMapping::ToSystemPath(PathMapping::FromCallerPath(input.path))) + ")"
-                : "cannot read input file: " + Platform::ErrorText(input.error));
+                      EscapedPath(paths::ToSystemPath(paths::FromCallerPath(input.path))) + ")"
+                : "cannot read input file: " + platform::ErrorText(input.error));
         result.exitCode = kExitNoInput;
         return result;
     }
@@ -170,21 +168,21 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
     if (lay.stoppedAt == QuorFile::Step::Open) {
         result.errors.push_back(
             "cannot read input file: " +
-            Platform::ErrorText(lay.openError != 0 ? lay.openError : Platform::kNoSuchFile));
+            platform::ErrorText(lay.openError != 0 ? lay.openError : platform::kNoSuchFile));
         result.exitCode = kExitNoInput;
         return result;
     }
     const StyleReading* style = RefusedStyle(result.reading);
     if (style != nullptr && style->stoppedAt == QuorFile::Step::Open) {
         result.errors.push_back(
-            "cannot read style file " + EscapedPath(PathMapping::ToSystemPath(style->path)) + ": " +
-            Platform::ErrorText(style->openError != 0 ? style->openError : Platform::kNoSuchFile));
+            "cannot read style file " + EscapedPath(paths::ToSystemPath(style->path)) + ": " +
+            platform::ErrorText(style->openError != 0 ? style->openError : platform::kNoSuchFile));
         result.exitCode = kExitNoInput;
         return result;
     }
     result.errors = result.findings.refusals;
     if (style != nullptr) {
-        result.errors.push_back("style file " + EscapedPath(PathMapping::ToSystemPath(style->path)) +
+        result.errors.push_back("style file " + EscapedPath(paths::ToSystemPath(style->path)) +
                                 " is refused: " + style->refusal);
     }
     result.exitCode = kExitDataError;
@@ -196,19 +194,19 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
     if (result.exitCode != kExitOk) {
         return result;
     }
-    if (const int signal = Platform::StopSignal()) {
+    if (const int signal = platform::StopSignal()) {
         result.exitCode = 128 + signal;
         return result;
     }
     std::vector<std::string> createdFolders;
-    if (const int error = Platform::MakeFolders(systemOutputDir, createdFolders)) {
+    if (const int error = platform::MakeFolders(systemOutputDir, createdFolders)) {
         result.errors.push_back(EscapedPath(systemOutputDir) +
-                                ": cannot create folder: " + Platform::ErrorText(error));
+                                ": cannot create folder: " + platform::ErrorText(error));
         result.exitCode = kExitCannotCreate;
         return result;
     }
     const ImportPaths paths =
-        ImportPaths::InFolder(PathMapping::FromCallerPath(Platform::AbsolutePath(systemOutputDir)));
+        ImportPaths::InFolder(paths::FromCallerPath(platform::AbsolutePath(systemOutputDir)));
     try {
         result.writing = QuorImport::Write(result.reading, paths, Placing::BothWhenComplete);
     } catch (const QuorUnhandledFormatFeatureException& error) {
@@ -223,18 +221,24 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
         }
         result.errors.push_back(message);
         result.exitCode = kExitDataError;
-        Platform::RemoveFolders(createdFolders);
+        platform::RemoveFolders(createdFolders);
         return result;
     } catch (const std::exception& error) {
         result.errors.push_back(std::string("internal error: ") + error.what());
         result.exitCode = kExitSoftware;
-        Platform::RemoveFolders(createdFolders);
+        platform::RemoveFolders(createdFolders);
         return result;
     }
     if (!result.writing.Complete()) {
         ReportFile(result.writing.definition, result);
         ReportFile(result.writing.position, result);
-        Platform::RemoveFolders(createdFolders);
+        platform::RemoveFolders(createdFolders);
     }
     return result;
 }
+
+} // namespace quorix::cli
+
+// The converter is the host of the module here. It tells the user itself why a file was refused, in more
+// detail than the module's reports to the host's error log, which are dropped.
+extern "C" void dll_vq_log_error(int /*level*/, int /*code*/, const char* /*text*/, const char* /*detail*/) {}

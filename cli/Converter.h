@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorix::cli {
+
 // Exit codes of the converter (BSD sysexits).
 enum ExitCode {
     kExitOk = 0,
@@ -26,12 +28,12 @@ int MoreSeriousExitCode(int a, int b);
 // can be read (standard input, a named pipe, a device) is read once, whole, into memory, and imported
 // from there as if it were the file `path`.
 struct InputFile {
-    std::string argument;     // as the user gave it
-    std::string path;         // the path the import is made under, absolute
-    bool inMemory = false;    // the content was read into `bytes`
+    std::string argument;  // as the user gave it
+    std::string path;      // the path the import is made under, absolute
+    bool inMemory = false; // the content was read into `bytes`
     std::string bytes;
-    int64_t size = -1;        // in bytes, when known
-    int error = 0; // why it could not be read: an error number of the file layer, 0 when it could
+    int64_t size = -1; // in bytes, when known
+    int error = 0;     // why it could not be read: an error number of the file layer, 0 when it could
 
     // Opens the input named `argument` ("-" is standard input); a streamed input is imported under the
     // name `streamName` (empty: the argument itself), in the current folder.
@@ -85,3 +87,5 @@ private:
 std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose);
 // One line on standard error: "quorix-import: FILE: message", the file name escaped.
 void PrintMessage(const std::string& file, const std::string& message);
+
+} // namespace quorix::cli

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace quorix::cli {
+
 namespace {
 // Lines of one kind of warning shown before the rest are counted in one line.
 constexpr size_t kLinesPerKind = 10;
@@ -68,8 +70,9 @@ void NameWarnings(const std::vector<std::string>& names, const char* what, bool 
 
 std::string WidthWarning(const char* what, double width) {
     if (!std::isfinite(width)) {
-        return std::string("the ") + what + " width is not a finite number: the definition file's w: line "
-                                            "is not a width";
+        return std::string("the ") + what +
+               " width is not a finite number: the definition file's w: line "
+               "is not a width";
     }
     if (width <= 0) {
         return std::string("the ") + what + " width is " + (width == 0 ? "zero" : "negative") +
@@ -90,10 +93,11 @@ void LayWarnings(const QuorLayY& lay, std::vector<std::string>& warnings) {
             const bool pieceOutside = p.pieceIndex < 0 || static_cast<size_t>(p.pieceIndex) >= pieces;
             if (modelOutside || pieceOutside) {
                 lines.Add("placement " + std::to_string(i + 1) + " is left out of the position file: its " +
-                          (modelOutside ? "model index " + std::to_string(p.modelIndex) + " lies outside the " +
-                                              std::to_string(models) + " model names"
-                                        : "piece index " + std::to_string(p.pieceIndex) + " lies outside the " +
-                                              std::to_string(pieces) + " piece names"));
+                          (modelOutside
+                               ? "model index " + std::to_string(p.modelIndex) + " lies outside the " +
+                                     std::to_string(models) + " model names"
+                               : "piece index " + std::to_string(p.pieceIndex) + " lies outside the " +
+                                     std::to_string(pieces) + " piece names"));
             }
         }
     }
@@ -130,7 +134,8 @@ std::string StyleNameProblem(const std::string& styleName) {
     int depth = 0;
     for (;;) {
         const size_t end = styleName.find_first_of("\\/", start);
-        const std::string part = styleName.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string part =
+            styleName.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (part == "..") {
             if (--depth < 0) {
                 return "leaves the styles folder";
@@ -169,7 +174,7 @@ void MarkerWarnings(const QuorMarker& marker, std::vector<std::string>& warnings
 
 std::string StyleRefusal(const StyleReading& style) {
     if (style.stoppedAt == QuorFile::Step::Open && style.openError != 0) {
-        return "cannot be read: " + Platform::ErrorText(style.openError);
+        return "cannot be read: " + platform::ErrorText(style.openError);
     }
     return "is refused: " + style.refusal;
 }
@@ -233,14 +238,15 @@ const StyleReading* RefusedStyle(const ImportReading& reading) {
 Findings FindingsOf(const ImportReading& reading, int64_t inputSize) {
     Findings findings;
     for (const ReadDiagnostic& d : reading.diagnostics) {
-        findings.diagnostics.push_back("lay reader: record at " + OffsetText(d.offset) + ": " + Escaped(d.line));
+        findings.diagnostics.push_back("lay reader: record at " + OffsetText(d.offset) + ": " +
+                                       Escaped(d.line));
     }
     if (inputSize == 0) {
         findings.warnings.push_back("the file is empty: it imports as a lay without models or placements");
     }
     if (reading.kind == ImportKind::LayY) {
-        findings.diagnostics.push_back("lay reader: accepted (placements: " +
-                                       std::to_string(reading.lay->GetPlacements().size()) + ")");
+        findings.diagnostics.push_back(
+            "lay reader: accepted (placements: " + std::to_string(reading.lay->GetPlacements().size()) + ")");
         LayWarnings(*reading.lay, findings.warnings);
         return findings;
     }
@@ -253,8 +259,8 @@ Findings FindingsOf(const ImportReading& reading, int64_t inputSize) {
             if (styles[i].Loaded()) {
                 continue;
             }
-            const std::string line = "style file " + EscapedPath(PathMapping::ToSystemPath(styles[i].path)) +
-                                     " " + StyleRefusal(styles[i]);
+            const std::string line = "style file " + EscapedPath(paths::ToSystemPath(styles[i].path)) + " " +
+                                     StyleRefusal(styles[i]);
             findings.diagnostics.push_back("marker reader: " + line);
             if (reading.kind == ImportKind::Marker) {
                 findings.alwaysShown.push_back("warning: " + line + ": the sizes of its slot get no pieces");
@@ -264,7 +270,8 @@ Findings FindingsOf(const ImportReading& reading, int64_t inputSize) {
     }
     if (reading.kind == ImportKind::Marker) {
         findings.diagnostics.push_back(
-            "marker reader: accepted (style entries: " + std::to_string(reading.marker->GetStyleEntries().size()) +
+            "marker reader: accepted (style entries: " +
+            std::to_string(reading.marker->GetStyleEntries().size()) +
             ", size models: " + std::to_string(reading.marker->GetSizeModels().size()) + ")");
         return findings;
     }
@@ -274,3 +281,5 @@ Findings FindingsOf(const ImportReading& reading, int64_t inputSize) {
     }
     return findings;
 }
+
+} // namespace quorix::cli

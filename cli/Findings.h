@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quorix::cli {
+
 // A byte string as the converter prints it: printable ASCII and valid UTF-8 as they are, a backslash
 // doubled (unless `backslashAsIs`), a line feed, tab or carriage return as \n, \t or \r, and every other
 // control byte and every byte outside a valid UTF-8 sequence as \xNN, so that no name can move the cursor,
@@ -15,7 +17,7 @@ std::string Escaped(const std::string& bytes, bool backslashAsIs = false);
 // A path as the converter prints it: escaped, but where a backslash separates folders (Windows) it is
 // shown as itself.
 inline std::string EscapedPath(const std::string& path) {
-    return Escaped(path, Platform::kBackslashSeparates);
+    return Escaped(path, platform::kBackslashSeparates);
 }
 
 // What the converter tells about one reading besides the import itself.
@@ -38,3 +40,5 @@ Findings FindingsOf(const ImportReading& reading, int64_t inputSize);
 
 // The style reading that made a marker refuse the file (the last style entry's), or null.
 const StyleReading* RefusedStyle(const ImportReading& reading);
+
+} // namespace quorix::cli

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 
+namespace quorix::cli {
+
 namespace {
 constexpr size_t kFlushSize = 1 << 16;
 }
@@ -101,3 +103,5 @@ void JsonWriter::Float(float value) {
     BeforeValue();
     buffer += ShortestText(value);
 }
+
+} // namespace quorix::cli

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quorix::cli {
+
 // Writes indented JSON to a file as it goes, so that a model of any size is printed without being held
 // twice in memory. Members are written in the order given; strings must be valid UTF-8.
 class JsonWriter {
@@ -41,3 +43,5 @@ private:
     std::vector<size_t> counts; // members written so far at each open level
     bool afterKey = false;
 };
+
+} // namespace quorix::cli

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace quorix::cli {
+
 namespace {
 // Sizes in pixels.
 constexpr double kAimedSide = 1200.0;   // the sheet's longer side, as a rule
@@ -631,3 +633,5 @@ std::string LayPreview::Svg(const QuorLayY& lay, const std::string& fileName) {
     }
     return svg + legend + "</svg>\n";
 }
+
+} // namespace quorix::cli

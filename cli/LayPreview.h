@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace quorix::cli {
+
 // A drawing of a lay as SVG, sized for a screen: the sheet about 1,200 pixels along its longer side and at
 // least 400 along its shorter one where its proportions allow.
 //
@@ -39,3 +41,5 @@ public:
     // `fileName` is shown in the title as given; an empty one leaves the title without a file name.
     static std::string Svg(const QuorLayY& lay, const std::string& fileName = std::string());
 };
+
+} // namespace quorix::cli

@@ -7,6 +7,8 @@
 #include "platform/PathMapping.h"
 #include "platform/RawFile.h"
 
+namespace quorix::cli {
+
 namespace {
 void Bytes(JsonWriter& json, const std::string& bytes) {
     if (IsValidUtf8(bytes)) {
@@ -35,7 +37,7 @@ void Ints(JsonWriter& json, const char* key, const std::vector<int32_t>& values)
     ListOf(json, key, values, [&](int32_t v) { json.Int(v); });
 }
 
-void Placement(JsonWriter& json, const ::Placement& p) {
+void Placement(JsonWriter& json, const quorix::Placement& p) {
     json.BeginObject();
     json.Key("record");
     json.String(p.isP ? "P" : "T");
@@ -71,7 +73,7 @@ void Lay(JsonWriter& json, const QuorLayY& lay) {
     json.Float(lay.GetLayLength());
     ListOf(json, "pieceNames", lay.GetPieceNames(), [&](const std::string& n) { Bytes(json, n); });
     ListOf(json, "modelNames", lay.GetModelNames(), [&](const std::string& n) { Bytes(json, n); });
-    ListOf(json, "placements", lay.GetPlacements(), [&](const ::Placement& p) { Placement(json, p); });
+    ListOf(json, "placements", lay.GetPlacements(), [&](const quorix::Placement& p) { Placement(json, p); });
     ListOf(json, "placementCounts", lay.GetPlacementCounts(), [&](const auto& entry) {
         json.BeginObject();
         json.Key("model");
@@ -125,13 +127,13 @@ void Style(JsonWriter& json, const StyleEntry& entry, const StyleReading& readin
         json.EndObject();
     });
     json.Key("styleFile");
-    Bytes(json, PathMapping::ToSystemPath(reading.path));
+    Bytes(json, paths::ToSystemPath(reading.path));
     json.Key("styleLoaded");
     json.Bool(reading.Loaded());
     if (!reading.Loaded()) {
         json.Key("refusal");
         Bytes(json, reading.stoppedAt == QuorFile::Step::Open && reading.openError != 0
-                        ? reading.refusal + ": " + Platform::ErrorText(reading.openError)
+                        ? reading.refusal + ": " + platform::ErrorText(reading.openError)
                         : reading.refusal);
     }
     json.Key("formatVersion");
@@ -231,3 +233,5 @@ void WriteModelJson(const ImportReading& reading, const std::string& file, FILE*
     }
     json.EndObject();
 }
+
+} // namespace quorix::cli

@@ -32,7 +32,7 @@ int _dowildcard = -1;
 #include <unistd.h>
 #endif
 
-namespace Platform {
+namespace quorix::cli::platform {
 namespace {
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the stop is set from a signal handler");
@@ -49,7 +49,7 @@ namespace {
 constexpr DWORD kIsAFolder = 336; // ERROR_DIRECTORY_NOT_SUPPORTED
 
 // Threads that wait on a stream now, each by a handle of its own, so that a stop can cancel their reads.
-Parallel::Mutex waitingMutex;
+parallel::Mutex waitingMutex;
 std::vector<HANDLE> waitingThreads;
 
 // While it lives, the calling thread's waits on streams end at a stop.
@@ -58,14 +58,14 @@ public:
     Waiting() {
         const HANDLE self = GetCurrentProcess();
         if (DuplicateHandle(self, GetCurrentThread(), self, &thread, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-            const Parallel::Mutex::Held held(waitingMutex);
+            const parallel::Mutex::Held held(waitingMutex);
             waitingThreads.push_back(thread);
         }
     }
     ~Waiting() {
         if (thread != nullptr) {
             {
-                const Parallel::Mutex::Held held(waitingMutex);
+                const parallel::Mutex::Held held(waitingMutex);
                 waitingThreads.erase(std::find(waitingThreads.begin(), waitingThreads.end(), thread));
             }
             CloseHandle(thread);
@@ -86,7 +86,7 @@ void WakeWaitingThreads() {
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "CancelSynchronousIo")));
     for (int round = 0; cancel != nullptr && round < 100; ++round) {
         {
-            const Parallel::Mutex::Held held(waitingMutex);
+            const parallel::Mutex::Held held(waitingMutex);
             if (waitingThreads.empty()) {
                 return;
             }
@@ -544,4 +544,4 @@ void CatchStopSignals() {
 }
 
 #endif
-} // namespace Platform
+} // namespace quorix::cli::platform

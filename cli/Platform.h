@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace Platform {
+namespace quorix::cli::platform {
 #ifdef _WIN32
 // A backslash separates folders, as a '/' does.
 constexpr bool kBackslashSeparates = true;
@@ -67,4 +67,4 @@ int StopSignal();
 // Catches the stop instead of ending the process at once. A thread waiting on a stream in ReadInput is
 // woken, whichever thread the stop reaches.
 void CatchStopSignals();
-} // namespace Platform
+} // namespace quorix::cli::platform

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace quorix::cli {
+
 namespace {
 // The error number of the first failed write to standard output; -1 while none failed.
 std::atomic<int> firstError{-1};
@@ -45,3 +47,5 @@ int FinishStandardOutput(int exitCode) {
                  error != 0 ? std::strerror(error) : "");
     return MoreSeriousExitCode(exitCode, kExitIoError);
 }
+
+} // namespace quorix::cli

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+namespace quorix::cli {
+
 // Everything the converter prints on standard output goes through here, so that the first failed write
 // is known with its reason: a full disk or a closed standard output makes the run fail (exit 74) instead
 // of going unnoticed.
@@ -16,3 +18,5 @@ void FlushOutput();
 // Flushes standard output; when this or any earlier write failed, reports it on standard error and
 // returns the more serious of `exitCode` and 74.
 int FinishStandardOutput(int exitCode);
+
+} // namespace quorix::cli

@@ -18,6 +18,7 @@
 #define QUORIX_VERSION "unknown"
 #endif
 
+namespace quorix::cli {
 namespace {
 void PrintMessages(const std::string& file, const std::vector<std::string>& messages) {
     for (const std::string& message : messages) {
@@ -44,7 +45,7 @@ int WritePicture(const std::string& path, const std::string& svg) {
     }
     const bool created = picture.FailedStep() != ReplacementFile::Step::Create;
     PrintMessage(path, std::string(created ? "cannot write file" : "cannot create file") + ": " +
-                           Platform::ErrorText(picture.Error()));
+                           platform::ErrorText(picture.Error()));
     return created ? kExitIoError : kExitCannotCreate;
 }
 
@@ -107,7 +108,7 @@ int Run(const CommandLine& line) {
     if (!line.diagnosticLog) {
         Log::DisableFile();
     }
-    Platform::CatchStopSignals();
+    platform::CatchStopSignals();
     int exitCode = kExitOk;
     if (line.IsInspection()) {
         exitCode = Show(line);
@@ -117,12 +118,14 @@ int Run(const CommandLine& line) {
         exitCode = ConvertOne(line);
     }
     // A stop signal ends the run with the usual status of a process that it ended.
-    return Platform::StopSignal() != 0 ? 128 + Platform::StopSignal() : exitCode;
+    return platform::StopSignal() != 0 ? 128 + platform::StopSignal() : exitCode;
 }
 } // namespace
+} // namespace quorix::cli
 
 int main(int argc, char** argv) {
-    Platform::PrepareStandardStreams();
+    namespace cli = quorix::cli;
+    cli::platform::PrepareStandardStreams();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return FinishStandardOutput(Run(CommandLine::Parse(arguments)));
+    return cli::FinishStandardOutput(cli::Run(cli::CommandLine::Parse(arguments)));
 }

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+using namespace quorix;
+
 const std::string& FuzzScratch::Folder() {
     // Never freed: the clean-up at exit still needs it.
     static const std::string* const folder = new std::string([] {

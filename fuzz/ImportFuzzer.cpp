@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace quorix;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     ReadOptions options;

@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 
+using namespace quorix;
+
 using quorix::runtime::TextModeWriter;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace quorix;
+
 using quorix::runtime::TextModeWriter;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -32,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The marker itself is read from memory, as if it were markers/m.mkr beside the styles folder.
     QuorMarker reader;
-    if (reader.Load(PathMapping::FromCallerPath(FuzzScratch::Path("markers/m.mkr")), parts[0])) {
+    if (reader.Load(paths::FromCallerPath(FuzzScratch::Path("markers/m.mkr")), parts[0])) {
         TextModeWriter definition; // kept in memory: ImportFuzzer writes the files to the disk
         definition.CollectInMemory(0);
         quorix::WriteDefinition(reader, definition);

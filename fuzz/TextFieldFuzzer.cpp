@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+using namespace quorix;
+
 namespace {
 class FieldWalk : public QuorTextFile {
 public:

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorix {
+
 // The two host import files that an import writes, in the module's path form.
 struct ImportPaths {
     std::string definitionFile;
@@ -16,3 +18,5 @@ struct ImportPaths {
     static constexpr const char* kDefinitionFileName = "csvimprt.txt";
     static constexpr const char* kPositionFileName = "posimport.txt";
 };
+
+} // namespace quorix

@@ -8,8 +8,8 @@
 extern "C" int QUORIX_MARKER_CALL ImportQuorixFile(const char* filePath, char* orderName) {
     try {
         const std::string path = filePath != nullptr ? filePath : "";
-        return QuorImport::Run(path, orderName, ImportPaths::Fixed()).loaded ? 1 : 0;
-    } catch (const QuorUnhandledFormatFeatureException&) {
+        return quorix::QuorImport::Run(path, orderName, quorix::ImportPaths::Fixed()).loaded ? 1 : 0;
+    } catch (const quorix::QuorUnhandledFormatFeatureException&) {
         throw;
     } catch (...) {
         return 0;

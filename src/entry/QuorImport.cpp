@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <cstring>
 
-using quorix::runtime::TextModeWriter;
+namespace quorix {
+
+using runtime::TextModeWriter;
 
 namespace {
 template <typename Reader>
@@ -40,13 +42,13 @@ void Record(ImportFileResult& result, const TextModeWriter& file, bool written) 
 template <typename Reader>
 ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing placing) {
     ImportWriting writing;
-    writing.definition.path = PathMapping::ToSystemPath(paths.definitionFile);
-    writing.position.path = PathMapping::ToSystemPath(paths.positionFile);
+    writing.definition.path = paths::ToSystemPath(paths.definitionFile);
+    writing.position.path = paths::ToSystemPath(paths.positionFile);
     const bool eachAlone = placing == Placing::EachWhenComplete;
 
     TextModeWriter definition;
     if (definition.Create(paths.definitionFile)) {
-        writing.models = quorix::WriteDefinition(reader, definition);
+        writing.models = WriteDefinition(reader, definition);
         if (eachAlone) {
             definition.Replace();
         } else {
@@ -63,7 +65,7 @@ ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing
     TextModeWriter position;
     if (position.Create(paths.positionFile)) {
         try {
-            writing.positionLines = quorix::WritePositions(reader, position);
+            writing.positionLines = WritePositions(reader, position);
         } catch (const QuorUnhandledFormatFeatureException&) {
             if (eachAlone) {
                 position.Replace(); // the host finds an empty position file
@@ -90,7 +92,7 @@ ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing
 
 ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions& options) {
     ImportReading reading;
-    const std::string modulePath = PathMapping::FromCallerPath(callerPath);
+    const std::string modulePath = paths::FromCallerPath(callerPath);
     auto lay = std::make_unique<QuorLayY>();
     if (options.diagnostics) {
         lay->SetDiagnosticSink(
@@ -104,7 +106,7 @@ ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions&
     lay->SetDiagnosticSink(nullptr);
     if (layLoaded) {
         reading.kind = ImportKind::LayY;
-        reading.orderName = quorix::paths::OrderName(lay->GetFileName());
+        reading.orderName = paths::OrderName(lay->GetFileName());
         reading.lay = std::move(lay);
         return reading;
     }
@@ -112,7 +114,7 @@ ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions&
     marker->KeepStyleFiles(options.keepStyleFiles);
     if (LoadInto(*marker, modulePath, options, reading.markerVerdict)) {
         reading.kind = ImportKind::Marker;
-        reading.orderName = quorix::paths::OrderName(marker->GetFileName());
+        reading.orderName = paths::OrderName(marker->GetFileName());
     }
     reading.marker = std::move(marker);
     return reading;
@@ -154,8 +156,10 @@ void QuorImport::HandBackName(const std::string& name, char* buffer) {
 }
 
 void QuorImport::ReportNotInQuorixFormat(const std::string& callerPath) {
-    const ModuleStateGuard ownResources;
-    const std::string baseName = quorix::paths::BaseName(PathMapping::FromCallerPath(callerPath));
-    const std::string text = StringTable::Format(StringTable::kNotInQuorixFormat, {callerPath});
-    HostLog::Report(text, baseName.c_str());
+    const detail::ModuleStateGuard ownResources;
+    const std::string baseName = paths::BaseName(paths::FromCallerPath(callerPath));
+    const std::string text = detail::LoadMessage(detail::kNotInQuorixFormat, {callerPath});
+    detail::ReportToHost(text, baseName.c_str());
 }
+
+} // namespace quorix

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quorix {
+
 // Which reader accepted a file.
 enum class ImportKind { None, LayY, Marker };
 
@@ -20,7 +22,7 @@ struct ReaderVerdict {
     bool tried = false;
     QuorFile::Step stoppedAt = QuorFile::Step::Open; // Accepted, or the step that refused the file
     std::string message;                             // why that step refused it; empty when accepted
-    int openError = 0;   // the system's reason when the file could not be opened
+    int openError = 0;                               // the system's reason when the file could not be opened
     int64_t offset = -1; // the file offset that the refusal concerns, -1 when none does
 
     bool Accepted() const { return tried && stoppedAt == QuorFile::Step::Accepted; }
@@ -61,7 +63,7 @@ struct ReadOptions {
 
 // What the write step did with one import file.
 struct ImportFileResult {
-    std::string path;  // in the operating system's form
+    std::string path;     // in the operating system's form
     bool written = false; // the complete file is in place
     ReplacementFile::Step failedStep = ReplacementFile::Step::None;
     int error = 0; // the system's error number of the failed step
@@ -122,3 +124,5 @@ public:
     // between the terminator and index 20 are left as they were.
     static void HandBackName(const std::string& name, char* buffer);
 };
+
+} // namespace quorix

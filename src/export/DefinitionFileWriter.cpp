@@ -3,9 +3,11 @@
 #include "platform/PathRules.h"
 #include "runtime/NumberFormat.h"
 
-using quorix::paths::CleanChar;
-using quorix::runtime::AppendGeneral;
-using quorix::runtime::AppendInteger;
+namespace quorix::detail {
+
+using paths::CleanChar;
+using runtime::AppendGeneral;
+using runtime::AppendInteger;
 
 void DefinitionFileWriter::EndLine() {
     line += '\n';
@@ -68,3 +70,5 @@ void DefinitionFileWriter::OrderLine(const std::string& orderName, const std::st
     line += label;
     EndLine();
 }
+
+} // namespace quorix::detail

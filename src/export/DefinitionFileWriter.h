@@ -5,13 +5,15 @@
 #include <cstdint>
 #include <string>
 
+namespace quorix::detail {
+
 // Writes the host's definition file: model blocks ("=:model", "m:", then "p:"/"i:"/"x:" per piece) and
 // one order block ("=:order", "o:", "d:", "w:", then "m:"/"q:1"/"s:" per model). Every line is a
 // one-character key, a colon and a value; texts are written byte for byte.
 class DefinitionFileWriter {
 public:
     // Writes the lines into `file`, which must outlive the writer.
-    explicit DefinitionFileWriter(quorix::runtime::TextModeWriter& file) : file(file) {}
+    explicit DefinitionFileWriter(runtime::TextModeWriter& file) : file(file) {}
 
     // "=:model" and "m:<order name>-<label>".
     void BeginModel(const std::string& orderName, const std::string& label);
@@ -28,6 +30,8 @@ private:
     void ModelName(const std::string& orderName, const std::string& label);
     void EndLine();
 
-    quorix::runtime::TextModeWriter& file;
+    runtime::TextModeWriter& file;
     std::string line;
 };
+
+} // namespace quorix::detail

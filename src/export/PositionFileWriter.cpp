@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
-using quorix::runtime::kLongestGeneral;
-using quorix::runtime::kNumberRoom;
-using quorix::runtime::TextModeWriter;
-using quorix::runtime::WriteGeneral;
-using quorix::runtime::WriteInteger;
+namespace quorix::detail {
+
+using runtime::kLongestGeneral;
+using runtime::kNumberRoom;
+using runtime::TextModeWriter;
+using runtime::WriteGeneral;
+using runtime::WriteInteger;
 
 size_t PositionFileWriter::ExpectedLength(size_t pieceLength, size_t modelLength) {
     // The names, the kind and the flags (two digits at most), three numbers, three zeros, nine commas,
@@ -71,3 +73,5 @@ void PositionFileWriter::Record(const Names& pieces, size_t piece, const Names& 
     std::memcpy(p, ",0,0,0\r\n", 8);
     file.Commit(p + 8);
 }
+
+} // namespace quorix::detail

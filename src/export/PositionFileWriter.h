@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quorix::detail {
+
 // Writes the host's position file: one line of ten comma-separated fields per placed piece.
 class PositionFileWriter {
 public:
@@ -34,7 +36,7 @@ public:
     // Writes the lines into `file`, which must outlive the writer. A part of the file made at the same
     // time as the rest goes into a TextModeWriter that collects in memory, and is appended to the file's
     // own writer with AppendLines.
-    explicit PositionFileWriter(quorix::runtime::TextModeWriter& file) : file(file) {}
+    explicit PositionFileWriter(runtime::TextModeWriter& file) : file(file) {}
     void AppendLines(std::string_view lines);
 
     // The longest line that Record writes with names of these stored lengths.
@@ -46,5 +48,7 @@ public:
                 float angle, float x, float y);
 
 private:
-    quorix::runtime::TextModeWriter& file;
+    runtime::TextModeWriter& file;
 };
+
+} // namespace quorix::detail

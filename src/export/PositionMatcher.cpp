@@ -116,13 +116,13 @@ bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<
     const auto inside = [&](const Placement& p) {
         return InRange(p.modelIndex, models) && InRange(p.pieceIndex, firstPiece.size());
     };
-    const size_t parts = Parallel::PartsFor(placements.size(), kLeastPartPlacements);
+    const size_t parts = parallel::PartsFor(placements.size(), kLeastPartPlacements);
     const auto partStart = [&](size_t part) { return placements.size() * part / parts; };
 
     // The number of placements of each model in each part, then where each part's run of each model
     // starts.
     std::vector<std::vector<size_t>> starts(parts, std::vector<size_t>(models, 0));
-    Parallel::ForEachPart(parts, [&](size_t part) {
+    parallel::ForEachPart(parts, [&](size_t part) {
         std::vector<size_t>& count = starts[part];
         for (size_t i = partStart(part); i < partStart(part + 1); ++i) {
             const Placement& p = placements[i];
@@ -142,7 +142,7 @@ bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<
         modelEnd[m] = total;
     }
     sorted.resize(total);
-    Parallel::ForEachPart(parts, [&](size_t part) {
+    parallel::ForEachPart(parts, [&](size_t part) {
         std::vector<size_t>& start = starts[part];
         for (size_t i = partStart(part); i < partStart(part + 1); ++i) {
             const Placement& p = placements[i];
@@ -157,7 +157,7 @@ bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<
     });
     starts = std::vector<std::vector<size_t>>();
     // Each part puts a run of whole models in piece order, the runs about equally long.
-    Parallel::ForEachPart(parts, [&](size_t part) {
+    parallel::ForEachPart(parts, [&](size_t part) {
         std::vector<Entry> scratch;
         std::vector<size_t> start;
         size_t from = 0;

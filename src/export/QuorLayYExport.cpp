@@ -21,8 +21,8 @@ size_t WriteDefinition(const QuorLayY& lay, TextModeWriter& file) {
     const std::vector<std::string>& modelNames = lay.GetModelNames();
     const std::vector<std::string>& pieceNames = lay.GetPieceNames();
     const std::map<QuorLayY::PairKey, int32_t>& placementCounts = lay.GetPlacementCounts();
-    DefinitionFileWriter writer(file);
-    const std::string orderName = quorix::paths::OrderName(lay.GetFileName());
+    detail::DefinitionFileWriter writer(file);
+    const std::string orderName = paths::OrderName(lay.GetFileName());
     const int32_t pieceCount = static_cast<int32_t>(pieceNames.size());
     for (size_t i = 0; i < modelNames.size(); ++i) {
         writer.BeginModel(orderName, modelNames[i]);
@@ -64,26 +64,27 @@ size_t WritePositions(const QuorLayY& lay, TextModeWriter& file) {
                                 lay.GetPlacementCounts(), ordered)) {
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
-    PositionFileWriter writer(file);
-    const PositionFileWriter::Names pieces(lay.GetPieceNames());
-    const PositionFileWriter::Names models(lay.GetModelNames());
-    const auto writeLines = [&pieces, &models, &ordered](PositionFileWriter& to, size_t from, size_t end) {
+    detail::PositionFileWriter writer(file);
+    const detail::PositionFileWriter::Names pieces(lay.GetPieceNames());
+    const detail::PositionFileWriter::Names models(lay.GetModelNames());
+    const auto writeLines = [&pieces, &models, &ordered](detail::PositionFileWriter& to, size_t from,
+                                                         size_t end) {
         for (size_t k = from; k < end; ++k) {
             const detail::Position& p = ordered[k];
             const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
             to.Record(pieces, p.piece, models, p.model,
-                      p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT, flags,
+                      p.isP ? detail::PositionFileWriter::kKindP : detail::PositionFileWriter::kKindT, flags,
                       WrittenAngle(p.angle, p.flag1), p.x, p.y);
         }
     };
-    // A long list is cut into parts (see Parallel::PartsFor), made at the same time: the first is written
+    // A long list is cut into parts (see parallel::PartsFor), made at the same time: the first is written
     // to the file, the others are made in memory and follow it in their order, so the file is the same as
     // when written in one go.
     constexpr size_t kLeastPartLines = 32768;
-    const size_t parts = Parallel::PartsFor(ordered.size(), kLeastPartLines);
+    const size_t parts = parallel::PartsFor(ordered.size(), kLeastPartLines);
     const auto partStart = [&](size_t part) { return ordered.size() * part / parts; };
     std::vector<TextModeWriter> partFiles(parts - 1);
-    Parallel::ForEachPart(parts, [&](size_t part) {
+    parallel::ForEachPart(parts, [&](size_t part) {
         const size_t from = partStart(part);
         const size_t end = partStart(part + 1);
         if (part == 0) {
@@ -92,12 +93,12 @@ size_t WritePositions(const QuorLayY& lay, TextModeWriter& file) {
         }
         size_t expected = 0;
         for (size_t k = from; k < end; ++k) {
-            expected += PositionFileWriter::ExpectedLength(pieces.Length(ordered[k].piece),
-                                                           models.Length(ordered[k].model));
+            expected += detail::PositionFileWriter::ExpectedLength(pieces.Length(ordered[k].piece),
+                                                                   models.Length(ordered[k].model));
         }
         TextModeWriter& partFile = partFiles[part - 1];
         partFile.CollectInMemory(expected);
-        PositionFileWriter partWriter(partFile);
+        detail::PositionFileWriter partWriter(partFile);
         writeLines(partWriter, from, end);
     });
     for (const TextModeWriter& partFile : partFiles) {

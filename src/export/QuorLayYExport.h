@@ -5,10 +5,10 @@
 
 #include <cstddef>
 
-class QuorLayY;
-
 // A LAY-Y lay written as the host's import files, into writers whose files the caller puts in place.
 namespace quorix {
+
+class QuorLayY;
 using runtime::TextModeWriter;
 
 // The description line of a lay's order block.

@@ -21,8 +21,8 @@ std::string SizeLabel(int32_t sizeKey) {
 
 size_t WriteDefinition(const QuorMarker& marker, TextModeWriter& file) {
     const SizeModels& sizeModels = marker.GetSizeModels();
-    DefinitionFileWriter writer(file);
-    const std::string orderName = quorix::paths::OrderName(marker.GetFileName());
+    detail::DefinitionFileWriter writer(file);
+    const std::string orderName = paths::OrderName(marker.GetFileName());
     // The tallies of a model are made as they are written: together the models can hold far more pieces
     // than the marker and its styles.
     sizeModels.ForEach([&](int32_t sizeKey, TallyMerge& tallies) {

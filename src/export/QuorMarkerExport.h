@@ -4,10 +4,10 @@
 
 #include <cstddef>
 
-class QuorMarker;
-
 // A marker written as the host's import files, into writers whose files the caller puts in place.
 namespace quorix {
+
+class QuorMarker;
 using runtime::TextModeWriter;
 
 // The description line of a marker's order block.

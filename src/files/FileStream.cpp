@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace quorix::detail {
+
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
 } // namespace
@@ -14,7 +16,7 @@ FileStream::FileStream() = default;
 
 bool FileStream::Open(const std::string& modulePath, Mode openMode) {
     Close();
-    if (!file.OpenForReading(PathMapping::ToSystemPath(modulePath))) {
+    if (!file.OpenForReading(paths::ToSystemPath(modulePath))) {
         return false;
     }
     mode = openMode;
@@ -195,3 +197,5 @@ void FileStream::GetLine(std::string& field, size_t maxStored, char delim) {
         failBit = true;
     }
 }
+
+} // namespace quorix::detail

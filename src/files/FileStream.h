@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quorix::detail {
+
 // The input stream of a reader: a buffered file (or a block of memory read as one) with the state flags and
 // the unformatted read, seek and line-getting semantics of a C++ input file stream. In text mode the bytes
 // are translated as the Windows C runtime reads a text file (see TextModeReader). In binary mode the bytes
@@ -89,7 +91,9 @@ private:
     int64_t bufferStart = 0;  // file offset of buffer[0] (binary mode)
     bool seekPending = false; // the file position must be set to bufferStart before the next fill
     bool sourceEnded = false; // no more bytes will come from the file (end of file or 0x1A in text mode)
-    quorix::runtime::TextModeReader textMode;
+    runtime::TextModeReader textMode;
     bool eofBit = false;
     bool failBit = false;
 };
+
+} // namespace quorix::detail

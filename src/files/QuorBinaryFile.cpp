@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+namespace quorix {
+
 namespace {
 constexpr char kLf = '\n';
 
@@ -169,3 +171,5 @@ void QuorBinaryFile::Skip(int count) {
         stream.SeekRelative(count);
     }
 }
+
+} // namespace quorix

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+namespace quorix {
+
 // A binary input file with the big-endian read primitives of the lay reader. Every primitive but Skip
 // delivers the file's bytes as ReadBytes does, with each CR LF pair folded into one LF.
 //
@@ -45,7 +47,7 @@ public:
     void ReadInt16(short& value) {
         char bytes[2] = {0, 0};
         ReadBytes(bytes, 2);
-        value = static_cast<short>(quorix::detail::BigEndian16(bytes));
+        value = static_cast<short>(detail::BigEndian16(bytes));
     }
     void ReadInt16(int& value) {
         short narrow = 0;
@@ -82,13 +84,13 @@ public:
     int32_t ReadI32() {
         char bytes[4] = {0, 0, 0, 0};
         ReadBytes(bytes, 4);
-        return static_cast<int32_t>(quorix::detail::BigEndian32(bytes));
+        return static_cast<int32_t>(detail::BigEndian32(bytes));
     }
     uint32_t ReadWord() { return static_cast<uint32_t>(ReadI32()); }
     float ReadF32() {
         char bytes[4] = {0, 0, 0, 0};
         ReadBytes(bytes, 4);
-        return quorix::detail::BigEndianFloat(bytes);
+        return detail::BigEndianFloat(bytes);
     }
 
     static constexpr const char* kEndOfFileText = "Exceeding End of File while reading file...";
@@ -154,3 +156,5 @@ private:
     char carriedByte = 0;
     bool hasCarriedByte = false;
 };
+
+} // namespace quorix

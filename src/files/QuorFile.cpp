@@ -3,6 +3,8 @@
 #include "log/Log.h"
 #include "platform/PathRules.h"
 
+namespace quorix {
+
 QuorFile::~QuorFile() {
     Close();
 }
@@ -15,7 +17,7 @@ bool QuorFile::Load(const std::string& path, std::string_view bytes) {
     if (!Prepare(path)) {
         return false;
     }
-    stream.OpenMemory(bytes, IsBinary() ? FileStream::Mode::Binary : FileStream::Mode::Text);
+    stream.OpenMemory(bytes, IsBinary() ? detail::FileStream::Mode::Binary : detail::FileStream::Mode::Text);
     fileName = path;
     return ParseAndResolve();
 }
@@ -54,7 +56,7 @@ bool QuorFile::Open(const std::string& path) {
     if (!Prepare(path)) {
         return false;
     }
-    if (stream.Open(path, IsBinary() ? FileStream::Mode::Binary : FileStream::Mode::Text)) {
+    if (stream.Open(path, IsBinary() ? detail::FileStream::Mode::Binary : detail::FileStream::Mode::Text)) {
         fileName = path;
         return true;
     }
@@ -75,5 +77,7 @@ bool QuorFile::Resolve() {
 }
 
 std::string QuorFile::GetBaseName() const {
-    return quorix::paths::BaseName(fileName);
+    return paths::BaseName(fileName);
 }
+
+} // namespace quorix

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace quorix {
+
 // Abstract base of every input file: owns the input stream and runs the one load sequence of all readers:
 // open, parse, close, and resolve when the parse succeeded.
 class QuorFile {
@@ -51,7 +53,7 @@ protected:
     }
 
     std::string fileName;
-    FileStream stream;
+    detail::FileStream stream;
 
 private:
     // Checks the path and resets what a load keeps; false for an empty path.
@@ -64,3 +66,5 @@ private:
     int openError = 0;
     int64_t failureOffset = -1;
 };
+
+} // namespace quorix

@@ -4,9 +4,11 @@
 
 #include <cstring>
 
-using quorix::runtime::Atof;
-using quorix::runtime::Atoi;
-using quorix::runtime::NarrowToFloat;
+namespace quorix {
+
+using runtime::Atof;
+using runtime::Atoi;
+using runtime::NarrowToFloat;
 
 bool QuorTextFile::ReadField(char delim) {
     stream.GetLine(field, kMaxFieldLength, delim);
@@ -58,3 +60,5 @@ bool QuorTextFile::ReadString(std::string& value, char delim) {
     value.assign(field.c_str(), std::strlen(field.c_str()));
     return ok;
 }
+
+} // namespace quorix

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorix {
+
 // A text input file: opened in text mode, begins with a version line "%<number>", and is read field by
 // field, each field ended by a delimiter (the line feed unless a reader says otherwise).
 class QuorTextFile : public QuorFile {
@@ -43,3 +45,5 @@ private:
 
     std::string field;
 };
+
+} // namespace quorix

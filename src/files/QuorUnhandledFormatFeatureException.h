@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorix {
+
 // The module's one exception type: thrown by value with a fixed English text, caught by reference.
 class QuorUnhandledFormatFeatureException {
 public:
@@ -11,3 +13,5 @@ public:
 private:
     std::string message;
 };
+
+} // namespace quorix

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quorix {
+
 // Record contents that the lay keeps although no import file uses them.
 
 // One entry of a 'C' or 'c' record: nine 4-byte words, not interpreted.
@@ -23,3 +25,5 @@ struct MGroup {
     std::string name;
     std::vector<int32_t> values;
 };
+
+} // namespace quorix

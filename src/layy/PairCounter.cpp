@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+namespace quorix::detail {
+
 namespace {
 // Sorts the keys with a least-significant-digit radix sort on 11-bit digits, passing over the digits in
 // which all keys agree: linear in the number of keys whatever they are.
@@ -108,3 +110,5 @@ void PairCounter::MoveInto(Counts& counts) {
     }
     *this = PairCounter();
 }
+
+} // namespace quorix::detail

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace quorix::detail {
+
 // Counts the placements of each (model index, piece index) pair while a lay is read, so that a placement
 // does not walk the ordered map that the writers read; MoveInto hands the counts to that map once.
 //
@@ -99,3 +101,5 @@ private:
     std::vector<uint64_t> listed;
     std::vector<std::pair<uint64_t, uint64_t>> setAside;
 };
+
+} // namespace quorix::detail

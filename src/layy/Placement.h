@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace quorix {
+
 // One placed piece of a lay, as a 'P' or 'T' record gives it. The flags come last, together, so that a
 // lay of a million placements takes no room for padding between the fields.
 struct Placement {
@@ -22,7 +24,6 @@ struct Placement {
     bool isP = false; // from a 'P' record (true) or a 'T' record (false)
 };
 
-namespace quorix {
 // The bytes of one entry of a 'P' or 'T' record.
 constexpr size_t kPlacementBytes = 44;
 

@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <new>
 
-using quorix::DecodePlacement;
-using quorix::kPlacementBytes;
+namespace quorix {
 
 namespace {
 // Loop bound for a count of the file: as a 32-bit signed number, so 0 or less gives no entries.
@@ -434,3 +433,5 @@ void QuorLayY::ReadListRecord(int32_t contentLength, int wordsPerEntry) {
         running += 4 * wordsPerEntry + SkipString();
     }
 }
+
+} // namespace quorix

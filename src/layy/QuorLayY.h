@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+namespace quorix {
+
 // The LAY-Y lay file: length-prefixed, letter-tagged big-endian records, the first of which is a 'Y'
 // record. Parse walks the records, holds each to its declared length and fills the lay model.
 //
@@ -24,7 +26,7 @@
 // rest is read through, without being kept.
 class QuorLayY : public QuorBinaryFile {
 public:
-    using PairKey = PairCounter::Key; // (model index, piece index)
+    using PairKey = detail::PairCounter::Key; // (model index, piece index)
     // Receives the file offset of the record's length field and the diagnostic line.
     using DiagnosticSink = std::function<void(int64_t recordOffset, const std::string& line)>;
 
@@ -105,9 +107,11 @@ private:
     std::map<PairKey, int32_t> placementCounts;
     // The placements of each pair counted while the records are read; Parse moves the counts into
     // placementCounts when the walk ends, however it ends.
-    PairCounter pairCounter;
+    detail::PairCounter pairCounter;
     std::vector<MGroup> mGroups;
     int64_t recordEnd = 0; // the file offset where the content of the record being read ends
     DiagnosticSink diagnosticSink;
     int64_t recordOffset = 0; // of the length field of the record being read
 };
+
+} // namespace quorix

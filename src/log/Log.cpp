@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+namespace quorix {
+
 namespace {
 std::atomic<bool> fileDisabled{false};
 }
@@ -21,7 +23,7 @@ void Log::DisableFile() {
 
 Log::Log(bool withFile) {
     if (withFile) {
-        hasFile = file.CreatePlain(PathMapping::ToSystemPath(kPath));
+        hasFile = file.CreatePlain(paths::ToSystemPath(kPath));
     }
     WriteLine(kHeader);
 }
@@ -57,7 +59,7 @@ void Log::Store(const std::string& text) {
     // be written is lost, as with the host runtime's own log.
     std::string stored(2 * text.size(), '\0');
     stored.resize(static_cast<size_t>(
-        quorix::runtime::TextModeWriter::StoreText(&stored[0], text.data(), text.size()) - &stored[0]));
+        runtime::TextModeWriter::StoreText(&stored[0], text.data(), text.size()) - &stored[0]));
     file.Write(stored.data(), stored.size());
 }
 
@@ -65,3 +67,5 @@ void Log::WriteLine(const std::string& text) {
     Write(text);
     atLineStart = true;
 }
+
+} // namespace quorix

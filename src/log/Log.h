@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorix {
+
 // The process-wide diagnostic log ".\Log.txt", kept for file format investigations. It is created by the
 // first file open of the process, stays open until the process ends, and prefixes each line with its line
 // number in brackets. A Log.txt that is a link, a FIFO or a device is never opened: the log then keeps no
@@ -43,3 +45,5 @@ private:
     bool hasFile = false;
     bool atLineStart = true;
 };
+
+} // namespace quorix

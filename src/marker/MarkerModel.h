@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace quorix {
+
 // One size of a style slot. `copies` counts identical consecutive sizes that the slot lists: a slot may
 // declare far more sizes than its file has lines, and once the file is exhausted every further size reads
 // as the same empty item, so those are kept as one item with its number of copies.
@@ -27,3 +29,5 @@ struct StylePiece {
     int32_t quantity = 0;
     int32_t extraQuantity = 0;
 };
+
+} // namespace quorix

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <tuple>
 
+namespace quorix {
+
 namespace {
 // Counts are summed as the host sums them: plain 32-bit additions that wrap round.
 uint32_t Bits(int32_t value) {
@@ -10,9 +12,11 @@ uint32_t Bits(int32_t value) {
 }
 
 bool SamePieces(const std::vector<StylePieceSum>& a, const std::vector<StylePieceSum>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const StylePieceSum& x, const StylePieceSum& y) {
-        return x.quantity == y.quantity && x.extraQuantity == y.extraQuantity && x.pieceName == y.pieceName;
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const StylePieceSum& x, const StylePieceSum& y) {
+                          return x.quantity == y.quantity && x.extraQuantity == y.extraQuantity &&
+                                 x.pieceName == y.pieceName;
+                      });
 }
 } // namespace
 
@@ -122,8 +126,8 @@ TallyMerge::TallyMerge(const SizeModels& models, size_t from, size_t to) {
         const SizeItem& first = models.Item(at);
         const uint32_t style = models.StyleAt(at);
         const SizeModels::SizeRef ref = models.sizes[at];
-        Source source{nullptr, nullptr, first.sizeValue, first.sizeCount, 0u,
-                      (uint64_t{ref.entry} << 32) | ref.item};
+        Source source{nullptr,         nullptr, first.sizeValue,
+                      first.sizeCount, 0u,      (uint64_t{ref.entry} << 32) | ref.item};
         for (; at < to && models.StyleAt(at) == style && models.Item(at).sizeValue == first.sizeValue &&
                models.Item(at).sizeCount == first.sizeCount;
              ++at) {
@@ -183,3 +187,5 @@ bool TallyMerge::Next(Tally& tally) {
     tally.extraQuantity = static_cast<int32_t>(extraQuantity);
     return true;
 }
+
+} // namespace quorix

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+namespace quorix {
+
 // One piece of a size model: the counts of a piece summed over the styles that list the size, for one
 // size value and size count. Tallies are ordered by piece name (bytes compared as unsigned), then size
 // value, then size count.
@@ -161,3 +163,5 @@ private:
     std::vector<SizeRef> sizes;
     size_t models = 0;
 };
+
+} // namespace quorix

@@ -6,16 +6,18 @@
 #include "platform/PathRules.h"
 #include "platform/StringTable.h"
 
+namespace quorix {
+
 bool QuorMarker::IsSupportedVersion() const {
     return QuorTextFile::IsSupportedVersion() &&
            (formatVersion == 10 || formatVersion == 12 || formatVersion == 18 || formatVersion == 19);
 }
 
 void QuorMarker::ReportUnsupportedVersion() const {
-    const ModuleStateGuard ownResources;
-    const std::string text = StringTable::Format(StringTable::kUnsupportedMarkerVersion,
+    const detail::ModuleStateGuard ownResources;
+    const std::string text = detail::LoadMessage(detail::kUnsupportedMarkerVersion,
                                                  {GetBaseName(), std::to_string(formatVersion)});
-    HostLog::Report(text, nullptr);
+    detail::ReportToHost(text, nullptr);
 }
 
 bool QuorMarker::Parse() {
@@ -112,7 +114,7 @@ void QuorMarker::ReadStyleSlot() {
 }
 
 bool QuorMarker::Resolve() {
-    const std::string folder = quorix::paths::StylesFolder(fileName);
+    const std::string folder = paths::StylesFolder(fileName);
     bool result = true;
     styleReadings.clear();
     sizeModels = SizeModels();
@@ -120,7 +122,7 @@ bool QuorMarker::Resolve() {
     for (const StyleEntry& entry : styleEntries) {
         auto style = std::make_unique<QuorStyle>();
         StyleReading reading;
-        reading.path = quorix::paths::Join(folder, entry.styleName);
+        reading.path = paths::Join(folder, entry.styleName);
         // Only the last style's load decides the outcome; a style that fails to load has no pieces.
         result = style->Load(reading.path);
         reading.stoppedAt = style->GetStoppedAt();
@@ -138,3 +140,5 @@ bool QuorMarker::Resolve() {
     }
     return result;
 }
+
+} // namespace quorix

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace quorix {
+
 // How Resolve read the style file of one style entry.
 struct StyleReading {
     std::string path;                                // in the module's form
@@ -25,7 +27,7 @@ struct StyleReading {
 // A marker definition file: header values, options and 40 style slots, each naming a style file and the
 // sizes of that style in the marker. Versions 10, 12, 18 and 19. Resolve reads the named style files;
 // their pieces summed per size number are the size models.
-class QuorMarker : public QuorTextFile, public ApplicationBase {
+class QuorMarker : public QuorTextFile, public detail::ApplicationBase {
 public:
     static constexpr int kStyleSlots = 40;
 
@@ -85,3 +87,5 @@ private:
     std::vector<StyleReading> styleReadings;
     bool keepStyleFiles = false;
 };
+
+} // namespace quorix

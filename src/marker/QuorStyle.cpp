@@ -1,5 +1,7 @@
 #include "marker/QuorStyle.h"
 
+namespace quorix {
+
 bool QuorStyle::IsSupportedVersion() const {
     return QuorTextFile::IsSupportedVersion() &&
            (formatVersion == 12 || formatVersion == 13 || formatVersion == 16);
@@ -44,3 +46,5 @@ bool QuorStyle::Parse() {
         pieces.push_back(std::move(piece));
     }
 }
+
+} // namespace quorix

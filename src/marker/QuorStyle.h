@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorix {
+
 // A style file: the pieces of one garment style, each with two counts. Versions 12, 13 and 16.
 class QuorStyle : public QuorTextFile {
 public:
@@ -23,3 +25,5 @@ private:
     std::string styleText;
     std::vector<StylePiece> pieces;
 };
+
+} // namespace quorix

@@ -1,5 +1,9 @@
 #include "platform/HostLog.h"
 
-void HostLog::Report(const std::string& text, const char* detail) {
-    dll_vq_log_error(kLevel, kCode, text.c_str(), detail);
+namespace quorix::detail {
+
+void ReportToHost(const std::string& text, const char* detail) {
+    dll_vq_log_error(kHostLogLevel, kHostLogCode, text.c_str(), detail);
 }
+
+} // namespace quorix::detail

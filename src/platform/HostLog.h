@@ -17,11 +17,12 @@ extern "C"
 
 // The module's link to the host's error log. Every report of the module goes out with the same level and
 // code.
-class HostLog {
-public:
-    static constexpr int kLevel = 3;
-    static constexpr int kCode = 22000;
+namespace quorix::detail {
 
-    // One call of the host's log function with level 3, code 22000, the text and the optional detail.
-    static void Report(const std::string& text, const char* detail);
-};
+constexpr int kHostLogLevel = 3;
+constexpr int kHostLogCode = 22000;
+
+// One call of the host's log function with level 3, code 22000, the text and the optional detail.
+void ReportToHost(const std::string& text, const char* detail);
+
+} // namespace quorix::detail

@@ -6,17 +6,22 @@
 #endif
 #include <windows.h>
 
-void* ModuleHandle::Get() {
+namespace quorix::detail {
+
+void* ThisModule() {
     HMODULE module = nullptr;
     // The address of this function lies inside this module, whatever name the module was loaded under.
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&ModuleHandle::Get), &module);
+                       reinterpret_cast<LPCSTR>(&ThisModule), &module);
     return module;
 }
 
-std::string ModuleHandle::LoadResourceString(unsigned id) {
+std::string LoadResourceString(unsigned id) {
     char buffer[1024];
-    const int length = LoadStringA(static_cast<HMODULE>(Get()), id, buffer, static_cast<int>(sizeof buffer));
+    const int length =
+        LoadStringA(static_cast<HMODULE>(ThisModule()), id, buffer, static_cast<int>(sizeof buffer));
     return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
 }
+
+} // namespace quorix::detail
 #endif

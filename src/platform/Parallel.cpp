@@ -13,7 +13,7 @@
 #include <thread>
 #endif
 
-namespace Parallel {
+namespace quorix::parallel {
 namespace {
 std::atomic<size_t> forcedParts{0};
 
@@ -177,4 +177,4 @@ ForcedParts::ForcedParts(size_t parts) : previous(forcedParts.exchange(parts)) {
 ForcedParts::~ForcedParts() {
     forcedParts.store(previous);
 }
-} // namespace Parallel
+} // namespace quorix::parallel

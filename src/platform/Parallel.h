@@ -7,7 +7,7 @@
 // Work cut into parts that run at the same time, one per processor, and joined before the caller goes on
 // (fork and join). Where no thread can be started, a part runs in the caller instead, so the result never
 // depends on how many threads there were.
-namespace Parallel {
+namespace quorix::parallel {
 // The most parts a piece of work is cut into (unless ForcedParts asks for more).
 constexpr size_t kMostParts = 4;
 
@@ -61,4 +61,4 @@ public:
 private:
     size_t previous;
 };
-} // namespace Parallel
+} // namespace quorix::parallel

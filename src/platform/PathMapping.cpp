@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-std::string PathMapping::FromCallerPath(const std::string& callerPath) {
+namespace quorix::paths {
+
+std::string FromCallerPath(const std::string& callerPath) {
     std::string path = callerPath;
 #ifndef _WIN32
     std::replace(path.begin(), path.end(), '/', '\\');
@@ -10,10 +12,12 @@ std::string PathMapping::FromCallerPath(const std::string& callerPath) {
     return path;
 }
 
-std::string PathMapping::ToSystemPath(const std::string& modulePath) {
+std::string ToSystemPath(const std::string& modulePath) {
     std::string path = modulePath;
 #ifndef _WIN32
     std::replace(path.begin(), path.end(), '\\', '/');
 #endif
     return path;
 }
+
+} // namespace quorix::paths

@@ -6,10 +6,11 @@
 // On POSIX builds a path crosses two borders: the caller's path (with '/') is turned into the module's
 // form (with '\') once, at the import boundary, and every path the module opens is turned back into the
 // operating system's form. On Windows both directions leave the path unchanged.
-class PathMapping {
-public:
-    // Caller's path to the module's backslash form.
-    static std::string FromCallerPath(const std::string& callerPath);
-    // Module path to the form handed to the operating system when a file is opened.
-    static std::string ToSystemPath(const std::string& modulePath);
-};
+namespace quorix::paths {
+
+// Caller's path to the module's backslash form.
+std::string FromCallerPath(const std::string& callerPath);
+// Module path to the form handed to the operating system when a file is opened.
+std::string ToSystemPath(const std::string& modulePath);
+
+} // namespace quorix::paths

@@ -3,7 +3,7 @@
 #include <string>
 
 // The module's rules for paths and the names made of them, on paths in the module's form, where only the
-// backslash separates folders (see PathMapping).
+// backslash separates folders (see PathMapping.h).
 namespace quorix::paths {
 
 // The part of `path` after its last backslash, or all of it.

@@ -16,6 +16,8 @@
 #include <atomic>
 #include <climits>
 
+namespace quorix {
+
 namespace {
 std::atomic<FileFaults*> installedFaults{nullptr};
 } // namespace
@@ -60,10 +62,9 @@ std::string FileErrorText(int error) {
         return "not a regular file";
     }
     char text[512] = {};
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text,
-                       sizeof text, nullptr);
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(error),
+        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
     std::string message(text, length);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.' ||
                                 message.back() == ' ')) {
@@ -423,3 +424,5 @@ void RawFile::Remove(const std::string& systemPath) {
 }
 
 #endif
+
+} // namespace quorix

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorix {
+
 // Error numbers of the file layer: errno values on POSIX, GetLastError values on Windows, and this one of
 // the module's own.
 constexpr int kNotRegularFile = -2; // the path names a FIFO, a device, a socket or a folder
@@ -85,3 +87,5 @@ private:
     bool writing = false; // opened for writing: its close can lose bytes
     int lastError = 0;
 };
+
+} // namespace quorix

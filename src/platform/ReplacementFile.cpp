@@ -16,6 +16,8 @@
 #include <unistd.h>
 #endif
 
+namespace quorix {
+
 namespace {
 #ifdef _WIN32
 constexpr const char* kSeparators = "\\/";
@@ -45,8 +47,8 @@ std::string TemporaryName(const std::string& target) {
     const size_t slash = target.find_last_of(kSeparators);
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    const auto clock = static_cast<unsigned long>(
-        std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFF);
+    const auto clock =
+        static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFF);
     char suffix[64];
     std::snprintf(suffix, sizeof suffix, ".%lx-%lx-%lx.tmp", ProcessNumber(), counter.fetch_add(1), clock);
     return folder + "." + name + suffix;
@@ -225,3 +227,5 @@ bool ReplacementFile::CommitBoth(ReplacementFile& first, ReplacementFile& second
     dropKept();
     return true;
 }
+
+} // namespace quorix

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+namespace quorix {
+
 // A file that takes the place of another only once it is complete. It is written to a new file of its
 // own in the target's folder (created exclusively, so no planted link is ever followed) and moved over the
 // target by Commit; until then, and whenever anything fails, the target stays exactly as it was. The
@@ -51,3 +53,5 @@ private:
     int error = 0;
     unsigned keptMode = 0; // the permissions of the file replaced (POSIX), 0 for the default
 };
+
+} // namespace quorix

@@ -6,7 +6,9 @@
 #include "platform/ModuleHandle.h"
 #endif
 
-const char* StringTable::Text(unsigned id) {
+namespace quorix::detail {
+
+const char* MessagePattern(unsigned id) {
     for (const MessageText& m : kMessageTexts) {
         if (m.id == id) {
             return m.text;
@@ -15,18 +17,18 @@ const char* StringTable::Text(unsigned id) {
     return nullptr;
 }
 
-std::string StringTable::Format(unsigned id, const std::vector<std::string>& inserts) {
+std::string LoadMessage(unsigned id, const std::vector<std::string>& inserts) {
 #ifdef _WIN32
     // On Windows the text comes from the string table resource of this module (never the host's).
-    std::string pattern = ModuleHandle::LoadResourceString(id);
+    std::string pattern = LoadResourceString(id);
 #else
-    const char* text = Text(id);
+    const char* text = MessagePattern(id);
     std::string pattern = text != nullptr ? text : "";
 #endif
-    return FormatText(pattern, inserts);
+    return FillInserts(pattern, inserts);
 }
 
-std::string StringTable::FormatText(const std::string& pattern, const std::vector<std::string>& inserts) {
+std::string FillInserts(const std::string& pattern, const std::vector<std::string>& inserts) {
     std::string out;
     out.reserve(pattern.size() + 64);
     const size_t n = pattern.size();
@@ -56,3 +58,5 @@ std::string StringTable::FormatText(const std::string& pattern, const std::vecto
     }
     return out;
 }
+
+} // namespace quorix::detail

@@ -6,20 +6,20 @@
 // The module's string table: message texts by id, and their formatting with %1/%2 inserts in the manner of
 // the Windows message formatter. This is the one source of the texts; the Windows resource script is
 // generated from the same table.
-class StringTable {
-public:
-    static constexpr unsigned kNotInQuorixFormat = 1;
-    static constexpr unsigned kUnsupportedMarkerVersion = 2;
+namespace quorix::detail {
 
-    // The text of a message id, or nullptr when the table has no such id.
-    static const char* Text(unsigned id);
+constexpr unsigned kNotInQuorixFormat = 1;
+constexpr unsigned kUnsupportedMarkerVersion = 2;
 
-    // Loads message `id` and fills its inserts (%1 is inserts[0], ...). The template is scanned once; an
-    // inserted text is copied as it stands and never scanned again. Returns an empty string for an unknown
-    // id.
-    static std::string Format(unsigned id, const std::vector<std::string>& inserts);
+// The text of a message id, or nullptr when the table has no such id.
+const char* MessagePattern(unsigned id);
 
-    // The formatter itself, on any template text: %1 to %99 are inserts, "%%" and any other "%c" stand
-    // for the character c.
-    static std::string FormatText(const std::string& pattern, const std::vector<std::string>& inserts);
-};
+// Loads message `id` and fills its inserts (%1 is inserts[0], ...). The template is scanned once; an
+// inserted text is copied as it stands and never scanned again. Returns an empty string for an unknown id.
+std::string LoadMessage(unsigned id, const std::vector<std::string>& inserts);
+
+// The formatter itself, on any template text: %1 to %99 are inserts, "%%" and any other "%c" stand for the
+// character c.
+std::string FillInserts(const std::string& pattern, const std::vector<std::string>& inserts);
+
+} // namespace quorix::detail

@@ -17,7 +17,7 @@ constexpr size_t kBufferSize = size_t{1} << 16;
 bool TextModeWriter::Create(const std::string& modulePath) {
     used = 0;
     collecting = false;
-    return file.Create(PathMapping::ToSystemPath(modulePath));
+    return file.Create(paths::ToSystemPath(modulePath));
 }
 
 void TextModeWriter::CollectInMemory(size_t expected) {

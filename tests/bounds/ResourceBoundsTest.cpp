@@ -28,6 +28,9 @@
 #include <random>
 #include <tuple>
 
+using namespace quorix;
+using quorix::detail::DefinitionFileWriter;
+
 using quorix::runtime::TextModeWriter;
 
 namespace {
@@ -196,7 +199,7 @@ TEST_F(Bounds, LayOfAMillionPlacements) {
         }
     }
     const std::string path = dir.Write("million.lay", lay.Bytes());
-    const Parallel::ForcedParts fourParts(4); // the parts' order is checked on small lays
+    const parallel::ForcedParts fourParts(4); // the parts' order is checked on small lays
     EXPECT_LE(Import(path, true), 3 * lay.Bytes().size() + kSlack) << "input " << lay.Bytes().size();
     const std::string positions = TempDir::ReadFile(dir.Path("out/posimport.txt"));
     EXPECT_EQ(static_cast<size_t>(std::count(positions.begin(), positions.end(), '\n')), kPlaced);

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+using namespace quorix;
+
 namespace {
 namespace fs = std::filesystem;
 
@@ -91,9 +93,9 @@ protected:
         LayBuilder lay;
         lay.Y().O({"FRONT", "BACK", "SLEEVE", "COLLAR", "CUFF"}, {"S", "M", "L"});
         for (size_t from = 0; from < placed.size(); from += 600) {
-            lay.P(std::vector<PlacementSpec>(placed.begin() + static_cast<std::ptrdiff_t>(from),
-                                             placed.begin() + static_cast<std::ptrdiff_t>(
-                                                                  std::min(from + 600, placed.size()))));
+            lay.P(std::vector<PlacementSpec>(
+                placed.begin() + static_cast<std::ptrdiff_t>(from),
+                placed.begin() + static_cast<std::ptrdiff_t>(std::min(from + 600, placed.size()))));
         }
         return dir.Write("lays/long.lay", lay.Bytes());
     }
@@ -108,7 +110,7 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
                                        {"marker", kExamples + "/markers/m1.mkr"},
                                        {"long lay", LongLay()}};
     const std::string out = dir.MakeDir("out");
-    const ImportPaths paths = ImportPaths::InFolder(PathMapping::FromCallerPath(out));
+    const ImportPaths paths = ImportPaths::InFolder(paths::FromCallerPath(out));
     const std::string definition = out + "/csvimprt.txt";
     const std::string position = out + "/posimport.txt";
     long runs = 0;
@@ -144,12 +146,13 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
             EXPECT_EQ(writing.definition.written, nowDefinition == newDefinition) << what;
             EXPECT_EQ(writing.position.written, nowPositions == newPositions) << what;
             if (together) {
-                EXPECT_EQ(nowDefinition == newDefinition, nowPositions == newPositions) << what << ": mismatched";
+                EXPECT_EQ(nowDefinition == newDefinition, nowPositions == newPositions)
+                    << what << ": mismatched";
             }
             // Exactly one file says what failed, and it is the operation that was made to fail.
-            const ImportFileResult& failedFile =
-                writing.definition.failedStep != ReplacementFile::Step::None ? writing.definition
-                                                                               : writing.position;
+            const ImportFileResult& failedFile = writing.definition.failedStep != ReplacementFile::Step::None
+                                                     ? writing.definition
+                                                     : writing.position;
             EXPECT_EQ(failedFile.failedStep, StepOf(*fault.failed)) << what;
             EXPECT_EQ(failedFile.error, *fault.failed == FileFaults::Operation::Write ? ENOSPC : EIO) << what;
             EXPECT_FALSE(writing.Complete()) << what;
@@ -174,7 +177,7 @@ TEST_P(ImportUnderFailingFiles, PositionErrorLeavesWhatTheHostExpects) {
     const ImportReading reading = QuorImport::Read(dir.Write("dup.lay", duplicate.Bytes()));
     ASSERT_TRUE(reading.Loaded());
     const std::string out = dir.MakeDir("out");
-    const ImportPaths paths = ImportPaths::InFolder(PathMapping::FromCallerPath(out));
+    const ImportPaths paths = ImportPaths::InFolder(paths::FromCallerPath(out));
     for (long n = 0; n <= 8; ++n) {
         fs::remove_all(out);
         dir.Write("out/csvimprt.txt", kOldDefinition);
@@ -193,7 +196,8 @@ TEST_P(ImportUnderFailingFiles, PositionErrorLeavesWhatTheHostExpects) {
             EXPECT_EQ(nowDefinition, kOldDefinition) << what;
             EXPECT_EQ(nowPositions, kOldPositions) << what;
         } else {
-            EXPECT_TRUE(nowDefinition == kOldDefinition || nowDefinition.find("o:dup-lay\r\n") != std::string::npos)
+            EXPECT_TRUE(nowDefinition == kOldDefinition ||
+                        nowDefinition.find("o:dup-lay\r\n") != std::string::npos)
                 << what;
             EXPECT_TRUE(nowPositions == kOldPositions || nowPositions.empty()) << what;
         }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+using namespace quorix;
+
 namespace {
 namespace fs = std::filesystem;
 
@@ -24,15 +26,15 @@ std::string ImportOf(const std::string& path, const std::string* bytes, const st
     options.diagnostics = true;
     options.bytes = bytes != nullptr ? &view : nullptr;
     const ImportReading reading = QuorImport::Read(path, options);
-    std::string seen = std::to_string(static_cast<int>(reading.kind)) + "|" + reading.layVerdict.message + "|" +
-                       std::to_string(reading.layVerdict.offset) + "|" + reading.markerVerdict.message + "|" +
-                       reading.orderName + "|";
+    std::string seen = std::to_string(static_cast<int>(reading.kind)) + "|" + reading.layVerdict.message +
+                       "|" + std::to_string(reading.layVerdict.offset) + "|" + reading.markerVerdict.message +
+                       "|" + reading.orderName + "|";
     for (const ReadDiagnostic& d : reading.diagnostics) {
         seen += std::to_string(d.offset) + d.line + "|";
     }
     if (reading.Loaded()) {
         try {
-            QuorImport::Write(reading, ImportPaths::InFolder(PathMapping::FromCallerPath(out)),
+            QuorImport::Write(reading, ImportPaths::InFolder(paths::FromCallerPath(out)),
                               Placing::EachWhenComplete);
         } catch (const QuorUnhandledFormatFeatureException& error) {
             seen += error.GetMessage();
@@ -60,13 +62,15 @@ TEST(MemoryInput, ReadsAsTheFileReads) {
     for (int i = 0; i < 5; ++i) {
         straddling.Record('A', std::string(30000, static_cast<char>('\r' + i % 2)));
     }
-    straddling.O({"FRONT"}, {"S"}).P(std::vector<PlacementSpec>(
-        700, PlacementSpec{0, 0, false, 1, false, 0.0f, 13.0f, 10.0f})); // 13 and 10: CR and LF bytes
+    straddling.O({"FRONT"}, {"S"})
+        .P(std::vector<PlacementSpec>(
+            700, PlacementSpec{0, 0, false, 1, false, 0.0f, 13.0f, 10.0f})); // 13 and 10: CR and LF bytes
     inputs.push_back(dir.Write("straddling.lay", straddling.Bytes()));
     ASSERT_GT(inputs.size(), 40u);
     for (const std::string& input : inputs) {
         const std::string bytes = TempDir::ReadFile(input);
-        EXPECT_EQ(ImportOf(input, &bytes, dir.MakeDir("memory")), ImportOf(input, nullptr, dir.MakeDir("file")))
+        EXPECT_EQ(ImportOf(input, &bytes, dir.MakeDir("memory")),
+                  ImportOf(input, nullptr, dir.MakeDir("file")))
             << input;
     }
 }

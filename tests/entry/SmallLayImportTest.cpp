@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorix;
+
 TEST(SmallLayImport, LayOf101BytesImportsToBothFiles) {
     const std::string lay =
         std::string("\x00\x05\x59\x00\x00\x00\x01", 7) + std::string("\x00\x19\x57\x44\xC8\x00\x00", 7) +

@@ -17,6 +17,8 @@
 #include <tuple>
 #include <vector>
 
+using namespace quorix;
+
 using quorix::runtime::TextModeWriter;
 
 namespace {
@@ -106,7 +108,7 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
 class LayYPositionFileInParts : public testing::TestWithParam<size_t> {};
 
 TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
-    const Parallel::ForcedParts parts(GetParam());
+    const parallel::ForcedParts parts(GetParam());
     const std::vector<std::string> models = {"S", "M", "L"};
     std::string crLf;
     for (int i = 0; i < 40; ++i) {
@@ -172,7 +174,7 @@ class PositionMatcherOracle : public testing::TestWithParam<size_t> {};
 // sort to show whether it keeps the file order. In one part and cut into two, three and four parts that
 // run at the same time, whatever the machine.
 TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
-    const Parallel::ForcedParts parts(GetParam());
+    const parallel::ForcedParts parts(GetParam());
     const std::string alphabet[] = {"a", "A", "b", "", std::string("a\0", 2)};
     std::mt19937 random(20240611u);
     const auto below = [&random](size_t n) { return static_cast<int32_t>(random() % n); };

@@ -14,6 +14,9 @@
 #include <tuple>
 #include <vector>
 
+using namespace quorix;
+using quorix::detail::FileStream;
+
 namespace {
 using namespace std::string_literals;
 const std::string kEof = "Exceeding End of File while reading file...";

@@ -14,6 +14,9 @@
 #include <tuple>
 #include <vector>
 
+using namespace quorix;
+using quorix::detail::PairCounter;
+
 namespace {
 using B = LayBuilder;
 

@@ -12,12 +12,14 @@
 #include <sstream>
 #include <tuple>
 
+using namespace quorix;
+
 namespace {
 
 // Writes `text` as <tmp>/data/markers/m.txt and parses it without reading any style file.
 bool Parse(QuorMarker& marker, const std::string& text) {
     const TempDir dir;
-    EXPECT_TRUE(marker.Open(PathMapping::FromCallerPath(dir.Write("data/markers/m.txt", text))));
+    EXPECT_TRUE(marker.Open(paths::FromCallerPath(dir.Write("data/markers/m.txt", text))));
     const bool parsed = marker.Parse();
     marker.Close();
     return parsed;

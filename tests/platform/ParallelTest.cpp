@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace quorix;
+
 namespace {
 struct PartsCase {
     size_t parts;
@@ -23,7 +25,7 @@ TEST(Parallel, EveryPartRunsOnceAndTheLowestFailureReachesTheCaller) {
         std::vector<std::atomic<int>> runs(c.parts);
         std::string caught;
         try {
-            Parallel::ForEachPart(c.parts, [&](size_t part) {
+            parallel::ForEachPart(c.parts, [&](size_t part) {
                 ++runs[part];
                 for (const size_t t : c.throwing) {
                     if (t == part) {
@@ -42,14 +44,14 @@ TEST(Parallel, EveryPartRunsOnceAndTheLowestFailureReachesTheCaller) {
 }
 
 TEST(Parallel, ForcedPartsCutEvenSmallWorkAndAreUndoneAfterwards) {
-    const size_t unforced = Parallel::PartsFor(10, 65536);
+    const size_t unforced = parallel::PartsFor(10, 65536);
     EXPECT_EQ(unforced, 1u);
     {
-        const Parallel::ForcedParts forced(3);
-        EXPECT_EQ(Parallel::PartsFor(10, 65536), 3u);
-        EXPECT_EQ(Parallel::PartsFor(2, 65536), 2u);
-        EXPECT_EQ(Parallel::PartsFor(0, 65536), 1u);
+        const parallel::ForcedParts forced(3);
+        EXPECT_EQ(parallel::PartsFor(10, 65536), 3u);
+        EXPECT_EQ(parallel::PartsFor(2, 65536), 2u);
+        EXPECT_EQ(parallel::PartsFor(0, 65536), 1u);
     }
-    EXPECT_EQ(Parallel::PartsFor(10, 65536), unforced);
+    EXPECT_EQ(parallel::PartsFor(10, 65536), unforced);
 }
 } // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <tuple>
 
+using namespace quorix;
+
 namespace {
 using namespace quorix::paths;
 

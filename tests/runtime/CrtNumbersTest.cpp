@@ -12,6 +12,8 @@
 #include <string>
 #include <tuple>
 
+using namespace quorix;
+
 namespace {
 using namespace quorix::runtime;
 

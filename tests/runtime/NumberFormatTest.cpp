@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace quorix;
+
 namespace {
 using namespace quorix::runtime;
 

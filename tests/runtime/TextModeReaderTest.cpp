@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace quorix;
+
 namespace {
 using quorix::runtime::TextModeReader;
 

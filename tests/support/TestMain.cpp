@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace quorix;
+
 int main(int argc, char** argv) {
     Log::DisableFile();
     testing::InitGoogleTest(&argc, argv);
