@@ -45,9 +45,9 @@ ImportPaths OutputPaths() {
 
 void RunImport(benchmark::State& state, const std::string& path, int64_t inputBytes) {
     const ImportPaths paths = OutputPaths();
-    char orderName[QuorImport::kOrderNameLength + 1] = {};
+    char orderName[kOrderNameLength + 1] = {};
     for (auto _ : state) {
-        const ImportOutcome outcome = QuorImport::Run(path, orderName, paths);
+        const ImportOutcome outcome = RunImport(path, orderName, paths);
         if (!outcome.loaded || !outcome.writing.Complete()) {
             state.SkipWithError("the import failed");
             return;

@@ -159,7 +159,7 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
     if (input.inMemory) {
         readOptions.bytes = &bytes;
     }
-    result.reading = QuorImport::Read(input.path, readOptions);
+    result.reading = ReadImport(input.path, readOptions);
     result.findings = FindingsOf(result.reading, input.size);
     if (result.reading.Loaded()) {
         return result;
@@ -208,7 +208,7 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
     const ImportPaths paths =
         ImportPaths::InFolder(paths::FromCallerPath(platform::AbsolutePath(systemOutputDir)));
     try {
-        result.writing = QuorImport::Write(result.reading, paths, Placing::BothWhenComplete);
+        result.writing = WriteImport(result.reading, paths, Placing::BothWhenComplete);
     } catch (const QuorUnhandledFormatFeatureException& error) {
         // Only the lay's position writer lets an error pass: its placements disagree with their counts.
         const std::string cause = ListedTwice(*result.reading.lay);

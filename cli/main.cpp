@@ -83,7 +83,7 @@ int ConvertOne(const CommandLine& line) {
     const Conversion result = Converter(line.outputDir).Convert(input, options);
     PrintMessages(file, MessagesOf(result, line.verbose));
     if (result.exitCode == kExitOk) {
-        WriteOutput(result.reading.orderName.substr(0, QuorImport::kOrderNameLength) + "\n");
+        WriteOutput(result.reading.orderName.substr(0, kOrderNameLength) + "\n");
     }
     return result.exitCode;
 }

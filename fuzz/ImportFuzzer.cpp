@@ -17,9 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char name[32];
     std::memset(name, '@', sizeof name);
     try {
-        const ImportOutcome outcome =
-            QuorImport::Run(FuzzScratch::Path("lays/in#1.lay"), name,
-                            ImportPaths::InFolder(FuzzScratch::MakeDir("out")), options);
+        const ImportOutcome outcome = RunImport(FuzzScratch::Path("lays/in#1.lay"), name,
+                                                ImportPaths::InFolder(FuzzScratch::MakeDir("out")), options);
         if (outcome.loaded && std::strcmp(name, "in-1-lay") != 0) {
             std::abort();
         }

@@ -8,7 +8,7 @@
 extern "C" int QUORIX_MARKER_CALL ImportQuorixFile(const char* filePath, char* orderName) {
     try {
         const std::string path = filePath != nullptr ? filePath : "";
-        return quorix::QuorImport::Run(path, orderName, quorix::ImportPaths::Fixed()).loaded ? 1 : 0;
+        return quorix::RunImport(path, orderName, quorix::ImportPaths::Fixed()).loaded ? 1 : 0;
     } catch (const quorix::QuorUnhandledFormatFeatureException&) {
         throw;
     } catch (...) {

@@ -88,9 +88,26 @@ ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing
     Record(writing.position, position, both);
     return writing;
 }
+
+// Copies at most 20 characters of `name` and a NUL into `buffer`, and sets buffer[20] to NUL; bytes between
+// the terminator and index 20 are left as they were.
+void HandBackName(const std::string& name, char* buffer) {
+    const size_t length = std::min(name.size(), kOrderNameLength);
+    std::memcpy(buffer, name.data(), length);
+    buffer[length] = '\0';
+    buffer[kOrderNameLength] = '\0';
+}
+
+// Reports a file that neither reader accepted to the host's error log.
+void ReportNotInQuorixFormat(const std::string& callerPath) {
+    const detail::ModuleStateGuard ownResources;
+    const std::string baseName = paths::BaseName(paths::FromCallerPath(callerPath));
+    const std::string text = detail::LoadMessage(detail::kNotInQuorixFormat, {callerPath});
+    detail::ReportToHost(text, baseName.c_str());
+}
 } // namespace
 
-ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions& options) {
+ImportReading ReadImport(const std::string& callerPath, const ReadOptions& options) {
     ImportReading reading;
     const std::string modulePath = paths::FromCallerPath(callerPath);
     auto lay = std::make_unique<QuorLayY>();
@@ -120,7 +137,7 @@ ImportReading QuorImport::Read(const std::string& callerPath, const ReadOptions&
     return reading;
 }
 
-ImportWriting QuorImport::Write(const ImportReading& reading, const ImportPaths& paths, Placing placing) {
+ImportWriting WriteImport(const ImportReading& reading, const ImportPaths& paths, Placing placing) {
     if (reading.kind == ImportKind::LayY) {
         return WriteFiles(*reading.lay, paths, placing);
     }
@@ -130,36 +147,22 @@ ImportWriting QuorImport::Write(const ImportReading& reading, const ImportPaths&
     return {};
 }
 
-ImportOutcome QuorImport::Run(const std::string& callerPath, char* orderName, const ImportPaths& paths,
-                              const ReadOptions& options) {
+ImportOutcome RunImport(const std::string& callerPath, char* orderName, const ImportPaths& paths,
+                        const ReadOptions& options) {
     ImportOutcome outcome;
-    const ImportReading reading = Read(callerPath, options);
+    const ImportReading reading = ReadImport(callerPath, options);
     outcome.loaded = reading.Loaded();
     outcome.kind = reading.kind;
     if (!outcome.loaded) {
         ReportNotInQuorixFormat(callerPath);
         return outcome;
     }
-    outcome.writing = Write(reading, paths, Placing::EachWhenComplete);
+    outcome.writing = WriteImport(reading, paths, Placing::EachWhenComplete);
     outcome.orderName = reading.orderName;
     if (orderName != nullptr) {
         HandBackName(outcome.orderName, orderName);
     }
     return outcome;
-}
-
-void QuorImport::HandBackName(const std::string& name, char* buffer) {
-    const size_t length = std::min(name.size(), kOrderNameLength);
-    std::memcpy(buffer, name.data(), length);
-    buffer[length] = '\0';
-    buffer[kOrderNameLength] = '\0';
-}
-
-void QuorImport::ReportNotInQuorixFormat(const std::string& callerPath) {
-    const detail::ModuleStateGuard ownResources;
-    const std::string baseName = paths::BaseName(paths::FromCallerPath(callerPath));
-    const std::string text = detail::LoadMessage(detail::kNotInQuorixFormat, {callerPath});
-    detail::ReportToHost(text, baseName.c_str());
 }
 
 } // namespace quorix

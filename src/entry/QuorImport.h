@@ -97,32 +97,25 @@ struct ImportOutcome {
     std::string orderName;  // the whole order name, before its cut to 20 characters
 };
 
-// The import, in two steps: Read tries the lay reader first and the marker reader only when the lay reader
-// refuses the file; Write has the accepted reader write both import files. Run is the exported function's
-// import: both steps, the order name handed back, and a file that neither reader accepts reported to the
-// host's error log.
-class QuorImport {
-public:
-    static constexpr size_t kOrderNameLength = 20; // the caller's buffer holds 21 bytes
+// The import, in two steps: ReadImport tries the lay reader first and the marker reader only when the lay
+// reader refuses the file; WriteImport has the accepted reader write both import files. RunImport is the
+// exported function's import: both steps, the order name handed back, and a file that neither reader
+// accepts reported to the host's error log.
 
-    // `callerPath` is the path as the caller passed it. A marker reports an unsupported format version to
-    // the host's error log while it is read.
-    static ImportReading Read(const std::string& callerPath, const ReadOptions& options = {});
-    // Writes the import files of a loaded reading (the definition file first). The lay's position error
-    // passes through to the caller: with EachWhenComplete after a complete definition file and an empty
-    // position file were put in place, with BothWhenComplete with neither file touched.
-    static ImportWriting Write(const ImportReading& reading, const ImportPaths& paths, Placing placing);
-    // Reports a file that neither reader accepted to the host's error log.
-    static void ReportNotInQuorixFormat(const std::string& callerPath);
+constexpr size_t kOrderNameLength = 20; // the caller's buffer holds 21 bytes
 
-    // Read, then Write with EachWhenComplete or the report; `orderName` receives the name when the file
-    // was loaded (it may be null). The lay position writer's error passes through to the caller.
-    static ImportOutcome Run(const std::string& callerPath, char* orderName, const ImportPaths& paths,
-                             const ReadOptions& options = {});
-
-    // Copies at most 20 characters of `name` and a NUL into `buffer`, and sets buffer[20] to NUL; bytes
-    // between the terminator and index 20 are left as they were.
-    static void HandBackName(const std::string& name, char* buffer);
-};
+// `callerPath` is the path as the caller passed it. A marker reports an unsupported format version to the
+// host's error log while it is read.
+ImportReading ReadImport(const std::string& callerPath, const ReadOptions& options = {});
+// Writes the import files of a loaded reading (the definition file first). The lay's position error passes
+// through to the caller: with EachWhenComplete after a complete definition file and an empty position file
+// were put in place, with BothWhenComplete with neither file touched.
+ImportWriting WriteImport(const ImportReading& reading, const ImportPaths& paths, Placing placing);
+// ReadImport, then WriteImport with EachWhenComplete, or the report of a file in neither format to the
+// host's error log. `orderName` receives at most 20 characters of the name and a NUL when the file was
+// loaded (it may be null), and its byte 20 is then always NUL. The lay position writer's error passes
+// through to the caller.
+ImportOutcome RunImport(const std::string& callerPath, char* orderName, const ImportPaths& paths,
+                        const ReadOptions& options = {});
 
 } // namespace quorix

@@ -98,7 +98,7 @@ protected:
         dir.MakeDir("out");
         return PeakDuring([&] {
             char name[21];
-            const ImportOutcome outcome = QuorImport::Run(path, name, ImportPaths::InFolder(dir.Path("out")));
+            const ImportOutcome outcome = RunImport(path, name, ImportPaths::InFolder(dir.Path("out")));
             EXPECT_EQ(outcome.loaded, expectLoaded) << path;
         });
     }
@@ -323,7 +323,7 @@ TEST(MarkerTallyOracle, RandomMarkersWriteWhatAPlainTallyWrites) {
             loads = TempDir::Exists(dir.Path("data/styles/s" + std::to_string(s)));
         }
         dir.Write("out/posimport.txt", "older content\r\n");
-        const ImportReading reading = QuorImport::Read(dir.Write("data/markers/m.mkr", marker.Text()));
+        const ImportReading reading = ReadImport(dir.Write("data/markers/m.mkr", marker.Text()));
         ASSERT_EQ(reading.kind == ImportKind::Marker, loads) << "round " << round;
         if (!loads) {
             continue;
@@ -356,7 +356,7 @@ TEST(MarkerTallyOracle, RandomMarkersWriteWhatAPlainTallyWrites) {
         // Printed, a size value of -0 differs from 0.
         EXPECT_EQ(testing::PrintToString(models), testing::PrintToString(expected)) << "round " << round;
         const ImportWriting writing =
-            QuorImport::Write(reading, ImportPaths::InFolder(dir.Path("out")), Placing::EachWhenComplete);
+            WriteImport(reading, ImportPaths::InFolder(dir.Path("out")), Placing::EachWhenComplete);
         EXPECT_EQ(writing.models, tally.size()) << "round " << round;
         EXPECT_EQ(TempDir::ReadFile(dir.Path("out/csvimprt.txt")),
                   TempDir::ReadFile(dir.Path("expected.txt")))

@@ -115,7 +115,7 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
     const std::string position = out + "/posimport.txt";
     long runs = 0;
     for (const Input& input : inputs) {
-        const ImportReading reading = QuorImport::Read(input.path);
+        const ImportReading reading = ReadImport(input.path);
         ASSERT_TRUE(reading.Loaded()) << input.name;
         // The files of an import that nothing disturbs, over an older pair as in every run.
         fs::remove_all(out);
@@ -124,7 +124,7 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
         long operations = 0;
         {
             NthOperationFails counting(0);
-            ASSERT_TRUE(QuorImport::Write(reading, paths, placing).Complete()) << input.name;
+            ASSERT_TRUE(WriteImport(reading, paths, placing).Complete()) << input.name;
             operations = counting.seen;
         }
         const std::string newDefinition = Read(definition);
@@ -136,7 +136,7 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
             dir.Write("out/csvimprt.txt", kOldDefinition);
             dir.Write("out/posimport.txt", kOldPositions);
             NthOperationFails fault(n);
-            const ImportWriting writing = QuorImport::Write(reading, paths, placing);
+            const ImportWriting writing = WriteImport(reading, paths, placing);
             ASSERT_TRUE(fault.failed.has_value()) << input.name << ", operation " << n;
             const std::string what = std::string(input.name) + ", operation " + std::to_string(n);
             const std::string nowDefinition = Read(definition);
@@ -174,7 +174,7 @@ TEST_P(ImportUnderFailingFiles, PositionErrorLeavesWhatTheHostExpects) {
     const Placing placing = GetParam();
     LayBuilder duplicate;
     duplicate.Y().O({"FRONT"}, {"S", "S"}).P({PlacementSpec{0, 0}, PlacementSpec{1, 0}});
-    const ImportReading reading = QuorImport::Read(dir.Write("dup.lay", duplicate.Bytes()));
+    const ImportReading reading = ReadImport(dir.Write("dup.lay", duplicate.Bytes()));
     ASSERT_TRUE(reading.Loaded());
     const std::string out = dir.MakeDir("out");
     const ImportPaths paths = ImportPaths::InFolder(paths::FromCallerPath(out));
@@ -185,7 +185,7 @@ TEST_P(ImportUnderFailingFiles, PositionErrorLeavesWhatTheHostExpects) {
         NthOperationFails fault(n);
         bool thrown = false;
         try {
-            QuorImport::Write(reading, paths, placing);
+            WriteImport(reading, paths, placing);
         } catch (const QuorUnhandledFormatFeatureException&) {
             thrown = true;
         }

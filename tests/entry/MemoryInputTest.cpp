@@ -25,7 +25,7 @@ std::string ImportOf(const std::string& path, const std::string* bytes, const st
     ReadOptions options;
     options.diagnostics = true;
     options.bytes = bytes != nullptr ? &view : nullptr;
-    const ImportReading reading = QuorImport::Read(path, options);
+    const ImportReading reading = ReadImport(path, options);
     std::string seen = std::to_string(static_cast<int>(reading.kind)) + "|" + reading.layVerdict.message +
                        "|" + std::to_string(reading.layVerdict.offset) + "|" + reading.markerVerdict.message +
                        "|" + reading.orderName + "|";
@@ -34,8 +34,8 @@ std::string ImportOf(const std::string& path, const std::string* bytes, const st
     }
     if (reading.Loaded()) {
         try {
-            QuorImport::Write(reading, ImportPaths::InFolder(paths::FromCallerPath(out)),
-                              Placing::EachWhenComplete);
+            WriteImport(reading, ImportPaths::InFolder(paths::FromCallerPath(out)),
+                        Placing::EachWhenComplete);
         } catch (const QuorUnhandledFormatFeatureException& error) {
             seen += error.GetMessage();
         }

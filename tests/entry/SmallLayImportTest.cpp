@@ -25,7 +25,7 @@ TEST(SmallLayImport, LayOf101BytesImportsToBothFiles) {
     char name[21];
     std::fill(std::begin(name), std::end(name), 'Z');
     HostLogRecorder::Clear();
-    const ImportOutcome outcome = QuorImport::Run(input, name, ImportPaths::InFolder(dir.Path("out")));
+    const ImportOutcome outcome = RunImport(input, name, ImportPaths::InFolder(dir.Path("out")));
     ASSERT_TRUE(outcome.loaded);
     EXPECT_EQ(outcome.kind, ImportOutcome::Kind::LayY);
     EXPECT_STREQ(name, "W12-LAY");
