@@ -219,7 +219,10 @@ INSTANTIATE_TEST_SUITE_P(Placings, ImportUnderFailingFiles,
                          [](const testing::TestParamInfo<Placing>& info) { return NameOf(info.param); });
 } // namespace
 
-// Placings print as their names, so that the test names stay the same from build to build.
+// Placings print as their names, so that the test names stay the same from build to build. Found by
+// argument-dependent lookup, so in the placing's namespace.
+namespace quorix {
 void PrintTo(Placing placing, std::ostream* out) {
     *out << NameOf(placing);
 }
+} // namespace quorix

@@ -59,6 +59,11 @@ struct ValueKind {
     double (*make)(uint64_t bits);
 };
 
+// A kind prints as its name, so that the test names stay the same from build to build.
+void PrintTo(const ValueKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
+
 double ShortMantissa(uint64_t bits) {
     return std::ldexp(static_cast<double>(bits >> 40), static_cast<int>(bits % 90) - 70);
 }

@@ -18,6 +18,11 @@ struct Row {
     std::string read;
 };
 
+// A row prints as its name, so that the test names stay the same from build to build.
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
+
 const Row kRows[] = {
     {"PairsFoldLoneCarriageReturnsStay", {"A\r\nB\rC\n\r\r\nD\n\rE"}, "A\nB\rC\n\r\nD\n\rE"},
     {"EndMarkEndsTheFile", {"E\x1A\nF\n", "G"}, "E"},
