@@ -338,8 +338,8 @@ std::string HoverText(const QuorLayY& lay, const Placement& p) {
 
 std::string Disc(double cx, double cy, double r, bool isP, bool flag1, bool flag2) {
     return "<circle cx=\"" + Px(cx) + "\" cy=\"" + Px(cy) + "\" r=\"" + Px(r) + "\" fill=\"" +
-           (isP ? LayPreview::kPColour : LayPreview::kTColour) + "\" stroke=\"" +
-           (flag1 ? LayPreview::kFlag1Colour : "#555555") + "\" stroke-width=\"" +
+           (isP ? preview::kPColour : preview::kTColour) + "\" stroke=\"" +
+           (flag1 ? preview::kFlag1Colour : "#555555") + "\" stroke-width=\"" +
            Px(flag1 ? std::max(0.22 * r, 1.5) : std::max(0.08 * r, 0.6)) + "\"" +
            (flag2 ? " stroke-dasharray=\"" + Px(std::max(0.4 * r, 1.5)) + " " + Px(std::max(0.25 * r, 1.0)) +
                         "\""
@@ -349,7 +349,7 @@ std::string Disc(double cx, double cy, double r, bool isP, bool flag1, bool flag
 
 std::string Pointer(double cx, double cy, double r, double degrees) {
     return "<polygon points=\"" + Px(0.9 * r) + "," + Px(-0.45 * r) + " " + Px(2 * r) + ",0 " + Px(0.9 * r) +
-           "," + Px(0.45 * r) + "\" fill=\"" + LayPreview::kPointerColour + "\" transform=\"translate(" +
+           "," + Px(0.45 * r) + "\" fill=\"" + preview::kPointerColour + "\" transform=\"translate(" +
            Px(cx) + " " + Px(cy) + ") rotate(" + ShortestText(static_cast<float>(0.0 - degrees)) + ")\"/>\n";
 }
 
@@ -360,7 +360,7 @@ std::string Arrow(double x, double y, double dx, double dy) {
     };
     return "<polygon points=\"" + at(1, -1.5) + " " + at(8, -1.5) + " " + at(8, -7) + " " +
            at(kOverhang - 3, 0) + " " + at(8, 7) + " " + at(8, 1.5) + " " + at(1, 1.5) + "\" fill=\"" +
-           LayPreview::kOffSheetColour + "\"/>\n";
+           preview::kOffSheetColour + "\"/>\n";
 }
 
 // The legend's entries, each a symbol 16 pixels wide and a text, flowed into lines of `width` pixels from
@@ -382,7 +382,7 @@ std::string Legend(double left, double top, double width, double scaleBarPixels,
         {"<circle cx=\"6\" cy=\"0\" r=\"5\" fill=\"#c8c8c8\" stroke=\"#555555\"/>\n" + Pointer(6, 0, 5, 0),
          16, "pointer: angle written to the position file"});
     entries.push_back({"<circle cx=\"8\" cy=\"0\" r=\"6\" fill=\"none\" stroke=\"" +
-                           std::string(LayPreview::kFlag1Colour) + "\" stroke-width=\"2\"/>\n",
+                           std::string(preview::kFlag1Colour) + "\" stroke-width=\"2\"/>\n",
                        16, "flag 1: turned by 180 degrees"});
     entries.push_back(
         {"<circle cx=\"8\" cy=\"0\" r=\"6\" fill=\"none\" stroke=\"#555555\" stroke-width=\"1.2\" "
@@ -444,7 +444,7 @@ std::string Fitted(std::string text, double fontSize, double width) {
 }
 } // namespace
 
-std::string LayPreview::Svg(const QuorLayY& lay, const std::string& fileName) {
+std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
     const Sheet sheet = SheetOf(lay);
     // The title's lines: the file, the width and the length (on two lines when either says more than its
     // value), and the counts, added once the labels are placed.

@@ -4,9 +4,18 @@
 
 #include <string>
 
-namespace quorix::cli {
+namespace quorix::cli::preview {
 
-// A drawing of a lay as SVG, sized for a screen: the sheet about 1,200 pixels along its longer side and at
+// Colours, for anyone reading the picture back.
+constexpr const char* kPageColour = "#ffffff";
+constexpr const char* kLayColour = "#f3efe0";
+constexpr const char* kPColour = "#3d7cc9";
+constexpr const char* kTColour = "#f08c28";
+constexpr const char* kPointerColour = "#222222";
+constexpr const char* kFlag1Colour = "#d62728";
+constexpr const char* kOffSheetColour = "#8e24aa";
+
+// The drawing of a lay as SVG, sized for a screen: the sheet about 1,200 pixels along its longer side and at
 // least 400 along its shorter one where its proportions allow.
 //
 // - The sheet lies with x to the right along its length and y upwards across its width, from its lower
@@ -27,19 +36,7 @@ namespace quorix::cli {
 //   bar and a legend.
 // Names that are not valid UTF-8 are shown as the host's code page (Windows-1252) reads them, and values as
 // --dump writes them.
-class LayPreview {
-public:
-    // Colours, for anyone reading the picture back.
-    static constexpr const char* kPageColour = "#ffffff";
-    static constexpr const char* kLayColour = "#f3efe0";
-    static constexpr const char* kPColour = "#3d7cc9";
-    static constexpr const char* kTColour = "#f08c28";
-    static constexpr const char* kPointerColour = "#222222";
-    static constexpr const char* kFlag1Colour = "#d62728";
-    static constexpr const char* kOffSheetColour = "#8e24aa";
+// `fileName` is shown in the title as given; an empty one leaves the title without a file name.
+std::string Svg(const QuorLayY& lay, const std::string& fileName = std::string());
 
-    // `fileName` is shown in the title as given; an empty one leaves the title without a file name.
-    static std::string Svg(const QuorLayY& lay, const std::string& fileName = std::string());
-};
-
-} // namespace quorix::cli
+} // namespace quorix::cli::preview

@@ -65,7 +65,7 @@ int Show(const CommandLine& line) {
             PrintMessages(file, {"a marker has no placements to draw; --preview takes a lay"});
             return kExitDataError;
         }
-        if (const int written = WritePicture(line.previewFile, LayPreview::Svg(*read.reading.lay, file))) {
+        if (const int written = WritePicture(line.previewFile, preview::Svg(*read.reading.lay, file))) {
             return written;
         }
     }
