@@ -15,6 +15,9 @@ RETARGETED = {
     "E5": {"file": "src/entry/QuorImport.cpp",
            "old": "paths::BaseName(paths::FromCallerPath(callerPath))",
            "new": "paths::BaseName(callerPath)"},
+    # The message names the file as the caller wrote it, not in the module's backslash form.
+    "E6": {"file": "src/entry/QuorImport.cpp", "old": "{callerPath});",
+           "new": "{paths::FromCallerPath(callerPath)});"},
     "F12": {"file": "src/runtime/TextModeReader.cpp",
             "old": "if (count > 0 && raw[0] == kLf) {", "new": "if (count > 0 && raw[0] == kCr) {"},
     "F13": {"file": "src/runtime/TextModeReader.cpp", "old": "if (c == kCtrlZ) {", "new": "if (c == kCtrlZ + 1) {"},
