@@ -1,11 +1,11 @@
 #pragma once
 
+#include "layy/PairCounter.h"
 #include "layy/Placement.h"
 
 #include <cstdint>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 // Orders the placements of a lay for the position file and checks them against their counts.
@@ -23,7 +23,7 @@
 // as long as the counts of their pairs. The result and the cases that fail are exactly those of walking
 // every pair over every placement.
 namespace quorix::detail {
-using PairKey = std::pair<int32_t, int32_t>; // (model index, piece index)
+using PairKey = PairCounter::Key; // (model index, piece index), the key the lay reader counts by
 
 // What the position file takes of a placement. The model and the piece are the first entries of the name
 // lists with the placement's names, which are the names written.
