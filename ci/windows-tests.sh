@@ -95,6 +95,16 @@ count_from() { # adds the "N passed, N failed" figures of the last such line of 
         total_failed=$((total_failed + 1))
     fi
 }
+# One check's outcome, printed and counted. A failure also counts in its stage's own tally
+# (converter_failures, zip_failures), from which that stage's line of the summary is made.
+pass() { echo "ok   - $*"; total_passed=$((total_passed + 1)); }
+fail() { # fail TALLY TEXT...
+    local tally=$1
+    shift
+    echo "FAIL - $*"
+    total_failed=$((total_failed + 1))
+    printf -v "$tally" '%d' $((${!tally} + 1))
+}
 say "header check of build/windows-x86/src/quorix_marker.dll"
 bash ci/check-dll-headers.sh build/windows-x86/src/quorix_marker.dll | tee "$logs/x86.txt"
 headers_x86=${PIPESTATUS[0]}
@@ -112,12 +122,9 @@ for preset in windows-x86 windows-x64; do
     exe=build/$preset/cli/quorix-import.exe
     imports=$("$triplet-objdump" -p "$exe" 2>/dev/null | awk '/DLL Name:/ {print $3}' | sort)
     if [[ -n $imports ]] && ! grep -qviE '^(KERNEL32|msvcrt|USER32)\.dll$' <<<"$imports"; then
-        echo "ok   - $exe imports only ${imports//$'\n'/ }"
-        total_passed=$((total_passed + 1))
+        pass "$exe imports only ${imports//$'\n'/ }"
     else
-        echo "FAIL - $exe imports: ${imports//$'\n'/ }"
-        total_failed=$((total_failed + 1))
-        converter_failures=$((converter_failures + 1))
+        fail converter_failures "$exe imports: ${imports//$'\n'/ }"
     fi
 done
 
@@ -134,9 +141,7 @@ for preset in windows-x86 windows-x64; do
     rm -f build/"$preset"/quorix_marker-*.zip
     if ! cpack --preset "$preset" >"$logs/cpack.txt" 2>&1; then
         cat "$logs/cpack.txt"
-        echo "FAIL - cpack --preset $preset"
-        total_failed=$((total_failed + 1))
-        zip_failures=$((zip_failures + 1))
+        fail zip_failures "cpack --preset $preset"
         continue
     fi
     zip=$(ls build/"$preset"/quorix_marker-*-win*.zip 2>/dev/null | head -1)
@@ -149,12 +154,9 @@ for preset in windows-x86 windows-x64; do
             grep -qx "[^/]*/$entry" <<<"$listing"
         fi
         if [[ $? == 0 ]]; then
-            echo "ok   - $preset zip: ${entry/#!/no }"
-            total_passed=$((total_passed + 1))
+            pass "$preset zip: ${entry/#!/no }"
         else
-            echo "FAIL - $preset zip: ${entry/#!/no }"
-            total_failed=$((total_failed + 1))
-            zip_failures=$((zip_failures + 1))
+            fail zip_failures "$preset zip: ${entry/#!/no }"
         fi
     done
     # A user's program builds from the unpacked zip alone: the header and the import library.
@@ -165,13 +167,10 @@ for preset in windows-x86 windows-x64; do
     if "$triplet-gcc" -std=c11 -Wall -Wextra -Werror -I"${top}include" tests/install/consumer/main.c \
         "${top}lib/quorix_marker.dll.a" -o "$unpacked/consumer.exe" 2>"$logs/zip-link.txt" &&
         "$triplet-objdump" -p "$unpacked/consumer.exe" | grep 'DLL Name: quorix_marker.dll' >/dev/null; then
-        echo "ok   - $preset zip: a program builds against it and imports quorix_marker.dll"
-        total_passed=$((total_passed + 1))
+        pass "$preset zip: a program builds against it and imports quorix_marker.dll"
     else
         cat "$logs/zip-link.txt"
-        echo "FAIL - $preset zip: a program builds against it and imports quorix_marker.dll"
-        total_failed=$((total_failed + 1))
-        zip_failures=$((zip_failures + 1))
+        fail zip_failures "$preset zip: a program builds against it and imports quorix_marker.dll"
     fi
 done
 
@@ -269,13 +268,10 @@ if [[ $wine_started == 1 ]]; then
         if [[ $printed == "$name" && ! -s $logs/converter-err.txt ]] &&
             cmp -s "$out/csvimprt.txt" "$scratch_examples/expected/$name/csvimprt.txt" &&
             cmp -s "$out/posimport.txt" "$scratch_examples/expected/$name/posimport.txt"; then
-            echo "ok   - quorix-import.exe $input: $name, the import files of the Linux converter"
-            total_passed=$((total_passed + 1))
+            pass "quorix-import.exe $input: $name, the import files of the Linux converter"
         else
             cat "$logs/converter-err.txt"
-            echo "FAIL - quorix-import.exe $input: printed '$printed', import files not the Linux converter's"
-            total_failed=$((total_failed + 1))
-            converter_failures=$((converter_failures + 1))
+            fail converter_failures "quorix-import.exe $input: printed '$printed', import files not the Linux converter's"
         fi
     done
     # The converter's process tests, built for Linux, start the Windows converter through Wine.
@@ -328,9 +324,7 @@ if [[ $wine_started == 1 ]]; then
         converter_failures=$((converter_failures + failed))
     else
         cat "$logs/tests-configure.txt" "$logs/tests-build.txt" | tail -30
-        echo "FAIL - build the converter's process tests"
-        total_failed=$((total_failed + 1))
-        converter_failures=$((converter_failures + 1))
+        fail converter_failures "build the converter's process tests"
     fi
 else
     total_skipped=$((total_skipped + 1))
