@@ -79,6 +79,9 @@ void ReportFile(const ImportFileResult& file, Conversion& result) {
     case ReplacementFile::Step::Close:
         what = "cannot close file";
         break;
+    case ReplacementFile::Step::Keep:
+        what = "cannot keep the present file for putting it back, so nothing was replaced";
+        break;
     case ReplacementFile::Step::Move:
         what = "cannot put the new file in place";
         break;

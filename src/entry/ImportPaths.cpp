@@ -11,14 +11,22 @@ namespace quorix {
 
 ImportPaths ImportPaths::Fixed() {
 #ifdef _WIN32
-    return {"c:\\workbase\\temp\\csvimprt.txt", "c:\\workbase\\temp\\posimport.txt"};
+    return InFolder("c:\\workbase\\temp");
 #else
     return InFolder(paths::FromCallerPath(QUORIX_IMPORT_DIR));
 #endif
 }
 
 ImportPaths ImportPaths::InFolder(const std::string& folder) {
-    return {paths::Join(folder, kDefinitionFileName), paths::Join(folder, kPositionFileName)};
+    return {folder};
+}
+
+std::string ImportPaths::DefinitionFile() const {
+    return paths::Join(folder, kDefinitionFileName);
+}
+
+std::string ImportPaths::PositionFile() const {
+    return paths::Join(folder, kPositionFileName);
 }
 
 } // namespace quorix

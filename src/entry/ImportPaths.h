@@ -4,16 +4,20 @@
 
 namespace quorix {
 
-// The two host import files that an import writes, in the module's path form.
+// Where an import writes its two host import files: their folder, in the module's path form. Both files
+// are always in one folder, which is locked and held open while they are written.
 struct ImportPaths {
-    std::string definitionFile;
-    std::string positionFile;
+    std::string folder; // without a trailing backslash
 
-    // The host's fixed paths: c:\workbase\temp\csvimprt.txt and c:\workbase\temp\posimport.txt on Windows;
-    // on other platforms the same file names in the folder chosen when the module was built.
+    // The host's fixed folder: c:\workbase\temp on Windows; on other platforms the folder chosen when the
+    // module was built.
     static ImportPaths Fixed();
     // The two file names in `folder` (module form, without a trailing backslash).
     static ImportPaths InFolder(const std::string& folder);
+
+    // The files' paths, in the module's form.
+    std::string DefinitionFile() const;
+    std::string PositionFile() const;
 
     static constexpr const char* kDefinitionFileName = "csvimprt.txt";
     static constexpr const char* kPositionFileName = "posimport.txt";

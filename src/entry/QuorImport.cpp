@@ -8,6 +8,7 @@
 #include "platform/PathMapping.h"
 #include "platform/PathRules.h"
 #include "platform/StringTable.h"
+#include "platform/Folder.h"
 #include "runtime/TextModeWriter.h"
 
 #include <algorithm>
@@ -39,15 +40,18 @@ void Record(ImportFileResult& result, const TextModeWriter& file, bool written) 
     result.error = file.Output().Error();
 }
 
+// Writes both files of an import into the open `folder`, whose writer lock the caller holds.
 template <typename Reader>
-ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing placing) {
-    ImportWriting writing;
-    writing.definition.path = paths::ToSystemPath(paths.definitionFile);
-    writing.position.path = paths::ToSystemPath(paths.positionFile);
+void WriteFiles(const Reader& reader, const Folder& folder, Placing placing, ImportWriting& writing) {
     const bool eachAlone = placing == Placing::EachWhenComplete;
 
     TextModeWriter definition;
-    if (definition.Create(paths.definitionFile)) {
+    if (definition.Create(folder, ImportPaths::kDefinitionFileName)) {
+        // Temporary files older than this one's are left by runs that ended without removing them: no
+        // writer that holds the lock, as this one does, is still at them.
+        writing.leftoversRemoved = ReplacementFile::RemoveLeftovers(
+            folder, {ImportPaths::kDefinitionFileName, ImportPaths::kPositionFileName},
+            definition.Output().CreatedAt());
         writing.models = WriteDefinition(reader, definition);
         if (eachAlone) {
             definition.Replace();
@@ -57,13 +61,13 @@ ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing
     }
     Record(writing.definition, definition, eachAlone && !definition.Output().Failed());
     if (!eachAlone && definition.Output().Failed()) {
-        return writing; // neither file will be replaced
+        return; // neither file will be replaced
     }
 
     // The position file is created before the placements are matched, so that a position file that
     // cannot be created fails quietly and the position error is not raised.
     TextModeWriter position;
-    if (position.Create(paths.positionFile)) {
+    if (position.Create(folder, ImportPaths::kPositionFileName)) {
         try {
             writing.positionLines = WritePositions(reader, position);
         } catch (const QuorUnhandledFormatFeatureException&) {
@@ -80,12 +84,37 @@ ImportWriting WriteFiles(const Reader& reader, const ImportPaths& paths, Placing
     }
     if (eachAlone) {
         Record(writing.position, position, !position.Output().Failed());
-        return writing;
+        return;
     }
     const bool both = !definition.Output().Failed() && !position.Output().Failed() &&
                       ReplacementFile::CommitBoth(definition.Output(), position.Output());
     Record(writing.definition, definition, both);
     Record(writing.position, position, both);
+}
+
+// Opens and locks the output folder, then writes both files of an import into it.
+template <typename Reader>
+ImportWriting WriteLocked(const Reader& reader, const ImportPaths& paths, Placing placing,
+                          const WriteOptions& options) {
+    ImportWriting writing;
+    writing.definition.path = paths::ToSystemPath(paths.DefinitionFile());
+    writing.position.path = paths::ToSystemPath(paths.PositionFile());
+    Folder folder;
+    if (const int error = folder.Open(paths::ToSystemPath(paths.folder))) {
+        // As the host's runtime tells it: the first file cannot be created.
+        writing.definition.failedStep = ReplacementFile::Step::Create;
+        writing.definition.error = error;
+        return writing;
+    }
+    FolderLock lock;
+    writing.lock = lock.Acquire(folder, options.lockWait, options.stop);
+    writing.lockError = lock.Error();
+    const bool gaveUp =
+        writing.lock == FolderLock::Outcome::Stopped ||
+        (writing.lock == FolderLock::Outcome::TimedOut && !options.writeWithoutLock);
+    if (!gaveUp) {
+        WriteFiles(reader, folder, placing, writing);
+    }
     return writing;
 }
 
@@ -137,12 +166,13 @@ ImportReading ReadImport(const std::string& callerPath, const ReadOptions& optio
     return reading;
 }
 
-ImportWriting WriteImport(const ImportReading& reading, const ImportPaths& paths, Placing placing) {
+ImportWriting WriteImport(const ImportReading& reading, const ImportPaths& paths, Placing placing,
+                          const WriteOptions& options) {
     if (reading.kind == ImportKind::LayY) {
-        return WriteFiles(*reading.lay, paths, placing);
+        return WriteLocked(*reading.lay, paths, placing, options);
     }
     if (reading.kind == ImportKind::Marker) {
-        return WriteFiles(*reading.marker, paths, placing);
+        return WriteLocked(*reading.marker, paths, placing, options);
     }
     return {};
 }
@@ -157,7 +187,11 @@ ImportOutcome RunImport(const std::string& callerPath, char* orderName, const Im
         ReportNotInQuorixFormat(callerPath);
         return outcome;
     }
-    outcome.writing = WriteImport(reading, paths, Placing::EachWhenComplete);
+    // The host waits for another import into its folder as long as the converter does, then writes all
+    // the same: it asked for the files, and a stuck writer must not keep them from it for ever.
+    WriteOptions writeOptions;
+    writeOptions.writeWithoutLock = true;
+    outcome.writing = WriteImport(reading, paths, Placing::EachWhenComplete, writeOptions);
     outcome.orderName = reading.orderName;
     if (orderName != nullptr) {
         HandBackName(outcome.orderName, orderName);

@@ -4,9 +4,12 @@
 #include "files/QuorFile.h"
 #include "layy/QuorLayY.h"
 #include "marker/QuorMarker.h"
+#include "platform/Folder.h"
 #include "platform/ReplacementFile.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -75,8 +78,25 @@ struct ImportWriting {
     ImportFileResult position;
     size_t models = 0;        // model blocks of the definition file
     size_t positionLines = 0; // lines of the position file
+    // How the output folder's writer lock went. Held, or Unavailable where the system offers none for the
+    // folder, when the files were written; TimedOut or Stopped when nothing was written (but see
+    // WriteOptions::writeWithoutLock).
+    FolderLock::Outcome lock = FolderLock::Outcome::Held;
+    int lockError = 0;            // the system's reason for Unavailable
+    size_t leftoversRemoved = 0;  // temporary files of killed runs removed from the folder
 
     bool Complete() const { return definition.written && position.written; }
+};
+
+// How the write step shares the output folder with other writers.
+struct WriteOptions {
+    // The longest wait for another writer of the same folder (a process or a thread) to finish its pair.
+    std::chrono::milliseconds lockWait{std::chrono::seconds(30)};
+    // After a wait in vain, write all the same (the exported function: the host asked for the files and
+    // has no way to hear why they were not written), instead of giving up with nothing written.
+    bool writeWithoutLock = false;
+    // Asked while waiting: true gives up, nothing written.
+    std::function<bool()> stop;
 };
 
 // How the two import files are put in place.
@@ -107,10 +127,12 @@ constexpr size_t kOrderNameLength = 20; // the caller's buffer holds 21 bytes
 // `callerPath` is the path as the caller passed it. A marker reports an unsupported format version to the
 // host's error log while it is read.
 ImportReading ReadImport(const std::string& callerPath, const ReadOptions& options = {});
-// Writes the import files of a loaded reading (the definition file first). The lay's position error passes
-// through to the caller: with EachWhenComplete after a complete definition file and an empty position file
-// were put in place, with BothWhenComplete with neither file touched.
-ImportWriting WriteImport(const ImportReading& reading, const ImportPaths& paths, Placing placing);
+// Writes the import files of a loaded reading (the definition file first) while holding the folder's writer
+// lock, and first removes what killed runs left there. The lay's position error passes through to the
+// caller: with EachWhenComplete after a complete definition file and an empty position file were put in
+// place, with BothWhenComplete with neither file touched.
+ImportWriting WriteImport(const ImportReading& reading, const ImportPaths& paths, Placing placing,
+                          const WriteOptions& options = {});
 // ReadImport, then WriteImport with EachWhenComplete, or the report of a file in neither format to the
 // host's error log. `orderName` receives at most 20 characters of the name and a NUL when the file was
 // loaded (it may be null), and its byte 20 is then always NUL. The lay position writer's error passes

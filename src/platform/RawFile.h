@@ -6,9 +6,16 @@
 
 namespace quorix {
 
+class Folder;
+
 // Error numbers of the file layer: errno values on POSIX, GetLastError values on Windows, and this one of
 // the module's own.
 constexpr int kNotRegularFile = -2; // the path names a FIFO, a device, a socket or a folder
+// The system's error numbers for a name that is a folder where a file is wanted, for a name that is
+// taken, and for a file that is not open.
+extern const int kIsAFolder;
+extern const int kNameTaken;
+extern const int kNotOpen;
 
 // The system's text for an error number of the file layer ("No space left on device").
 std::string FileErrorText(int error);
@@ -18,7 +25,9 @@ std::string FileErrorText(int error);
 // full disk). Production code installs none; the check is one load of a pointer.
 class FileFaults {
 public:
-    enum class Operation { Create, Write, Close, Move, Link };
+    // KeepMetadata is asked between the creation of a replacement and the copy of the old file's owner
+    // and permissions onto it: the moment a neighbour in the folder would swap the new name for a link.
+    enum class Operation { Create, Write, Close, Move, Link, Copy, KeepMetadata };
 
     virtual ~FileFaults() = default;
     // The error number that this operation fails with, or 0 to let it run.
@@ -28,12 +37,11 @@ public:
     static void Install(FileFaults* plan);
     // The error number the installed plan gives for this operation, 0 without a plan.
     static int Check(Operation operation, const std::string& systemPath);
+    // The same for the file `name` in `folder`. Its path is made only when a plan is installed, so that
+    // files are put in place, and put back, without allocating.
+    static int Check(Operation operation, const Folder& folder, const std::string& name);
 };
 
-// A file of the operating system, opened by its path with a sharing mode that denies other processes
-// nothing. Reads and writes bytes unchanged: every translation of line ends is done above this layer, so
-// that the bytes read and written are the same on every platform. Nothing here waits on a pipe or a
-// device, and nothing written goes through a symbolic link.
 class RawFile {
 public:
     RawFile() = default;
@@ -44,10 +52,13 @@ public:
     // Opens an existing regular file for reading (a link to one is followed). A FIFO, a device or a folder
     // is refused without being waited on, as kNotRegularFile.
     bool OpenForReading(const std::string& systemPath);
-    // Creates a new file for writing; fails when anything, a link included, already has the name.
-    bool CreateNew(const std::string& systemPath);
+    // Creates the new file `name` in `folder` for writing; fails when anything, a link included, already
+    // has the name. Readable by its owner only when `ownerOnly` (a replacement, until it is given the
+    // permissions of the file it replaces), else as the process's file mode mask allows.
+    bool CreateNew(const Folder& folder, const std::string& name, bool ownerOnly);
     // Opens the file for writing and empties it, creating it when missing; refuses a link (it is never
-    // followed) and anything that is not a regular file.
+    // followed), a file with a second name (emptying it would empty another file too) and anything that is
+    // not a regular file.
     bool CreatePlain(const std::string& systemPath);
     bool IsOpen() const;
     // Closes the file; false when the system reports an error for it (written bytes may then be lost).
@@ -64,25 +75,11 @@ public:
     // The error number of the last failed operation.
     int LastError() const { return lastError; }
 
-    // Puts the file `from` in the place of `to`, replacing what has that name (a link is replaced itself,
-    // not its target). 0 or the error number.
-    static int Move(const std::string& from, const std::string& to);
-    // Gives the file `existing` (a link itself, not its target) the second name `name`. 0 or the error
-    // number.
-    static int Link(const std::string& existing, const std::string& name);
-    // Whether a Link error says that the file system has no second names at all.
-    static bool NoLinksHere(int error);
-    // Whether anything, a dangling link included, has the name.
-    static bool Exists(const std::string& systemPath);
-    // Removes a file, quietly.
-    static void Remove(const std::string& systemPath);
-
 private:
-#ifdef _WIN32
-    void* handle = nullptr;
-#else
-    int fd = -1;
-#endif
+    friend class Folder;
+
+    void* handle = nullptr; // Windows: the file's handle
+    int fd = -1;            // POSIX: the file's descriptor
     std::string openPath; // for the fault plan
     bool writing = false; // opened for writing: its close can lose bytes
     int lastError = 0;

@@ -3,97 +3,66 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <process.h>
-#include <windows.h>
-#else
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <vector>
 
 namespace quorix {
 
 namespace {
-#ifdef _WIN32
-constexpr const char* kSeparators = "\\/";
-constexpr int kNameTaken = ERROR_FILE_EXISTS;
-constexpr int kNotOpen = ERROR_INVALID_HANDLE;
-constexpr int kIsAFolder = 336; // ERROR_DIRECTORY_NOT_SUPPORTED, missing from older SDK headers
-unsigned long ProcessNumber() {
-    return static_cast<unsigned long>(_getpid());
-}
-#else
-constexpr const char* kSeparators = "/";
-constexpr int kNameTaken = EEXIST;
-constexpr int kNotOpen = EBADF;
-unsigned long ProcessNumber() {
-    return static_cast<unsigned long>(getpid());
-}
-#endif
-
 // Names tried for one temporary file before giving up: each taken name is a file of another writer.
 constexpr int kNameAttempts = 64;
+constexpr const char* kTemporaryEnd = ".tmp";
 
 // A name in the target's folder that no other writer picks: hidden, after the target, with the process
 // number, a counter of this process and bits of the clock. It ends in ".tmp" so that a file left by a
-// crash (the only way one survives) says what it is.
-std::string TemporaryName(const std::string& target) {
+// crash says what it is. A target name so long that the whole would pass the folder's limit is cut.
+std::string TemporaryName(const std::string& target, size_t limit) {
     static std::atomic<unsigned long> counter{0};
-    const size_t slash = target.find_last_of(kSeparators);
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     const auto clock =
         static_cast<unsigned long>(std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFFF);
     char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".%lx-%lx-%lx.tmp", ProcessNumber(), counter.fetch_add(1), clock);
-    return folder + "." + name + suffix;
+    std::snprintf(suffix, sizeof suffix, ".%lx-%lx-%lx%s", ThisProcessNumber(), counter.fetch_add(1), clock,
+                  kTemporaryEnd);
+    const std::string end = suffix;
+    const size_t room = limit > end.size() + 2 ? limit - end.size() - 1 : 1;
+    return "." + target.substr(0, room) + end;
 }
 
-// 0 when `target` may be replaced by this process, else the error that opening it for writing would give.
-// `mode` receives the permissions of an existing regular file, so that its replacement keeps them.
-int ReplaceableError(const std::string& target, unsigned& mode) {
-    mode = 0;
-#ifdef _WIN32
-    const DWORD attributes = GetFileAttributesA(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return 0; // missing; a missing folder shows when the temporary file is created
+// Whether `candidate` is a temporary name that TemporaryName made for `target` (with the name whole).
+bool IsTemporaryOf(const std::string& candidate, const std::string& target) {
+    const std::string start = "." + target + ".";
+    const std::string end = kTemporaryEnd;
+    if (candidate.size() <= start.size() + end.size() || candidate.compare(0, start.size(), start) != 0 ||
+        candidate.compare(candidate.size() - end.size(), end.size(), end) != 0) {
+        return false;
     }
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return 0; // a link is replaced itself
+    int dashes = 0;
+    for (size_t i = start.size(); i < candidate.size() - end.size(); ++i) {
+        const char c = candidate[i];
+        if (c == '-') {
+            ++dashes;
+        } else if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return false;
+        }
     }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return dashes == 2;
+}
+
+// 0 when the file `entry` may be replaced by this process, else the error that opening it for writing
+// would give.
+int ReplaceableError(const Folder& folder, const std::string& name, const FolderEntry& entry) {
+    switch (entry.kind) {
+    case FolderEntry::Kind::Missing: // a missing folder shows when the temporary file is created
+    case FolderEntry::Kind::Link:    // a link is replaced itself; its target is never touched
+        return 0;
+    case FolderEntry::Kind::Folder:
         return kIsAFolder;
-    }
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return ERROR_ACCESS_DENIED;
-    }
-    return 0;
-#else
-    struct stat info {};
-    if (::lstat(target.c_str(), &info) != 0) {
-        return errno == ENOENT ? 0 : errno;
-    }
-    if (S_ISLNK(info.st_mode)) {
-        return 0; // a link is replaced itself; its target is never touched
-    }
-    if (S_ISDIR(info.st_mode)) {
-        return EISDIR;
-    }
-    if (!S_ISREG(info.st_mode)) {
+    case FolderEntry::Kind::Other:
         return kNotRegularFile;
+    case FolderEntry::Kind::Regular:
+        break;
     }
     // A file that the caller could not open for writing is not replaced behind its back either.
-    if (::access(target.c_str(), W_OK) != 0) {
-        return errno;
-    }
-    mode = static_cast<unsigned>(info.st_mode & 0777);
-    return 0;
-#endif
+    return folder.MayWrite(name);
 }
 } // namespace
 
@@ -109,30 +78,70 @@ bool ReplacementFile::Fail(Step step, int errorNumber) {
     return false;
 }
 
+std::string ReplacementFile::Target() const {
+    return !targetPath.empty() || folder == nullptr ? targetPath : folder->PathOf(name);
+}
+
 bool ReplacementFile::Create(const std::string& systemTarget) {
     Discard();
-    target = systemTarget;
-    failedStep = Step::None;
-    error = 0;
-    if (const int refused = ReplaceableError(target, keptMode)) {
+    std::string folderPath;
+    std::string fileName;
+    Folder::Split(systemTarget, folderPath, fileName);
+    auto opened = std::make_unique<Folder>();
+    const int refused = opened->Open(folderPath);
+    ownFolder = std::move(opened);
+    targetPath = systemTarget;
+    if (refused != 0) {
+        folder = ownFolder.get();
+        failedStep = Step::None;
         return Fail(Step::Create, refused);
     }
+    return Start(*ownFolder, fileName);
+}
+
+bool ReplacementFile::Create(const Folder& into, const std::string& fileName) {
+    Discard();
+    ownFolder.reset();
+    targetPath.clear();
+    return Start(into, fileName);
+}
+
+bool ReplacementFile::Start(const Folder& into, const std::string& fileName) {
+    folder = &into;
+    name = fileName;
+    failedStep = Step::None;
+    error = 0;
+    FolderEntry old;
+    if (const int unseen = folder->Look(name, old)) {
+        return Fail(Step::Create, unseen);
+    }
+    if (const int refused = ReplaceableError(*folder, name, old)) {
+        return Fail(Step::Create, refused);
+    }
+    const bool keepsOld = old.kind == FolderEntry::Kind::Regular;
+    const size_t limit = folder->NameLimit();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string name = TemporaryName(target);
-        if (file.CreateNew(name)) {
-            temporary = name;
-#ifndef _WIN32
-            // The replacement keeps the permissions of the file it replaces (less than the new file's
-            // default only when the old one had fewer). Without this it would get the process's default.
-            if (keptMode != 0) {
-                ::chmod(temporary.c_str(), keptMode);
+        std::string candidate = TemporaryName(name, limit);
+        if (!file.CreateNew(*folder, candidate, keepsOld)) {
+            if (file.LastError() != kNameTaken) {
+                break;
             }
-#endif
-            return true;
+            continue;
         }
-        if (file.LastError() != kNameTaken) {
-            break;
+        temporary = std::move(candidate);
+        // The replacement gets the owner, group and permissions of the file it replaces through its open
+        // handle: a neighbour who swaps the new name for a link meanwhile changes nothing outside it.
+        int metadataError = FileFaults::Check(FileFaults::Operation::KeepMetadata, *folder, temporary);
+        if (metadataError == 0 && keepsOld) {
+            metadataError = Folder::KeepMetadata(file, old);
         }
+        if (metadataError != 0) {
+            Discard();
+            return Fail(Step::Create, metadataError);
+        }
+        FolderEntry made;
+        createdAt = folder->Look(temporary, made) == 0 ? made.changedNanoseconds : 0;
+        return true;
     }
     return Fail(Step::Create, file.LastError());
 }
@@ -162,7 +171,7 @@ bool ReplacementFile::Commit() {
         Discard();
         return false;
     }
-    if (const int moveError = RawFile::Move(temporary, target)) {
+    if (const int moveError = folder->Move(temporary, name)) {
         Fail(Step::Move, moveError);
         Discard();
         return false;
@@ -174,7 +183,7 @@ bool ReplacementFile::Commit() {
 void ReplacementFile::Discard() {
     file.Close();
     if (!temporary.empty()) {
-        RawFile::Remove(temporary);
+        folder->Remove(temporary);
         temporary.clear();
     }
 }
@@ -186,46 +195,73 @@ bool ReplacementFile::CommitBoth(ReplacementFile& first, ReplacementFile& second
         second.Discard();
         return false;
     }
-    // What the first target holds now is kept under a second name while the two are moved, so that it
-    // can be put back. On a file system without second names it cannot be kept; then only a failure of
-    // the second move (after the first succeeded) leaves the new first file beside the old second one.
-    const bool hadFirst = RawFile::Exists(first.target);
+    // What the first target holds now is kept under a second name while the two are moved, so that it can
+    // be put back. Everything that may allocate is done before the first move: putting back allocates
+    // nothing, so running out of memory cannot leave the pair mixed.
+    const Folder& folder = *first.folder;
+    FolderEntry old;
+    if (const int unseen = folder.Look(first.name, old)) {
+        first.Fail(Step::Keep, unseen);
+        first.Discard();
+        second.Discard();
+        return false;
+    }
+    const bool hadFirst = old.kind != FolderEntry::Kind::Missing;
     std::string kept;
     if (hadFirst) {
-        kept = TemporaryName(first.target);
-        if (const int linkError = RawFile::Link(first.target, kept)) {
-            kept.clear();
-            if (!RawFile::NoLinksHere(linkError)) {
-                first.Fail(Step::Move, linkError);
+        kept = TemporaryName(first.name, folder.NameLimit());
+        // A file system without second names, or one that refuses a second name to a file of another
+        // user, still lets the file be copied; when it cannot be kept either way, nothing is replaced.
+        if (folder.Link(first.name, kept) != 0) {
+            if (const int copyError = folder.Copy(first.name, kept)) {
+                first.Fail(Step::Keep, copyError);
                 first.Discard();
                 second.Discard();
                 return false;
             }
         }
     }
-    const auto dropKept = [&kept] {
-        if (!kept.empty()) {
-            RawFile::Remove(kept);
-        }
-    };
     if (!first.Commit()) {
-        dropKept();
+        if (hadFirst) {
+            folder.Remove(kept);
+        }
         second.Discard();
         return false;
     }
     if (!second.Commit()) {
-        if (!kept.empty()) {
-            if (RawFile::Move(kept, first.target) == 0) {
-                kept.clear();
-            }
-        } else if (!hadFirst) {
-            RawFile::Remove(first.target);
+        if (!hadFirst) {
+            folder.Remove(first.name);
+        } else {
+            // Should even this move fail, the old file stays under its kept name: never removed here.
+            folder.Move(kept, first.name);
         }
-        dropKept();
         return false;
     }
-    dropKept();
+    if (hadFirst) {
+        folder.Remove(kept);
+    }
     return true;
+}
+
+size_t ReplacementFile::RemoveLeftovers(const Folder& folder, std::initializer_list<const char*> targets,
+                                        int64_t before) {
+    std::vector<std::string> names;
+    if (folder.List(names) != 0) {
+        return 0;
+    }
+    size_t removed = 0;
+    for (const std::string& candidate : names) {
+        for (const char* target : targets) {
+            FolderEntry entry;
+            if (IsTemporaryOf(candidate, target) && folder.Look(candidate, entry) == 0 &&
+                entry.kind == FolderEntry::Kind::Regular && entry.changedNanoseconds < before) {
+                folder.Remove(candidate);
+                ++removed;
+                break;
+            }
+        }
+    }
+    return removed;
 }
 
 } // namespace quorix

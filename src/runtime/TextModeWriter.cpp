@@ -3,8 +3,6 @@
 // import files is a Windows program, and every file must come out byte-identical on every platform.
 #include "runtime/TextModeWriter.h"
 
-#include "platform/PathMapping.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -14,10 +12,10 @@ namespace {
 constexpr size_t kBufferSize = size_t{1} << 16;
 } // namespace
 
-bool TextModeWriter::Create(const std::string& modulePath) {
+bool TextModeWriter::Create(const Folder& folder, const std::string& name) {
     used = 0;
     collecting = false;
-    return file.Create(paths::ToSystemPath(modulePath));
+    return file.Create(folder, name);
 }
 
 void TextModeWriter::CollectInMemory(size_t expected) {

@@ -24,9 +24,8 @@ public:
     TextModeWriter(const TextModeWriter&) = delete;
     TextModeWriter& operator=(const TextModeWriter&) = delete;
 
-    // Starts the file that replaces the one at `modulePath` (the module's path form); false when it cannot
-    // be created.
-    bool Create(const std::string& modulePath);
+    // Starts the file that replaces the file `name` in the open `folder`; false when it cannot be created.
+    bool Create(const Folder& folder, const std::string& name);
     // Keeps what is written in memory, in its stored form, instead of writing it to a file: a part of a
     // file made while its beginning is written elsewhere. Collected() gives it. Room for `expected`
     // bytes is taken at once.

@@ -328,8 +328,10 @@ TEST(MarkerTallyOracle, RandomMarkersWriteWhatAPlainTallyWrites) {
         if (!loads) {
             continue;
         }
+        Folder folder;
+        ASSERT_EQ(folder.Open(dir.Path()), 0);
         TextModeWriter file;
-        ASSERT_TRUE(file.Create(dir.Path("expected.txt")));
+        ASSERT_TRUE(file.Create(folder, "expected.txt"));
         DefinitionFileWriter writer(file);
         std::vector<Row> expected, models;
         for (const auto& [key, model] : tally) {

@@ -30,15 +30,21 @@ const std::string kOldDefinition = "old definition";
 const std::string kOldPositions = "old positions";
 
 // Fails the Nth file operation of the import (counted from 1) with the error a full disk or a failing
-// device gives; 0 fails none and only counts.
+// device gives; 0 fails none and only counts. With `noSecondNames`, every second name is refused as well,
+// as by a file system without them or by a system that protects another user's files from them.
 class NthOperationFails : public FileFaults {
 public:
-    explicit NthOperationFails(long n) : failAt(n) { Install(this); }
+    explicit NthOperationFails(long n, bool noSecondNames = false) : failAt(n), noLinks(noSecondNames) {
+        Install(this);
+    }
     ~NthOperationFails() override { Install(nullptr); }
     NthOperationFails(const NthOperationFails&) = delete;
     NthOperationFails& operator=(const NthOperationFails&) = delete;
 
     int Next(Operation operation, const std::string&) override {
+        if (noLinks && operation == Operation::Link) {
+            return EPERM;
+        }
         if (++seen != failAt) {
             return 0;
         }
@@ -51,20 +57,28 @@ public:
 
 private:
     long failAt;
+    bool noLinks;
 };
 
-// The step of a file that an injected failure of `operation` shows as.
+// The step of a file that an injected failure of `operation` shows as; None when the import gets past it
+// (a refused second name for the old file is made up for by a copy).
 ReplacementFile::Step StepOf(FileFaults::Operation operation) {
     switch (operation) {
     case FileFaults::Operation::Create:
+    case FileFaults::Operation::KeepMetadata:
         return ReplacementFile::Step::Create;
     case FileFaults::Operation::Write:
         return ReplacementFile::Step::Write;
     case FileFaults::Operation::Close:
         return ReplacementFile::Step::Close;
-    default:
-        return ReplacementFile::Step::Move; // a move, or keeping the old file for a move
+    case FileFaults::Operation::Link:
+        return ReplacementFile::Step::None;
+    case FileFaults::Operation::Copy:
+        return ReplacementFile::Step::Keep;
+    case FileFaults::Operation::Move:
+        break;
     }
+    return ReplacementFile::Step::Move;
 }
 
 std::string Read(const std::string& path) {
@@ -103,6 +117,8 @@ protected:
     TempDir dir;
 };
 
+// Every operation in turn fails, the Nth in the Nth run; and again on a folder where no file gets a second
+// name, so that the old file is kept as a copy for putting it back.
 TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
     const Placing placing = GetParam();
     const bool together = placing == Placing::BothWhenComplete;
@@ -114,57 +130,65 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
     const std::string definition = out + "/csvimprt.txt";
     const std::string position = out + "/posimport.txt";
     long runs = 0;
-    for (const Input& input : inputs) {
-        const ImportReading reading = ReadImport(input.path);
-        ASSERT_TRUE(reading.Loaded()) << input.name;
-        // The files of an import that nothing disturbs, over an older pair as in every run.
-        fs::remove_all(out);
-        dir.Write("out/csvimprt.txt", kOldDefinition);
-        dir.Write("out/posimport.txt", kOldPositions);
-        long operations = 0;
-        {
-            NthOperationFails counting(0);
-            ASSERT_TRUE(WriteImport(reading, paths, placing).Complete()) << input.name;
-            operations = counting.seen;
-        }
-        const std::string newDefinition = Read(definition);
-        const std::string newPositions = Read(position);
-        ASSERT_GE(operations, 6) << input.name; // at least a create, a write, a close and a move per file
-
-        for (long n = 1; n <= operations; ++n, ++runs) {
+    for (const bool noSecondNames : {false, true}) {
+        for (const Input& input : inputs) {
+            const std::string name = std::string(input.name) + (noSecondNames ? " without second names" : "");
+            const ImportReading reading = ReadImport(input.path);
+            ASSERT_TRUE(reading.Loaded()) << name;
+            // The files of an import that nothing disturbs, over an older pair as in every run.
             fs::remove_all(out);
             dir.Write("out/csvimprt.txt", kOldDefinition);
             dir.Write("out/posimport.txt", kOldPositions);
-            NthOperationFails fault(n);
-            const ImportWriting writing = WriteImport(reading, paths, placing);
-            ASSERT_TRUE(fault.failed.has_value()) << input.name << ", operation " << n;
-            const std::string what = std::string(input.name) + ", operation " + std::to_string(n);
-            const std::string nowDefinition = Read(definition);
-            const std::string nowPositions = Read(position);
-            EXPECT_TRUE(nowDefinition == kOldDefinition || nowDefinition == newDefinition) << what;
-            EXPECT_TRUE(nowPositions == kOldPositions || nowPositions == newPositions) << what;
-            EXPECT_EQ(writing.definition.written, nowDefinition == newDefinition) << what;
-            EXPECT_EQ(writing.position.written, nowPositions == newPositions) << what;
-            if (together) {
-                EXPECT_EQ(nowDefinition == newDefinition, nowPositions == newPositions)
-                    << what << ": mismatched";
+            long operations = 0;
+            {
+                NthOperationFails counting(0, noSecondNames);
+                ASSERT_TRUE(WriteImport(reading, paths, placing).Complete()) << name;
+                operations = counting.seen;
             }
-            // Exactly one file says what failed, and it is the operation that was made to fail.
-            const ImportFileResult& failedFile = writing.definition.failedStep != ReplacementFile::Step::None
-                                                     ? writing.definition
-                                                     : writing.position;
-            EXPECT_EQ(failedFile.failedStep, StepOf(*fault.failed)) << what;
-            EXPECT_EQ(failedFile.error, *fault.failed == FileFaults::Operation::Write ? ENOSPC : EIO) << what;
-            EXPECT_FALSE(writing.Complete()) << what;
-            std::vector<std::string> names;
-            for (const auto& entry : fs::directory_iterator(out)) {
-                names.push_back(entry.path().filename().string());
+            const std::string newDefinition = Read(definition);
+            const std::string newPositions = Read(position);
+            ASSERT_GE(operations, 6) << name; // at least a create, a write, a close and a move per file
+
+            for (long n = 1; n <= operations; ++n, ++runs) {
+                fs::remove_all(out);
+                dir.Write("out/csvimprt.txt", kOldDefinition);
+                dir.Write("out/posimport.txt", kOldPositions);
+                NthOperationFails fault(n, noSecondNames);
+                const ImportWriting writing = WriteImport(reading, paths, placing);
+                ASSERT_TRUE(fault.failed.has_value()) << name << ", operation " << n;
+                const std::string what = name + ", operation " + std::to_string(n);
+                const std::string nowDefinition = Read(definition);
+                const std::string nowPositions = Read(position);
+                EXPECT_TRUE(nowDefinition == kOldDefinition || nowDefinition == newDefinition) << what;
+                EXPECT_TRUE(nowPositions == kOldPositions || nowPositions == newPositions) << what;
+                EXPECT_EQ(writing.definition.written, nowDefinition == newDefinition) << what;
+                EXPECT_EQ(writing.position.written, nowPositions == newPositions) << what;
+                if (together) {
+                    EXPECT_EQ(nowDefinition == newDefinition, nowPositions == newPositions)
+                        << what << ": mismatched";
+                }
+                // At most one file says what failed, and it is the operation that was made to fail; one
+                // that the import gets past leaves both files new.
+                const ImportFileResult& failedFile =
+                    writing.definition.failedStep != ReplacementFile::Step::None ? writing.definition
+                                                                                  : writing.position;
+                const ReplacementFile::Step expected = StepOf(*fault.failed);
+                EXPECT_EQ(failedFile.failedStep, expected) << what;
+                EXPECT_EQ(writing.Complete(), expected == ReplacementFile::Step::None) << what;
+                if (expected != ReplacementFile::Step::None) {
+                    EXPECT_EQ(failedFile.error, *fault.failed == FileFaults::Operation::Write ? ENOSPC : EIO)
+                        << what;
+                }
+                std::vector<std::string> names;
+                for (const auto& entry : fs::directory_iterator(out)) {
+                    names.push_back(entry.path().filename().string());
+                }
+                std::sort(names.begin(), names.end());
+                EXPECT_EQ(names, (std::vector<std::string>{"csvimprt.txt", "posimport.txt"})) << what;
             }
-            std::sort(names.begin(), names.end());
-            EXPECT_EQ(names, (std::vector<std::string>{"csvimprt.txt", "posimport.txt"})) << what;
         }
     }
-    EXPECT_GT(runs, 30); // the sweep went through the operations of all three imports
+    EXPECT_GT(runs, 60); // the sweep went through the operations of all three imports, twice
     RecordProperty("failedOperations", static_cast<int>(runs));
 }
 

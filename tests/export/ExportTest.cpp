@@ -149,8 +149,10 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
     }
     // Through a file: the first part's lines are buffered for the file while the others are made in memory.
     const TempDir dir;
+    quorix::Folder folder;
+    ASSERT_EQ(folder.Open(dir.Path()), 0);
     TextModeWriter file;
-    ASSERT_TRUE(file.Create(dir.Path("posimport.txt")));
+    ASSERT_TRUE(file.Create(folder, "posimport.txt"));
     quorix::WritePositions(lay, file);
     ASSERT_TRUE(file.Replace());
     EXPECT_TRUE(TempDir::ReadFile(dir.Path("posimport.txt")) == expected);

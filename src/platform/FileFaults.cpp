@@ -1,0 +1,27 @@
+#include "platform/RawFile.h"
+
+#include "platform/Folder.h"
+
+#include <atomic>
+
+namespace quorix {
+
+namespace {
+std::atomic<FileFaults*> installedFaults{nullptr};
+} // namespace
+
+void FileFaults::Install(FileFaults* plan) {
+    installedFaults.store(plan);
+}
+
+int FileFaults::Check(Operation operation, const std::string& systemPath) {
+    FileFaults* plan = installedFaults.load(std::memory_order_relaxed);
+    return plan != nullptr ? plan->Next(operation, systemPath) : 0;
+}
+
+int FileFaults::Check(Operation operation, const Folder& folder, const std::string& name) {
+    FileFaults* plan = installedFaults.load(std::memory_order_relaxed);
+    return plan != nullptr ? plan->Next(operation, folder.PathOf(name)) : 0;
+}
+
+} // namespace quorix

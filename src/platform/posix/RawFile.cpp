@@ -1,0 +1,185 @@
+#include "platform/RawFile.h"
+
+#include "platform/Folder.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorix {
+
+const int kIsAFolder = EISDIR;
+const int kNameTaken = EEXIST;
+const int kNotOpen = EBADF;
+
+RawFile::~RawFile() {
+    Close();
+}
+
+std::string FileErrorText(int error) {
+    if (error == kNotRegularFile) {
+        return "not a regular file";
+    }
+    return std::strerror(error);
+}
+
+namespace {
+// The error for an existing path that is not a regular file.
+int NotRegular(mode_t mode) {
+    return S_ISDIR(mode) ? EISDIR : kNotRegularFile;
+}
+} // namespace
+
+bool RawFile::OpenForReading(const std::string& systemPath) {
+    Close();
+    // A FIFO or a device is refused before it is opened (opening can wait for a writer, or act on a
+    // device); the open itself never waits, and what was opened is checked again.
+    struct stat info {};
+    if (::stat(systemPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        lastError = NotRegular(info.st_mode);
+        return false;
+    }
+    const int f = ::open(systemPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (f < 0) {
+        lastError = errno;
+        return false;
+    }
+    if (::fstat(f, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(f);
+        lastError = NotRegular(info.st_mode);
+        return false;
+    }
+    fd = f;
+    openPath = systemPath;
+    writing = false;
+    return true;
+}
+
+bool RawFile::CreateNew(const Folder& folder, const std::string& name, bool ownerOnly) {
+    Close();
+    openPath = folder.PathOf(name);
+    if (const int injected = FileFaults::Check(FileFaults::Operation::Create, openPath)) {
+        lastError = injected;
+        return false;
+    }
+    const int f = ::openat(folder.descriptor, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                           ownerOnly ? 0600 : 0666);
+    if (f < 0) {
+        lastError = errno;
+        return false;
+    }
+    fd = f;
+    writing = true;
+    return true;
+}
+
+bool RawFile::CreatePlain(const std::string& systemPath) {
+    Close();
+    struct stat info {};
+    if (::lstat(systemPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        lastError = S_ISLNK(info.st_mode) ? kNotRegularFile : NotRegular(info.st_mode);
+        return false;
+    }
+    // Without O_TRUNC: only a file known to be regular is emptied.
+    const int f = ::open(systemPath.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (f < 0) {
+        lastError = errno == ELOOP ? kNotRegularFile : errno;
+        return false;
+    }
+    // A second name means a file of somebody else's may be behind this one: emptying it would empty that
+    // file too, so it is left alone, as a link is.
+    if (::fstat(f, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1 || ::ftruncate(f, 0) != 0) {
+        ::close(f);
+        lastError = kNotRegularFile;
+        return false;
+    }
+    fd = f;
+    openPath = systemPath;
+    writing = true;
+    return true;
+}
+
+bool RawFile::IsOpen() const {
+    return fd >= 0;
+}
+
+bool RawFile::Close() {
+    if (fd < 0) {
+        return true;
+    }
+    // Not retried on EINTR: the descriptor is released whatever close reports.
+    bool closed = ::close(fd) == 0;
+    fd = -1;
+    if (!closed) {
+        lastError = errno;
+    }
+    if (const int injected = writing ? FileFaults::Check(FileFaults::Operation::Close, openPath) : 0) {
+        lastError = injected;
+        closed = false;
+    }
+    return closed;
+}
+
+size_t RawFile::Read(char* buffer, size_t count) {
+    if (fd < 0) {
+        return 0;
+    }
+    size_t total = 0;
+    while (total < count) {
+        const ssize_t got = ::read(fd, buffer + total, count - total);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        total += static_cast<size_t>(got);
+    }
+    return total;
+}
+
+bool RawFile::Write(const char* buffer, size_t count) {
+    if (fd < 0) {
+        return false;
+    }
+    if (const int injected = FileFaults::Check(FileFaults::Operation::Write, openPath)) {
+        // As a full disk does: part of the bytes land, then the write fails.
+        if (::write(fd, buffer, count / 2) < 0) {
+            lastError = errno;
+        }
+        lastError = injected;
+        return false;
+    }
+    size_t total = 0;
+    while (total < count) {
+        const ssize_t put = ::write(fd, buffer + total, count - total);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            lastError = put < 0 ? errno : EIO;
+            return false;
+        }
+        total += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+bool RawFile::SeekTo(int64_t offset) {
+    if (fd < 0 || offset < 0) {
+        return false;
+    }
+    return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+int64_t RawFile::Size() const {
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        return -1;
+    }
+    return static_cast<int64_t>(info.st_size);
+}
+
+} // namespace quorix

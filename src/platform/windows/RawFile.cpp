@@ -1,0 +1,181 @@
+#include "platform/RawFile.h"
+
+#include "platform/Folder.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace quorix {
+
+const int kIsAFolder = 336; // ERROR_DIRECTORY_NOT_SUPPORTED, missing from older SDK headers
+const int kNameTaken = ERROR_FILE_EXISTS;
+const int kNotOpen = ERROR_INVALID_HANDLE;
+
+RawFile::~RawFile() {
+    Close();
+}
+
+namespace {
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens `path` with CreateFileA, and keeps the handle only for a file on a disk: a pipe or a console
+// device could make a read or a write wait for ever. Null, with `error` set, when it cannot be had.
+HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD disposition, DWORD flags, int& error) {
+    HANDLE h = CreateFileA(path.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = static_cast<int>(GetLastError());
+        return nullptr;
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        error = kNotRegularFile;
+        return nullptr;
+    }
+    return h;
+}
+} // namespace
+
+std::string FileErrorText(int error) {
+    if (error == kNotRegularFile) {
+        return "not a regular file";
+    }
+    char text[512] = {};
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(error),
+        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.' ||
+                                message.back() == ' ')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(error) : message;
+}
+
+bool RawFile::OpenForReading(const std::string& systemPath) {
+    Close();
+    handle = OpenDiskFile(systemPath, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, lastError);
+    openPath = systemPath;
+    writing = false;
+    return handle != nullptr;
+}
+
+bool RawFile::CreateNew(const Folder& folder, const std::string& name, bool /*ownerOnly*/) {
+    Close();
+    openPath = folder.PathOf(name);
+    writing = true;
+    if (const int injected = FileFaults::Check(FileFaults::Operation::Create, openPath)) {
+        lastError = injected;
+        return false;
+    }
+    // A new file takes the permissions that the folder hands down to it, as the host's own files do.
+    handle = OpenDiskFile(openPath, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, lastError);
+    return handle != nullptr;
+}
+
+bool RawFile::CreatePlain(const std::string& systemPath) {
+    Close();
+    const DWORD attributes = GetFileAttributesA(systemPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        lastError = kNotRegularFile;
+        return false;
+    }
+    // Opened without emptying it: only a file known to have no second name is emptied, since emptying
+    // one that has would empty another file too.
+    handle = OpenDiskFile(systemPath, GENERIC_WRITE, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, lastError);
+    openPath = systemPath;
+    writing = true;
+    if (handle == nullptr) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(static_cast<HANDLE>(handle), &information) ||
+        information.nNumberOfLinks > 1 || !SetEndOfFile(static_cast<HANDLE>(handle))) {
+        CloseHandle(static_cast<HANDLE>(handle));
+        handle = nullptr;
+        lastError = kNotRegularFile;
+        return false;
+    }
+    return true;
+}
+
+bool RawFile::IsOpen() const {
+    return handle != nullptr;
+}
+
+bool RawFile::Close() {
+    if (handle == nullptr) {
+        return true;
+    }
+    bool closed = CloseHandle(static_cast<HANDLE>(handle)) != 0;
+    handle = nullptr;
+    if (!closed) {
+        lastError = static_cast<int>(GetLastError());
+    }
+    if (const int injected = writing ? FileFaults::Check(FileFaults::Operation::Close, openPath) : 0) {
+        lastError = injected;
+        closed = false;
+    }
+    return closed;
+}
+
+size_t RawFile::Read(char* buffer, size_t count) {
+    if (handle == nullptr) {
+        return 0;
+    }
+    size_t total = 0;
+    while (total < count) {
+        const DWORD chunk = static_cast<DWORD>(count - total > 0x40000000u ? 0x40000000u : count - total);
+        DWORD got = 0;
+        if (!ReadFile(static_cast<HANDLE>(handle), buffer + total, chunk, &got, nullptr) || got == 0) {
+            break;
+        }
+        total += got;
+    }
+    return total;
+}
+
+bool RawFile::Write(const char* buffer, size_t count) {
+    if (handle == nullptr) {
+        return false;
+    }
+    if (const int injected = FileFaults::Check(FileFaults::Operation::Write, openPath)) {
+        DWORD put = 0;
+        WriteFile(static_cast<HANDLE>(handle), buffer, static_cast<DWORD>(count / 2), &put, nullptr);
+        lastError = injected;
+        return false;
+    }
+    size_t total = 0;
+    while (total < count) {
+        const DWORD chunk = static_cast<DWORD>(count - total > 0x40000000u ? 0x40000000u : count - total);
+        DWORD put = 0;
+        if (!WriteFile(static_cast<HANDLE>(handle), buffer + total, chunk, &put, nullptr) || put == 0) {
+            lastError = static_cast<int>(GetLastError());
+            return false;
+        }
+        total += put;
+    }
+    return true;
+}
+
+bool RawFile::SeekTo(int64_t offset) {
+    if (handle == nullptr) {
+        return false;
+    }
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    return SetFilePointerEx(static_cast<HANDLE>(handle), distance, nullptr, FILE_BEGIN) != 0;
+}
+
+int64_t RawFile::Size() const {
+    LARGE_INTEGER size;
+    if (handle == nullptr || !GetFileSizeEx(static_cast<HANDLE>(handle), &size)) {
+        return -1;
+    }
+    return size.QuadPart;
+}
+
+} // namespace quorix
