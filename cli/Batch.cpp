@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <new>
 #include <exception>
 #include <map>
 #include <string>
@@ -64,7 +66,12 @@ void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& l
     const Converter converter(platform::JoinPath(outputDir, job.name));
     ConvertOptions options;
     options.verbose = line.verbose;
-    job.result = converter.Convert(InputFile::Open(job.file, line.streamName), options);
+    options.lockWait = std::chrono::seconds(line.waitSeconds);
+    job.result = converter.Convert(InputFile::Open(job.file, line.streamName, line.maxInput), options);
+} catch (const std::bad_alloc&) {
+    // On a worker thread: the file fails, the batch goes on, what the other files hold is kept.
+    job.result.exitCode = kExitSoftware;
+    job.result.errors.push_back("out of memory");
 } catch (const std::exception& error) {
     // On a worker thread: the file fails, the batch goes on.
     job.result.errors.push_back(std::string("internal error: ") + error.what());

@@ -12,7 +12,7 @@ namespace quorix::cli {
 
 namespace {
 // Values of the long options that have no short form.
-enum LongOnly { kDump = 256, kPreview, kName, kDiagnosticLog };
+enum LongOnly { kDump = 256, kPreview, kName, kDiagnosticLog, kWait, kMaxInput };
 
 const option kOptions[] = {
     {"output-dir", required_argument, nullptr, 'o'},
@@ -24,6 +24,8 @@ const option kOptions[] = {
     {"preview", required_argument, nullptr, kPreview},
     {"name", required_argument, nullptr, kName},
     {"diagnostic-log", no_argument, nullptr, kDiagnosticLog},
+    {"wait", required_argument, nullptr, kWait},
+    {"max-input", required_argument, nullptr, kMaxInput},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -62,6 +64,37 @@ std::string Refusal(int code, int option, const std::string& word) {
     }
     return (code == ':' ? "option requires an argument -- '" : "invalid option -- '") +
            std::string(1, static_cast<char>(option)) + "'";
+}
+
+// The longest wait: a day.
+constexpr int kMostWaitSeconds = 86400;
+
+bool ParseWait(const char* text, int& seconds) {
+    const size_t length = std::strlen(text);
+    if (length == 0 || length > 5 || std::strspn(text, "0123456789") != length) {
+        return false;
+    }
+    seconds = std::atoi(text);
+    return seconds <= kMostWaitSeconds;
+}
+
+// A size in bytes, or with the binary suffix K, M or G (1K is 1024 bytes); at least 1 byte, at most 1 TiB.
+bool ParseSize(const char* text, uint64_t& bytes) {
+    const size_t digits = std::strspn(text, "0123456789");
+    if (digits == 0 || digits > 13) {
+        return false;
+    }
+    uint64_t value = std::strtoull(text, nullptr, 10);
+    const std::string unit = text + digits;
+    const std::string units = "KMG";
+    if (unit.size() > 1 || (unit.size() == 1 && units.find(unit[0]) == std::string::npos)) {
+        return false;
+    }
+    for (size_t step = unit.empty() ? 0 : units.find(unit[0]) + 1; step > 0; --step) {
+        value *= 1024;
+    }
+    bytes = value;
+    return value >= 1 && value <= (uint64_t{1} << 40);
 }
 
 bool ParseJobs(const char* text, int& jobs) {
@@ -128,6 +161,21 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
         case kDiagnosticLog:
             line.diagnosticLog = true;
             break;
+        case kWait:
+            if (!ParseWait(optarg, line.waitSeconds)) {
+                line.error = "the wait must be a whole number of seconds from 0 to " +
+                             std::to_string(kMostWaitSeconds) + ", not '" + optarg + "'";
+                return line;
+            }
+            break;
+        case kMaxInput:
+            if (!ParseSize(optarg, line.maxInput)) {
+                line.error = "the input size must be a whole number of bytes, or of K, M or G (1024, "
+                             "1024K, 1024M), from 1 byte to 1024G, not '" +
+                             std::string(optarg) + "'";
+                return line;
+            }
+            break;
         default:
             line.error = Refusal(c, optopt, argv[static_cast<size_t>(optind > 0 ? optind - 1 : 0)]);
             return line;
@@ -193,6 +241,10 @@ const char* CommandLine::UsageText() {
            "                        the file, and what looks suspicious (placements left out, names that\n"
            "                        split the import files' lines or fields, style names that leave the\n"
            "                        styles folder, widths that are not positive)\n"
+           "      --wait=SECONDS    wait at most SECONDS (default 30) for another conversion writing into\n"
+           "                        the same output folder to finish, else give up with status 75\n"
+           "      --max-input=SIZE  read at most SIZE bytes from a FILE that is not a regular file (K, M, G\n"
+           "                        suffixes; default 1G), else refuse it with status 65\n"
            "      --diagnostic-log  create the module's diagnostic log Log.txt in the current folder (it\n"
            "                        holds one header line; the host's own module keeps it for format\n"
            "                        investigations)\n"
@@ -200,16 +252,21 @@ const char* CommandLine::UsageText() {
            "  -V, --version         show the version and exit\n"
            "\n"
            "Both import files are written complete under temporary names in DIR and then put in place\n"
-           "together: a conversion that fails (a full disk, an unwritable file, a lay whose placements\n"
-           "disagree with their counts) leaves DIR exactly as it was. Import files that are symbolic\n"
-           "links are replaced themselves; their targets are never written.\n"
+           "together, while no other conversion writes into DIR: a conversion that fails (a full disk, an\n"
+           "unwritable file, the file-size limit, no memory left, a lay whose placements disagree with\n"
+           "their counts) or is stopped leaves DIR exactly as it was. Replaced files keep their owner,\n"
+           "group and permissions. Import files that are symbolic links are replaced themselves; their\n"
+           "targets are never written. Not promised: the files after a power loss (nothing is synced to\n"
+           "the disk), or a whole pair when the converter is killed (SIGKILL) between its two moves; the\n"
+           "next conversion into DIR removes the temporary files that such a run left.\n"
            "\n"
            "Exit status: 0 imported; 64 usage error; 65 the file is in neither format, or its placements\n"
            "disagree with their counts; 66 the input file or a marker's style file cannot be read; 70\n"
-           "internal error; 73 an output file or folder cannot be created; 74 an output file or standard\n"
-           "output cannot be written; 130 or 143 stopped by SIGINT or SIGTERM (what was converted is\n"
-           "complete, nothing else was written). In batch mode the most serious status of any file, in\n"
-           "the order 70, 74, 73, 66, 65.\n"
+           "internal error, or out of memory; 73 an output file or folder cannot be created; 74 an output\n"
+           "file or standard output cannot be written; 75 another conversion kept the output folder for\n"
+           "the whole wait; 130 or 143 stopped by SIGINT or SIGTERM (what was converted is complete,\n"
+           "nothing else was written). In batch mode the most serious status of any file, in the order\n"
+           "70, 74, 75, 73, 66, 65.\n"
            "\n"
            "Examples:\n"
            "  quorix-import -o out examples/lays/W12.LAY\n"

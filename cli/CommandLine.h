@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct CommandLine {
     int jobs = 1;            // files converted at the same time in batch mode
     bool jobsGiven = false;
     std::string streamName; // the file name that a streamed input is imported under (--name)
+    int waitSeconds = 30;   // for another conversion writing into the same output folder (--wait)
+    uint64_t maxInput = uint64_t{1} << 30; // the most bytes read from a stream (--max-input)
     std::vector<std::string> files;
     std::string error; // set when the command line cannot be used
 

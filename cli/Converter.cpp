@@ -8,12 +8,27 @@
 
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <map>
 #include <string_view>
 
 namespace quorix::cli {
 
 namespace {
+// A byte count as the user writes it: "1 GiB", "64 MiB", or bytes.
+std::string SizeText(uint64_t bytes) {
+    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
+    std::string unit;
+    for (const char* name : kUnits) {
+        if (bytes % 1024 != 0 || bytes == 0) {
+            break;
+        }
+        bytes /= 1024;
+        unit = name;
+    }
+    return std::to_string(bytes) + " " + (unit.empty() ? "bytes" : unit);
+}
+
 // The input error of a file name with a backslash on POSIX.
 constexpr int kBackslashInName = -100;
 
@@ -27,10 +42,12 @@ int Seriousness(int exitCode) {
         return 2;
     case kExitCannotCreate:
         return 3;
-    case kExitIoError:
+    case kExitTryAgain:
         return 4;
-    default:
+    case kExitIoError:
         return 5;
+    default:
+        return 6;
     }
 }
 
@@ -115,9 +132,10 @@ int MoreSeriousExitCode(int a, int b) {
     return Seriousness(b) > Seriousness(a) ? b : a;
 }
 
-InputFile InputFile::Open(const std::string& argument, const std::string& streamName) {
+InputFile InputFile::Open(const std::string& argument, const std::string& streamName, uint64_t maxInput) {
     InputFile input;
     input.argument = argument;
+    input.maxInput = maxInput;
     const bool standardInput = argument == "-";
     input.path = platform::AbsolutePath(standardInput && !streamName.empty() ? streamName : argument);
     if (!standardInput && !platform::kBackslashSeparates && input.path.find('\\') != std::string::npos) {
@@ -127,8 +145,8 @@ InputFile InputFile::Open(const std::string& argument, const std::string& stream
     }
     // A regular file is left for the readers. A pipe or a device is read once, whole, as the user asked for
     // it by name, and imported under the name given for it.
-    input.error = platform::ReadInput(standardInput ? std::string() : input.path, input.inMemory, input.bytes,
-                                      input.size);
+    input.error = platform::ReadInput(standardInput ? std::string() : input.path, maxInput, input.inMemory,
+                                      input.bytes, input.size);
     if (input.inMemory && !standardInput && !streamName.empty()) {
         input.path = platform::AbsolutePath(streamName);
     }
@@ -144,6 +162,16 @@ std::string Converter::FullOrderName(const std::string& file) {
 
 Conversion Converter::Read(const InputFile& input, const ConvertOptions& options) {
     Conversion result;
+    if (const int signal = platform::StopSignal()) {
+        result.exitCode = 128 + signal; // a stop, whatever it cut short, is not the input's fault
+        return result;
+    }
+    if (input.error == platform::kInputTooLarge) {
+        result.errors.push_back("the input is longer than " + SizeText(input.maxInput) +
+                                ", the most read from a stream; --max-input=SIZE allows more");
+        result.exitCode = kExitDataError;
+        return result;
+    }
     if (input.error != 0) {
         result.errors.push_back(
             input.error == kBackslashInName
@@ -210,8 +238,11 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
     }
     const ImportPaths paths =
         ImportPaths::InFolder(paths::FromCallerPath(platform::AbsolutePath(systemOutputDir)));
+    WriteOptions writeOptions;
+    writeOptions.lockWait = options.lockWait;
+    writeOptions.stop = [] { return platform::StopSignal() != 0; };
     try {
-        result.writing = WriteImport(result.reading, paths, Placing::BothWhenComplete);
+        result.writing = WriteImport(result.reading, paths, Placing::BothWhenComplete, writeOptions);
     } catch (const QuorUnhandledFormatFeatureException& error) {
         // Only the lay's position writer lets an error pass: its placements disagree with their counts.
         const std::string cause = ListedTwice(*result.reading.lay);
@@ -226,11 +257,39 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
         result.exitCode = kExitDataError;
         platform::RemoveFolders(createdFolders);
         return result;
+    } catch (const std::bad_alloc&) {
+        platform::RemoveFolders(createdFolders);
+        throw; // told once, for the whole run
     } catch (const std::exception& error) {
         result.errors.push_back(std::string("internal error: ") + error.what());
         result.exitCode = kExitSoftware;
         platform::RemoveFolders(createdFolders);
         return result;
+    }
+    const FolderLock::Outcome lock = result.writing.lock;
+    if (lock == FolderLock::Outcome::Stopped) {
+        result.exitCode = 128 + platform::StopSignal();
+        platform::RemoveFolders(createdFolders);
+        return result;
+    }
+    if (lock == FolderLock::Outcome::TimedOut) {
+        result.errors.push_back(EscapedPath(systemOutputDir) +
+                                ": another conversion kept writing into this folder for the whole wait of " +
+                                std::to_string(options.lockWait.count() / 1000) +
+                                " s; nothing was written (--wait=SECONDS waits longer)");
+        result.exitCode = kExitTryAgain;
+        return result;
+    }
+    if (lock == FolderLock::Outcome::Unavailable) {
+        result.findings.warnings.push_back(
+            EscapedPath(systemOutputDir) + ": the folder cannot be locked (" +
+            platform::ErrorText(result.writing.lockError) +
+            "): a conversion writing into it at the same time could leave a mixed pair");
+    }
+    if (result.writing.leftoversRemoved > 0) {
+        result.findings.diagnostics.push_back(
+            "removed " + std::to_string(result.writing.leftoversRemoved) +
+            " temporary file(s) that an interrupted conversion left in " + EscapedPath(systemOutputDir));
     }
     if (!result.writing.Complete()) {
         ReportFile(result.writing.definition, result);

@@ -3,6 +3,8 @@
 #include "Findings.h"
 #include "entry/QuorImport.h"
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,11 +19,16 @@ enum ExitCode {
     kExitSoftware = 70,
     kExitCannotCreate = 73,
     kExitIoError = 74,
+    kExitTryAgain = 75, // another conversion held the output folder for the whole wait
 };
 
+// The largest input read from a stream unless --max-input says otherwise: far above any real lay, and
+// far below what would exhaust a machine's memory.
+constexpr uint64_t kDefaultMaxInput = uint64_t{1} << 30;
+
 // Of two exit codes, the one that tells more about what went wrong: an internal error, then a failed write
-// of an output, then an output that cannot be created, then an input that cannot be read, then an input
-// in neither format.
+// of an output, then an output folder that another conversion held, then an output that cannot be
+// created, then an input that cannot be read, then an input in neither format.
 int MoreSeriousExitCode(int a, int b);
 
 // One input of the converter. A regular file is read by the readers from its path; anything else that
@@ -36,8 +43,11 @@ struct InputFile {
     int error = 0;     // why it could not be read: an error number of the file layer, 0 when it could
 
     // Opens the input named `argument` ("-" is standard input); a streamed input is imported under the
-    // name `streamName` (empty: the argument itself), in the current folder.
-    static InputFile Open(const std::string& argument, const std::string& streamName = "");
+    // name `streamName` (empty: the argument itself), in the current folder, and refused when longer than
+    // `maxInput` bytes.
+    static InputFile Open(const std::string& argument, const std::string& streamName = "",
+                          uint64_t maxInput = kDefaultMaxInput);
+    uint64_t maxInput = kDefaultMaxInput;
 };
 
 // What one input file came to: read with the import's own read step, and written when asked.
@@ -52,6 +62,8 @@ struct Conversion {
 struct ConvertOptions {
     bool verbose = false;        // keep the readers' diagnostic lines (without, they are only counted)
     bool keepStyleFiles = false; // keep each style that a marker names (for --dump)
+    // The longest wait for another conversion writing into the same output folder.
+    std::chrono::milliseconds lockWait{std::chrono::seconds(30)};
 };
 
 // Runs the import of the exported function, but into a folder of the user's choice, and turns its

@@ -244,6 +244,14 @@ Findings FindingsOf(const ImportReading& reading, int64_t inputSize) {
     if (inputSize == 0) {
         findings.warnings.push_back("the file is empty: it imports as a lay without models or placements");
     }
+    // The order name is the file's name: it stands in the definition file's o: line and in every m: line.
+    if (reading.Loaded() && reading.orderName.find('\n') != std::string::npos) {
+        findings.warnings.push_back("the file's name holds a line feed: it splits the definition file's o: "
+                                    "and m: lines, which carry the order name");
+    } else if (reading.Loaded() && reading.orderName.find(',') != std::string::npos) {
+        findings.warnings.push_back("the file's name holds a comma: the definition file's o: and m: lines, "
+                                    "which carry the order name, hold it too");
+    }
     if (reading.kind == ImportKind::LayY) {
         findings.diagnostics.push_back(
             "lay reader: accepted (placements: " + std::to_string(reading.lay->GetPlacements().size()) + ")");

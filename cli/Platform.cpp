@@ -36,6 +36,20 @@ namespace quorix::cli::platform {
 namespace {
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the stop is set from a signal handler");
+
+// Appends `count` bytes of a stream to `bytes`, unless they would make it longer than `limit`. The room
+// grows by doubling but never past the limit, so that what is held stays below it.
+bool Append(std::string& bytes, const char* chunk, size_t count, uint64_t limit) {
+    if (count > limit || bytes.size() > limit - count) {
+        return false;
+    }
+    if (bytes.capacity() - bytes.size() < count) {
+        const uint64_t doubled = std::max<uint64_t>(2 * static_cast<uint64_t>(bytes.capacity()), 1 << 16);
+        bytes.reserve(static_cast<size_t>(std::max<uint64_t>(std::min(doubled, limit), bytes.size() + count)));
+    }
+    bytes.append(chunk, count);
+    return true;
+}
 } // namespace
 
 int StopSignal() {
@@ -45,9 +59,6 @@ int StopSignal() {
 #ifdef _WIN32
 
 namespace {
-// The error of a path that names a folder where a file is wanted (missing from older SDK headers).
-constexpr DWORD kIsAFolder = 336; // ERROR_DIRECTORY_NOT_SUPPORTED
-
 // Threads that wait on a stream now, each by a handle of its own, so that a stop can cancel their reads.
 parallel::Mutex waitingMutex;
 std::vector<HANDLE> waitingThreads;
@@ -108,8 +119,9 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return TRUE;
 }
 
-// Reads what the handle gives until its end. 0, or the error that stopped it.
-int ReadAll(HANDLE handle, std::string& bytes) {
+// Reads what the handle gives until its end, but no more than `limit` bytes. 0, or the error that stopped
+// it: ERROR_OPERATION_ABORTED at a stop, kInputTooLarge past the limit.
+int ReadAll(HANDLE handle, uint64_t limit, std::string& bytes) {
     const Waiting waiting;
     char buffer[1 << 16];
     while (StopSignal() == 0) {
@@ -118,7 +130,9 @@ int ReadAll(HANDLE handle, std::string& bytes) {
             if (got == 0) {
                 return 0;
             }
-            bytes.append(buffer, got);
+            if (!Append(bytes, buffer, got, limit)) {
+                return kInputTooLarge;
+            }
             continue;
         }
         const DWORD error = GetLastError();
@@ -282,7 +296,7 @@ void RemoveFolders(const std::vector<std::string>& created) {
     }
 }
 
-int ReadInput(const std::string& path, bool& streamed, std::string& bytes, int64_t& size) {
+int ReadInput(const std::string& path, uint64_t limit, bool& streamed, std::string& bytes, int64_t& size) {
     streamed = false;
     HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
     if (path.empty()) {
@@ -308,7 +322,7 @@ int ReadInput(const std::string& path, bool& streamed, std::string& bytes, int64
         }
     }
     streamed = true;
-    const int error = ReadAll(handle, bytes);
+    const int error = ReadAll(handle, limit, bytes);
     size = static_cast<int64_t>(bytes.size());
     if (!path.empty()) {
         CloseHandle(handle);
@@ -334,7 +348,7 @@ std::string ErrorText(int error) {
         {ERROR_FILE_EXISTS, "File exists"},
         {ERROR_ALREADY_EXISTS, "File exists"},
         {ERROR_DIRECTORY, "Not a directory"},
-        {kIsAFolder, "Is a directory"},
+        {static_cast<DWORD>(kIsAFolder), "Is a directory"},
         {ERROR_DIR_NOT_EMPTY, "Directory not empty"},
         {ERROR_NOT_ENOUGH_MEMORY, "Cannot allocate memory"},
         {ERROR_OUTOFMEMORY, "Cannot allocate memory"},
@@ -354,6 +368,46 @@ std::string ErrorText(int error) {
 
 void CatchStopSignals() {
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+bool ReplacedWhole(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return false;
+    }
+    // A device (CON, NUL) or a pipe is told by the handle it opens as.
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return true;
+    }
+    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+    CloseHandle(handle);
+    return disk;
+}
+
+int WriteThrough(const std::string& path, const std::string& bytes, bool& opened) {
+    opened = false;
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return static_cast<int>(GetLastError());
+    }
+    opened = true;
+    int error = 0;
+    for (size_t done = 0; done < bytes.size() && error == 0;) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
+        DWORD put = 0;
+        if (WriteFile(handle, bytes.data() + done, chunk, &put, nullptr) && put > 0) {
+            done += put;
+        } else {
+            error = static_cast<int>(GetLastError());
+        }
+    }
+    if (!CloseHandle(handle) && error == 0) {
+        error = static_cast<int>(GetLastError());
+    }
+    return error;
 }
 
 #else
@@ -407,17 +461,23 @@ private:
     WaitingSlot* slot = nullptr;
 };
 
-// Reads what the descriptor gives until its end, as cat does. 0, or the error that stopped it (EINTR
-// when a stop signal came).
-int ReadAll(int fd, std::string& bytes) {
+// Reads what the descriptor gives until its end, as cat does, but no more than `limit` bytes. 0, or the
+// error that stopped it: EINTR when a stop signal came (looked at before every read, so that a stream that
+// never pauses is stopped too), kInputTooLarge past the limit.
+int ReadAll(int fd, uint64_t limit, std::string& bytes) {
     char buffer[1 << 16];
     for (;;) {
+        if (StopSignal() != 0) {
+            return EINTR;
+        }
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got > 0) {
-            bytes.append(buffer, static_cast<size_t>(got));
+            if (!Append(bytes, buffer, static_cast<size_t>(got), limit)) {
+                return kInputTooLarge;
+            }
         } else if (got == 0) {
             return 0;
-        } else if (errno != EINTR || StopSignal() != 0) {
+        } else if (errno != EINTR) {
             return errno;
         }
     }
@@ -499,12 +559,12 @@ void RemoveFolders(const std::vector<std::string>& created) {
     }
 }
 
-int ReadInput(const std::string& path, bool& streamed, std::string& bytes, int64_t& size) {
+int ReadInput(const std::string& path, uint64_t limit, bool& streamed, std::string& bytes, int64_t& size) {
     streamed = false;
     const Waiting waiting; // opening a named pipe waits for its writer; reading waits for the bytes
     if (path.empty()) {
         streamed = true;
-        const int error = StopSignal() != 0 ? EINTR : ReadAll(STDIN_FILENO, bytes);
+        const int error = ReadAll(STDIN_FILENO, limit, bytes);
         size = static_cast<int64_t>(bytes.size());
         return error;
     }
@@ -524,7 +584,7 @@ int ReadInput(const std::string& path, bool& streamed, std::string& bytes, int64
     if (fd < 0) {
         return StopSignal() != 0 ? EINTR : errno;
     }
-    const int error = ReadAll(fd, bytes);
+    const int error = ReadAll(fd, limit, bytes);
     size = static_cast<int64_t>(bytes.size());
     ::close(fd);
     return error;
@@ -534,7 +594,38 @@ std::string ErrorText(int error) {
     return FileErrorText(error);
 }
 
+bool ReplacedWhole(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode);
+}
+
+int WriteThrough(const std::string& path, const std::string& bytes, bool& opened) {
+    opened = false;
+    // No O_NONBLOCK: a pipe's reader is waited for, as cat waits; a stop signal ends the wait.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno;
+    }
+    opened = true;
+    int error = 0;
+    for (size_t done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put > 0) {
+            done += static_cast<size_t>(put);
+        } else if (put == 0 || errno != EINTR || StopSignal() != 0) {
+            error = put == 0 ? EIO : errno;
+        }
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    return error;
+}
+
 void CatchStopSignals() {
+    // A write past the file-size limit then fails with EFBIG, which is reported, instead of ending the
+    // process halfway through a file.
+    signal(SIGXFSZ, SIG_IGN);
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);

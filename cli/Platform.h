@@ -49,11 +49,23 @@ int MakeFolders(const std::string& folder, std::vector<std::string>& created);
 // Removes the empty folders that MakeFolders made, innermost first.
 void RemoveFolders(const std::vector<std::string>& created);
 
+// The error of ReadInput for a stream longer than the limit.
+constexpr int kInputTooLarge = -101;
+
 // Looks at the input `path` (absolute; empty for standard input). A regular file is left for the readers
 // to read from its path: `size` receives its size. Anything else that can be read (standard input, a
-// pipe, a device) is read once, to its end, into `bytes`, and `streamed` is set. 0, or the error number (a
-// folder is refused as one); a stop ends a read that waits.
-int ReadInput(const std::string& path, bool& streamed, std::string& bytes, int64_t& size);
+// pipe, a device) is read once, to its end, into `bytes`, and `streamed` is set; more than `limit` bytes
+// are refused (kInputTooLarge). 0, or the error number (a folder is refused as one); a stop ends the read,
+// whether it waits or not.
+int ReadInput(const std::string& path, uint64_t limit, bool& streamed, std::string& bytes, int64_t& size);
+
+// Whether an output that is not an import file (--preview) is replaced whole, under a temporary name, or
+// written through as cat writes to what it is given: a regular file, or a name not taken, is replaced; a
+// terminal, a pipe, a device or a symbolic link (/dev/stdout) is written through.
+bool ReplacedWhole(const std::string& path);
+// Writes `bytes` through to the output `path` (see ReplacedWhole). 0, or the error number; `opened` tells
+// whether the error came after the output was opened.
+int WriteThrough(const std::string& path, const std::string& bytes, bool& opened);
 
 // The words for an error number of the file layer. POSIX: the system's. Windows: the errors that POSIX
 // systems know too read as they do there ("No such file or directory"), so that messages are the same on
@@ -65,6 +77,7 @@ std::string ErrorText(int error);
 // import is either written whole or not started.
 int StopSignal();
 // Catches the stop instead of ending the process at once. A thread waiting on a stream in ReadInput is
-// woken, whichever thread the stop reaches.
+// woken, whichever thread the stop reaches. POSIX: a write past the file-size limit (SIGXFSZ) fails with
+// its error instead of ending the process.
 void CatchStopSignals();
 } // namespace quorix::cli::platform

@@ -10,7 +10,10 @@
 #include "log/Log.h"
 #include "platform/ReplacementFile.h"
 
+#include <chrono>
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -33,19 +36,30 @@ const char* const kVersionText =
     "This is free software: you are free to change and redistribute it.\n"
     "There is NO WARRANTY, to the extent permitted by law.\n";
 
-// --preview: the picture replaces the file only once it is complete; "-" is standard output.
+// --preview: a regular file is replaced by the picture only once it is complete; "-" is standard output,
+// and a terminal, a pipe, a device or a link is written through (see platform::ReplacedWhole).
 int WritePicture(const std::string& path, const std::string& svg) {
     if (path == "-") {
         WriteOutput(svg);
         return kExitOk;
     }
-    ReplacementFile picture;
-    if (picture.Create(path) && picture.Write(svg.data(), svg.size()) && picture.Commit()) {
+    bool created = false;
+    int error = 0;
+    if (platform::ReplacedWhole(path)) {
+        ReplacementFile picture;
+        if (picture.Create(path) && picture.Write(svg.data(), svg.size()) && picture.Commit()) {
+            return kExitOk;
+        }
+        created = picture.FailedStep() != ReplacementFile::Step::Create;
+        error = picture.Error();
+    } else if ((error = platform::WriteThrough(path, svg, created)) == 0) {
         return kExitOk;
     }
-    const bool created = picture.FailedStep() != ReplacementFile::Step::Create;
+    if (const int signal = platform::StopSignal()) {
+        return 128 + signal;
+    }
     PrintMessage(path, std::string(created ? "cannot write file" : "cannot create file") + ": " +
-                           platform::ErrorText(picture.Error()));
+                           platform::ErrorText(error));
     return created ? kExitIoError : kExitCannotCreate;
 }
 
@@ -55,7 +69,7 @@ int Show(const CommandLine& line) {
     ConvertOptions options;
     options.verbose = line.verbose;
     options.keepStyleFiles = line.dump;
-    const Conversion read = Converter::Read(InputFile::Open(file, line.streamName), options);
+    const Conversion read = Converter::Read(InputFile::Open(file, line.streamName, line.maxInput), options);
     PrintMessages(file, MessagesOf(read, line.verbose));
     if (read.exitCode != kExitOk) {
         return read.exitCode;
@@ -77,9 +91,10 @@ int Show(const CommandLine& line) {
 
 int ConvertOne(const CommandLine& line) {
     const std::string& file = line.files.front();
-    const InputFile input = InputFile::Open(file, line.streamName);
+    const InputFile input = InputFile::Open(file, line.streamName, line.maxInput);
     ConvertOptions options;
     options.verbose = line.verbose;
+    options.lockWait = std::chrono::seconds(line.waitSeconds);
     const Conversion result = Converter(line.outputDir).Convert(input, options);
     PrintMessages(file, MessagesOf(result, line.verbose));
     if (result.exitCode == kExitOk) {
@@ -126,6 +141,15 @@ int Run(const CommandLine& line) {
 int main(int argc, char** argv) {
     namespace cli = quorix::cli;
     cli::platform::PrepareStandardStreams();
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return cli::FinishStandardOutput(cli::Run(cli::CommandLine::Parse(arguments)));
+    int exitCode = cli::kExitSoftware;
+    try {
+        const std::vector<std::string> arguments(argv + 1, argv + argc);
+        exitCode = cli::Run(cli::CommandLine::Parse(arguments));
+    } catch (const std::bad_alloc&) {
+        // Whatever was being written was removed on the way here: the output folders are as they were.
+        std::fputs("quorix-import: out of memory\n", stderr);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quorix-import: internal error: %s\n", error.what());
+    }
+    return cli::FinishStandardOutput(exitCode);
 }
