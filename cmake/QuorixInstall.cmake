@@ -19,7 +19,11 @@ set(QUORIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quorix_marker)
 set(QUORIX_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/quorix_marker)
 target_include_directories(quorix_marker INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 if(NOT WIN32)
-    set_target_properties(quorix_marker PROPERTIES INSTALL_RPATH "$ORIGIN/quorix_marker")
+    # The same RUNPATH in the build tree (src/CMakeLists.txt puts the stand-in in src/quorix_marker there
+    # too), so that installing never rewrites it: CMake pads a RUNPATH that it will rewrite with empty
+    # entries, and an empty entry makes the dynamic linker search the current folder.
+    set_target_properties(quorix_marker PROPERTIES INSTALL_RPATH "$ORIGIN/quorix_marker"
+                          BUILD_WITH_INSTALL_RPATH ON)
 endif()
 
 set(QUORIX_DEB_RUNTIME libquorix-marker${PROJECT_VERSION_MAJOR})
