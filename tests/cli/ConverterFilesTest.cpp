@@ -1,7 +1,8 @@
-// What the converter does to the files around it when things go wrong: planted links, FIFOs, folders and
-// read-only files where the import files go, streamed inputs, a full or closed standard output, a full
-// disk and a stop signal. Each case checks the exit status, the message, that nothing waits, and what
-// was left in the output folder (and in a link's target).
+// What the converter does to the files around it when things go wrong or others get in its way: planted
+// links, FIFOs, folders and read-only files where the import files go, a neighbour who swaps the new file
+// for a link, another user's files, a second converter in the same folder, streamed inputs without end,
+// resource limits, a full disk and stop signals. Each case checks the exit status, the message, that
+// nothing waits, and what was left in the output folder (and in a link's target).
 #include "OnWindows.h"
 #include "support/LayBuilder.h"
 #include "support/Process.h"
@@ -9,11 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -29,6 +36,8 @@ namespace fs = std::filesystem;
 
 const std::string kConverter = QUORIX_CONVERTER;
 const std::string kExamples = QUORIX_EXAMPLES_DIR;
+// Rounds of the races: many natively, fewer where every run starts an emulator.
+constexpr int kRaceRounds = QUORIX_CONVERTER_EMULATED ? 60 : 1000;
 const std::string kPrecious = "bytes that must survive";
 // What a dangling link points at: writing through the link would make it.
 const char* const kNeverMade = "made-through-a-link.txt";
@@ -183,14 +192,241 @@ const FileCase kFileCases[] = {
 INSTANTIATE_TEST_SUITE_P(Planted, ConverterOutputFiles, testing::ValuesIn(kFileCases),
                          [](const testing::TestParamInfo<FileCase>& info) { return info.param.name; });
 
-TEST(ConverterOutputFiles, ThePreviousFilePermissionsStay) {
+// Root replacing another user's pair: each file keeps its owner, group and permissions exactly.
+TEST(ConverterOutputFiles, OwnerGroupAndPermissionsStayExactly) {
     QUORIX_SKIP_ON_WINDOWS(kNoModes);
-    Scene scene;
-    fs::permissions(scene.Out("csvimprt.txt"), fs::perms(0640));
-    ASSERT_EQ(RunProcess({kConverter, "-o", scene.out, scene.input}).exitCode, 0);
-    EXPECT_EQ(fs::status(scene.Out("csvimprt.txt")).permissions() & fs::perms::all, fs::perms(0640));
-    EXPECT_EQ(TempDir::ReadFile(scene.Out("csvimprt.txt")), ExpectedW12("csvimprt.txt"));
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to replace the files of another user";
+    }
+    for (const unsigned mode : {0600u, 0000u, 0640u, 02644u}) {
+        Scene scene;
+        for (const char* file : {"csvimprt.txt", "posimport.txt"}) {
+            ASSERT_EQ(chown(scene.Out(file).c_str(), UnprivilegedUserId(), UnprivilegedUserId()), 0);
+            ASSERT_EQ(chmod(scene.Out(file).c_str(), mode), 0);
+        }
+        const ProcessResult r = RunProcess({kConverter, "-o", scene.out, scene.input});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        for (const char* file : {"csvimprt.txt", "posimport.txt"}) {
+            struct stat info {};
+            ASSERT_EQ(lstat(scene.Out(file).c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, mode) << file << " " << std::oct << mode;
+            EXPECT_EQ(static_cast<int>(info.st_uid), UnprivilegedUserId()) << file;
+            EXPECT_EQ(static_cast<int>(info.st_gid), UnprivilegedUserId()) << file;
+            EXPECT_EQ(TempDir::ReadFile(scene.Out(file)), ExpectedW12(file)) << file;
+        }
+    }
 }
+
+// A neighbour who may write the output folder swaps every temporary file it sees for a link to a file of
+// the runner's, over and over while conversions run: whatever the conversions make of it, the link's
+// target keeps its permissions and bytes (the new file gets its permissions through its own descriptor).
+TEST(ConverterNeighbours, ALinkSwappedForTheNewFileNeverChangesItsTarget) {
+    QUORIX_SKIP_ON_WINDOWS(kNoLinks);
+    Scene scene;
+    ASSERT_EQ(chmod(scene.victim.c_str(), 0600), 0);
+    // The neighbour hears of each new name in the folder at once (inotify), as an attacker would.
+    const int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(inotify_add_watch(watch, scene.out.c_str(), IN_CREATE), 0);
+    std::atomic<bool> running{true};
+    std::atomic<int> swaps{0};
+    std::thread neighbour([&] {
+        alignas(inotify_event) char events[4096];
+        while (running) {
+            const ssize_t got = read(watch, events, sizeof events);
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                const std::string name = event->len > 0 ? event->name : "";
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                if (name.size() > 4 && name[0] == '.' && name.compare(name.size() - 4, 4, ".tmp") == 0 &&
+                    unlink(scene.Out(name).c_str()) == 0 &&
+                    symlink(scene.victim.c_str(), scene.Out(name).c_str()) == 0) {
+                    ++swaps;
+                }
+            }
+        }
+    });
+    for (int round = 0; round < kRaceRounds; ++round) {
+        // An old file of permissions that a change by name would show on the target.
+        fs::remove(scene.Out("csvimprt.txt"));
+        scene.dir.Write("out/csvimprt.txt", "old definition");
+        chmod(scene.Out("csvimprt.txt").c_str(), 0606);
+        RunProcess({kConverter, "-o", scene.out, scene.input});
+    }
+    running = false;
+    neighbour.join();
+    close(watch);
+    struct stat info {};
+    ASSERT_EQ(stat(scene.victim.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(TempDir::ReadFile(scene.victim), kPrecious);
+    EXPECT_GT(swaps.load(), 0) << "the neighbour never got in";
+    RecordProperty("swaps", swaps.load());
+}
+
+// Two converters writing different lays into one folder at the same time, round after round: the folder
+// always holds the pair of one of them, never one file of each.
+TEST(ConverterNeighbours, TwoConvertersInOneFolderLeaveOnePair) {
+    Scene scene;
+    const std::string other = scene.dir.Write(
+        "other.lay", LayBuilder().Y().O({"BACK"}, {"XL"}).P({PlacementSpec{0, 0}, PlacementSpec{0, 0}}).Bytes());
+    const auto pairOf = [&](const std::string& input) {
+        const std::string folder = scene.dir.MakeDir("alone" + std::to_string(input.size()));
+        EXPECT_EQ(RunProcess({kConverter, "-o", folder, input}).exitCode, 0);
+        return TempDir::ReadFile(folder + "/csvimprt.txt") + TempDir::ReadFile(folder + "/posimport.txt");
+    };
+    const std::string pairs[] = {pairOf(scene.input), pairOf(other)};
+    int mixed = 0;
+    for (int round = 0; round < kRaceRounds * 3 / 10; ++round) {
+        ProcessResult second;
+        std::thread starter([&] { second = RunProcess({kConverter, "-o", scene.out, other}); });
+        const ProcessResult first = RunProcess({kConverter, "-o", scene.out, scene.input});
+        starter.join();
+        // Each writes its whole pair in turn: neither takes the other's files for a killed run's leftovers.
+        ASSERT_EQ(first.exitCode, 0) << first.err;
+        ASSERT_EQ(second.exitCode, 0) << second.err;
+        const std::string now =
+            TempDir::ReadFile(scene.Out("csvimprt.txt")) + TempDir::ReadFile(scene.Out("posimport.txt"));
+        mixed += now != pairs[0] && now != pairs[1];
+    }
+    EXPECT_EQ(mixed, 0);
+}
+
+// Another conversion holds the folder (its lock is taken here, as a converter holds it): the converter waits
+// as long as --wait says, then gives up with nothing written; a stop signal ends the wait at once.
+TEST(ConverterNeighbours, AFolderHeldByAnotherIsWaitedForThenLeftAlone) {
+    QUORIX_SKIP_ON_WINDOWS("the lock of a folder is a named mutex on Windows");
+    Scene scene;
+    const int held = open(scene.out.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    const auto before = TempDir::Snapshot(scene.out);
+    const ProcessResult waited = RunProcess({kConverter, "--wait=1", "-o", scene.out, scene.input});
+    EXPECT_EQ(waited.exitCode, 75) << waited.err;
+    EXPECT_NE(waited.err.find("another conversion kept writing into this folder"), std::string::npos)
+        << waited.err;
+    ProcessOptions options;
+    options.interruptWhen = [start = std::chrono::steady_clock::now()] {
+        return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(300);
+    };
+    const ProcessResult stopped = RunProcess({kConverter, "-o", scene.out, scene.input}, options);
+    EXPECT_EQ(stopped.exitCode, 130) << stopped.err;
+    EXPECT_EQ(stopped.err, "");
+    EXPECT_LT(stopped.secondsAfterInterrupt, 1.0);
+    EXPECT_EQ(TempDir::Snapshot(scene.out), before);
+    close(held);
+}
+
+// What a killed conversion left behind (a temporary file of its own naming) is removed by the next one,
+// which says so with -v; files of other names stay.
+TEST(ConverterNeighbours, TemporaryFilesOfAKilledRunAreRemoved) {
+    Scene scene;
+    const std::string left = scene.dir.Write("out/.csvimprt.txt.3039-0-a1b2c3.tmp", "half a definition");
+    const std::string foreign = scene.dir.Write("out/.csvimprt.txt.mine.tmp", "not the converter's");
+    const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(left, past);
+    fs::last_write_time(foreign, past);
+    const ProcessResult r = RunProcess({kConverter, "-v", "-o", scene.out, scene.input});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(TempDir::Exists(left));
+    EXPECT_TRUE(TempDir::Exists(foreign));
+    EXPECT_NE(r.err.find("removed 1 temporary file(s) that an interrupted conversion left"), std::string::npos)
+        << r.err;
+}
+
+// A user replacing a pair whose definition file belongs to another user, who may write it but not read it:
+// the system refuses it a second name (protected hard links) and it cannot be copied, so it could not be
+// put back: nothing is replaced, and the message says why.
+TEST(ConverterNeighbours, AnOldFileThatCannotBeKeptIsNotReplaced) {
+    QUORIX_SKIP_ON_WINDOWS(kNoModes);
+    if (geteuid() != 0 || TempDir::ReadFile("/proc/sys/fs/protected_hardlinks") != "1\n") {
+        GTEST_SKIP() << "needs root and protected hard links";
+    }
+    Scene scene;
+    scene.Unprivileged();
+    chmod(scene.Out("csvimprt.txt").c_str(), 0622);
+    chown(scene.Out("posimport.txt").c_str(), UnprivilegedUserId(), UnprivilegedUserId());
+    const auto before = TempDir::Snapshot(scene.out);
+    const ProcessResult r = RunProcess({kConverter, "-o", scene.out, scene.input}, scene.options);
+    EXPECT_EQ(r.exitCode, 74) << r.err;
+    EXPECT_NE(r.err.find("/out/csvimprt.txt: cannot keep the present file for putting it back, so nothing was "
+                         "replaced: Permission denied"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(TempDir::Snapshot(scene.out), before);
+}
+
+// Resource limits and stop signals end the converter with an exit status, never with a signal, and leave
+// the folder as it was: a file-size limit fails the write; an input without end is stopped by SIGINT
+// within a second, refused past --max-input, and refused or out of memory under an address-space limit.
+struct LimitCase {
+    const char* name;
+    std::vector<std::string> options;
+    std::vector<std::pair<int, unsigned long long>> limits;
+    bool endless;     // standard input never ends
+    bool interrupted; // SIGINT after 200 ms
+    std::vector<int> exitCodes;
+    const char* error; // part of standard error; empty: nothing on it
+};
+
+void PrintTo(const LimitCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ConverterLimits : public testing::TestWithParam<LimitCase> {};
+
+TEST_P(ConverterLimits, EndInAStatusWithTheFolderAsItWas) {
+    const LimitCase& c = GetParam();
+    QUORIX_SKIP_ON_WINDOWS("POSIX resource limits and signals");
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    if (!c.limits.empty() && c.limits.front().first == RLIMIT_AS) {
+        GTEST_SKIP() << "a sanitizer reserves more address space than the limit";
+    }
+#endif
+    if (QUORIX_CONVERTER_EMULATED && !c.limits.empty() && c.limits.front().first == RLIMIT_AS) {
+        GTEST_SKIP() << "the emulator reserves more address space than the limit";
+    }
+    Scene scene;
+    // A position file of about 110 KiB, in records of 600 placements.
+    LayBuilder lay;
+    lay.Y().O({"FRONT"}, {"S"});
+    for (int record = 0; record < 5; ++record) {
+        lay.P(std::vector<PlacementSpec>(600, PlacementSpec{0, 0, false, 1, false, 90.0f, 1234.5f, 678.25f}));
+    }
+    scene.input = scene.dir.Write("large.lay", lay.Bytes());
+    const auto before = TempDir::Snapshot(scene.out);
+    std::vector<std::string> argv = {kConverter, "-o", scene.out};
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    argv.push_back(c.endless ? "-" : scene.input);
+    scene.options.limits = c.limits;
+    scene.options.endlessInput = c.endless;
+    if (c.interrupted) {
+        scene.options.interruptWhen = [start = std::chrono::steady_clock::now()] {
+            return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(200);
+        };
+    }
+    const ProcessResult r = RunProcess(argv, scene.options);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(std::count(c.exitCodes.begin(), c.exitCodes.end(), r.exitCode), 1)
+        << "exit " << r.exitCode << ": " << r.err;
+    EXPECT_EQ(r.err.empty(), *c.error == '\0') << r.err;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    if (c.interrupted) {
+        EXPECT_LT(r.secondsAfterInterrupt, 1.0);
+    }
+    EXPECT_EQ(TempDir::Snapshot(scene.out), before);
+}
+
+const LimitCase kLimitCases[] = {
+    {"FileSizeLimit", {}, {{RLIMIT_FSIZE, 64 * 1024}}, false, false, {74},
+     "/out/posimport.txt: cannot write file: File too large"},
+    {"StopWhileReadingAnEndlessStream", {}, {}, true, true, {130}, ""},
+    {"EndlessStreamPastTheLimit", {"--max-input=1M"}, {}, true, false, {65},
+     "the input is longer than 1 MiB, the most read from a stream; --max-input=SIZE allows more"},
+    {"EndlessStreamUnderAnAddressSpaceLimit", {}, {{RLIMIT_AS, 256ull << 20}}, true, false, {65, 70}, "quorix-import: "},
+};
+
+INSTANTIATE_TEST_SUITE_P(Limits, ConverterLimits, testing::ValuesIn(kLimitCases),
+                         [](const testing::TestParamInfo<LimitCase>& info) { return info.param.name; });
 
 // An output folder on a file system too small for the pair: the write fails with the disk full, and the
 // folder keeps its older pair.
@@ -238,16 +474,24 @@ TEST(ConverterInputs, ANamedPipeIsReadOnce) {
     }
 }
 
-TEST(ConverterDiagnosticLog, ALinkNamedLogTxtIsNeverFollowed) {
+// A Log.txt that is a link, or a second name of another file, is left alone: emptying it would empty that
+// other file.
+TEST(ConverterDiagnosticLog, ALogTxtThatNamesAnotherFileIsLeftAlone) {
     QUORIX_SKIP_ON_WINDOWS(kNoLinks);
-    Scene scene;
-    fs::create_symlink(scene.victim, scene.dir.Path("Log.txt"));
-    scene.options.workingDir = scene.dir.Path();
-    const ProcessResult r =
-        RunProcess({kConverter, "--diagnostic-log", "-o", scene.out, scene.input}, scene.options);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(TempDir::ReadFile(scene.victim), kPrecious);
-    EXPECT_TRUE(fs::is_symlink(scene.dir.Path("Log.txt")));
+    for (const bool hardLink : {false, true}) {
+        Scene scene;
+        if (hardLink) {
+            fs::create_hard_link(scene.victim, scene.dir.Path("Log.txt"));
+        } else {
+            fs::create_symlink(scene.victim, scene.dir.Path("Log.txt"));
+        }
+        scene.options.workingDir = scene.dir.Path();
+        const ProcessResult r =
+            RunProcess({kConverter, "--diagnostic-log", "-o", scene.out, scene.input}, scene.options);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(TempDir::ReadFile(scene.victim), kPrecious) << (hardLink ? "hard link" : "link");
+        EXPECT_EQ(fs::is_symlink(scene.dir.Path("Log.txt")), !hardLink);
+    }
 }
 
 // A stop signal while a batch waits for its third input (a named pipe without a writer): the two files

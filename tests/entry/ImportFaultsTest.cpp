@@ -14,10 +14,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <random>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace quorix;
@@ -232,6 +236,83 @@ TEST_P(ImportUnderFailingFiles, PositionErrorLeavesWhatTheHostExpects) {
         }
         EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2) << what;
     }
+}
+
+// Does what a neighbour in the output folder would do at the worst moment, or slows the file operations
+// down, so that what a race could do happens every time.
+class Neighbour : public FileFaults {
+public:
+    explicit Neighbour(std::function<void(Operation, const std::string&)> act) : act(std::move(act)) {
+        Install(this);
+    }
+    ~Neighbour() override { Install(nullptr); }
+    Neighbour(const Neighbour&) = delete;
+    Neighbour& operator=(const Neighbour&) = delete;
+    int Next(Operation operation, const std::string& path) override {
+        act(operation, path);
+        return 0;
+    }
+
+private:
+    std::function<void(Operation, const std::string&)> act;
+};
+
+// Between the creation of each new file and the copy of the old one's permissions onto it, the new name
+// is swapped for a link to a file outside the folder: the permissions go to the new file all the same,
+// and the file outside keeps its own.
+TEST_P(ImportUnderFailingFiles, ALinkSwappedInBeforeThePermissionsAreCopiedChangesNothingOutside) {
+    const std::string victim = dir.Write("victim.txt", kOldDefinition);
+    fs::permissions(victim, fs::perms(0600));
+    dir.Write("out/csvimprt.txt", kOldDefinition);
+    dir.Write("out/posimport.txt", kOldPositions);
+    fs::permissions(dir.Path("out/csvimprt.txt"), fs::perms(0606));
+    fs::permissions(dir.Path("out/posimport.txt"), fs::perms(0606));
+    int swapped = 0;
+    const Neighbour neighbour([&](FileFaults::Operation operation, const std::string& path) {
+        if (operation == FileFaults::Operation::KeepMetadata) {
+            fs::remove(path);
+            fs::create_symlink(victim, path);
+            ++swapped;
+        }
+    });
+    WriteImport(ReadImport(kExamples + "/lays/W12.LAY"), ImportPaths::InFolder(paths::FromCallerPath(dir.Path("out"))),
+                GetParam());
+    EXPECT_EQ(swapped, 2);
+    EXPECT_EQ(fs::status(victim).permissions(), fs::perms(0600));
+    EXPECT_EQ(TempDir::ReadFile(victim), kOldDefinition);
+}
+
+// Two threads import different lays into one folder at the same time, round after round, with every move
+// slowed down so that the moves of the two would interleave: the folder always holds the pair of one.
+TEST_P(ImportUnderFailingFiles, TwoThreadsInOneFolderLeaveOnePair) {
+    const ImportPaths paths = ImportPaths::InFolder(paths::FromCallerPath(dir.MakeDir("out")));
+    const ImportReading readings[] = {ReadImport(kExamples + "/lays/W12.LAY"),
+                                      ReadImport(kExamples + "/markers/m1.mkr")};
+    std::string pairs[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(WriteImport(readings[i], paths, GetParam()).Complete());
+        pairs[i] = Read(dir.Path("out/csvimprt.txt")) + Read(dir.Path("out/posimport.txt"));
+    }
+    // Each move waits a while of its own, so that either thread may overtake the other between its moves.
+    const Neighbour slow([](FileFaults::Operation operation, const std::string&) {
+        thread_local std::minstd_rand random(static_cast<unsigned>(std::hash<std::thread::id>()(std::this_thread::get_id())));
+        if (operation == FileFaults::Operation::Move) {
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 600));
+        }
+    });
+    int mixed = 0;
+    int failed = 0;
+    for (int round = 0; round < 200; ++round) {
+        bool otherComplete = false;
+        std::thread other([&] { otherComplete = WriteImport(readings[1], paths, GetParam()).Complete(); });
+        const bool complete = WriteImport(readings[0], paths, GetParam()).Complete();
+        other.join();
+        const std::string now = Read(dir.Path("out/csvimprt.txt")) + Read(dir.Path("out/posimport.txt"));
+        mixed += now != pairs[0] && now != pairs[1];
+        failed += !complete + !otherComplete; // one writer must not remove the other's files as leftovers
+    }
+    EXPECT_EQ(mixed, 0);
+    EXPECT_EQ(failed, 0);
 }
 
 std::string NameOf(Placing placing) {

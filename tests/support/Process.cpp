@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -42,6 +43,12 @@ double Now() {
     }
     if (!options.workingDir.empty() && chdir(options.workingDir.c_str()) != 0) {
         _exit(127);
+    }
+    for (const auto& [resource, value] : options.limits) {
+        const rlimit limit{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+        if (setrlimit(resource, &limit) != 0) {
+            _exit(125);
+        }
     }
     if (options.unprivileged && geteuid() == 0) {
         if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
@@ -100,7 +107,18 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
-    if (options.input) {
+    pid_t feeder = -1;
+    if (options.endlessInput) {
+        feeder = fork();
+        if (feeder == 0) {
+            const std::string lines(1 << 16, 'y');
+            while (write(inPipe[1], lines.data(), lines.size()) > 0) {
+            }
+            _exit(0);
+        }
+        close(inPipe[1]);
+        inPipe[1] = -1;
+    } else if (options.input) {
         // Small inputs only: the pipe takes them without a reader.
         signal(SIGPIPE, SIG_IGN);
         if (!options.input->empty() &&
@@ -116,6 +134,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     char buffer[4096];
     const double deadline = Now() + options.timeoutSeconds;
     bool interrupted = false;
+    double interruptedAt = 0;
     while (open > 0) {
         if (Now() > deadline) {
             kill(child, SIGKILL);
@@ -125,6 +144,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
         if (options.interruptWhen && !interrupted && options.interruptWhen()) {
             kill(child, SIGINT);
             interrupted = true;
+            interruptedAt = Now();
         }
         if (poll(fds, 2, 10) < 0) {
             break;
@@ -149,9 +169,18 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
         }
     }
     int status = 0;
-    waitpid(child, &status, 0);
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    if (interrupted) {
+        result.secondsAfterInterrupt = Now() - interruptedAt;
+    }
+    result.peakKilobytes = usage.ru_maxrss;
     if (inPipe[1] >= 0) {
         close(inPipe[1]);
+    }
+    if (feeder > 0) {
+        kill(feeder, SIGKILL);
+        waitpid(feeder, nullptr, 0);
     }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

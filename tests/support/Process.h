@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Runs a program as a separate process and collects what it printed and its exit status.
@@ -10,6 +11,8 @@ struct ProcessResult {
     int exitCode = -1; // -1 when the process did not exit normally
     int signal = 0;    // the signal that ended it, if one did
     bool timedOut = false;
+    double secondsAfterInterrupt = -1; // from the SIGINT of interruptWhen to the end, when it was sent
+    long peakKilobytes = 0;            // the most memory the program held at once
     std::string out;
     std::string err;
 };
@@ -19,6 +22,10 @@ struct ProcessOptions {
     // Written to the program's standard input, which is then closed. Without it, standard input is a
     // pipe that stays open and silent: a program that reads it waits, and the time limit shows it.
     std::optional<std::string> input;
+    // Standard input is a pipe that never ends ("y" lines, as from yes), instead of `input`.
+    bool endlessInput = false;
+    // Resource limits set in the program (setrlimit's resource and its soft and hard value).
+    std::vector<std::pair<int, unsigned long long>> limits;
     // Where standard output goes: a pipe that is collected, the device that is always full, or nowhere
     // (closed).
     enum class Output { Collected, Full, Closed } output = Output::Collected;
