@@ -151,6 +151,11 @@ const CommandCase kCommandCases[] = {
          d.MakeDir("data/styles");
      }},
     {"PreviewOnStandardOutput", {"--preview", "-", "{ex}/lays/W12.LAY"}, 0, "<?xml", ""},
+    // A device, even as root, is written to, never replaced by a file of its name.
+    {"PreviewToTheStandardOutputDevice", {"--preview", "/dev/stdout", "{ex}/lays/W12.LAY"}, 0, "<?xml", "", [](TempDir&) {},
+     "/dev/stdout"},
+    // The temporary name of the picture is cut to fit the file system's limit of 255 bytes.
+    {"PreviewUnderTheLongestName", {"--preview", Repeated("p", 251) + ".svg", "{ex}/lays/W12.LAY"}, 0, "", ""},
     {"StandardInputUnderTheNameGiven", {"--name", "W12.LAY", "-"}, 0, "W12-LAY\n", "", [](TempDir&) {}, nullptr,
      TempDir::ReadFile(kExamples + "/lays/W12.LAY")},
     {"StyleFileIsAFifo", {"data/markers/m.mkr"}, 66, "",
@@ -263,6 +268,9 @@ const WarningCase kWarningCases[] = {
     {"WidthNotANumber", "a.lay", LayBuilder().Y().W(std::nanf("")).Bytes(),
      "the lay width is not a finite number: the definition file's w: line is not a width"},
     {"EmptyInput", "empty.lay", "", "the file is empty: it imports as a lay without models or placements"},
+    {"FileNameWithAComma", "a,b.lay", LayBuilder().Y().Bytes(),
+     "the file's name holds a comma: the definition file's o: and m: lines, which carry the order name, hold "
+     "it too"},
     {"FileEndsInsideASkippedRecord", "a.lay", LayBuilder().Y().RecordWithLength(100, 'A', "abcde").Bytes(),
      "lay reader: record at offset 7 (0x7): WARNING - File ends inside a skipped record tagged as: 'A'"},
     {"StyleNameLeavesTheStylesFolder", "data/markers/m.mkr",
