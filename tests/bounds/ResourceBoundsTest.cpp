@@ -8,13 +8,13 @@
 #include "layy/QuorLayY.h"
 #include "marker/QuorMarker.h"
 #include "platform/Parallel.h"
+#include "support/AllocationHooks.h"
 #include "support/HostLogRecorder.h"
 #include "support/LayBuilder.h"
 #include "support/MarkerBuilder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <malloc.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,34 +34,12 @@ using quorix::detail::DefinitionFileWriter;
 using quorix::runtime::TextModeWriter;
 
 namespace {
-std::atomic<size_t> liveBytes{0};
-std::atomic<size_t> peakBytes{0};
-
-void* Allocate(size_t size) {
-    void* p = std::malloc(size == 0 ? 1 : size);
-    if (p == nullptr) {
-        throw std::bad_alloc();
-    }
-    const size_t now = liveBytes += malloc_usable_size(p);
-    size_t peak = peakBytes.load();
-    while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
-    }
-    return p;
-}
-
-void Release(void* p) {
-    if (p != nullptr) {
-        liveBytes -= malloc_usable_size(p);
-        std::free(p);
-    }
-}
-
 // Peak heap growth while `work` runs, in bytes above what was live before.
 template <typename Work> size_t PeakDuring(Work work) {
-    const size_t before = liveBytes.load();
-    peakBytes = before;
+    const size_t before = allocation::LiveBytes();
+    allocation::ResetPeak();
     work();
-    const size_t peak = peakBytes.load() - before;
+    const size_t peak = allocation::PeakBytes() - before;
     testing::Test::RecordProperty("peak_heap_bytes", std::to_string(peak));
     return peak;
 }
@@ -69,25 +47,6 @@ template <typename Work> size_t PeakDuring(Work work) {
 constexpr size_t kSlack = 1 << 20;          // fixed buffers of the readers and writers
 constexpr size_t kRecordBound = 64 * 32767; // per byte that a record's length field can declare
 } // namespace
-
-void* operator new(size_t size) {
-    return Allocate(size);
-}
-void* operator new[](size_t size) {
-    return Allocate(size);
-}
-void operator delete(void* p) noexcept {
-    Release(p);
-}
-void operator delete[](void* p) noexcept {
-    Release(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    Release(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    Release(p);
-}
 
 namespace {
 class Bounds : public testing::Test {
