@@ -155,7 +155,8 @@ const CommandCase kCommandCases[] = {
     {"PreviewToTheStandardOutputDevice", {"--preview", "/dev/stdout", "{ex}/lays/W12.LAY"}, 0, "<?xml", "", [](TempDir&) {},
      "/dev/stdout"},
     // The temporary name of the picture is cut to fit the file system's limit of 255 bytes.
-    {"PreviewUnderTheLongestName", {"--preview", Repeated("p", 251) + ".svg", "{ex}/lays/W12.LAY"}, 0, "", ""},
+    {"PreviewUnderTheLongestName", {"--preview", Repeated("p", 251) + ".svg", "{ex}/lays/W12.LAY"}, 0, "", "",
+     [](TempDir&) {}, "a path longer than the 260 characters of a Windows path"},
     {"StandardInputUnderTheNameGiven", {"--name", "W12.LAY", "-"}, 0, "W12-LAY\n", "", [](TempDir&) {}, nullptr,
      TempDir::ReadFile(kExamples + "/lays/W12.LAY")},
     {"StyleFileIsAFifo", {"data/markers/m.mkr"}, 66, "",

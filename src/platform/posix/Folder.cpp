@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <memory>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -169,22 +170,21 @@ int Folder::List(std::vector<std::string>& names) const {
     if (listing < 0) {
         return errno;
     }
-    DIR* const folder = ::fdopendir(listing);
-    if (folder == nullptr) {
+    // Closed however the listing ends: a name that finds no memory ends it with an exception.
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::fdopendir(listing), ::closedir);
+    if (!folder) {
         const int error = errno;
         ::close(listing);
         return error;
     }
     errno = 0;
-    while (const struct dirent* entry = ::readdir(folder)) {
+    while (const struct dirent* entry = ::readdir(folder.get())) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") {
             names.push_back(name);
         }
     }
-    const int error = errno;
-    ::closedir(folder);
-    return error;
+    return errno;
 }
 
 int Folder::Move(const std::string& from, const std::string& to) const {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <process.h>
 
 namespace quorix {
@@ -138,6 +139,8 @@ int Folder::List(std::vector<std::string>& names) const {
     if (search == INVALID_HANDLE_VALUE) {
         return LastError();
     }
+    // Closed however the listing ends: a name that finds no memory ends it with an exception.
+    const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> closing(search, FindClose);
     do {
         const std::string name = found.cFileName;
         if (name != "." && name != "..") {
@@ -145,7 +148,6 @@ int Folder::List(std::vector<std::string>& names) const {
         }
     } while (FindNextFileA(search, &found));
     const int error = LastError();
-    FindClose(search);
     return error == ERROR_NO_MORE_FILES ? 0 : error;
 }
 
