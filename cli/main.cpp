@@ -56,7 +56,7 @@ int Show(const CommandLine& line) {
     options.verbose = line.verbose;
     options.keepStyleFiles = line.dump;
     const Conversion read = Converter::Read(InputFile::Open(file, line.streamName), options);
-    PrintMessages(file, MessagesOf(read, line.verbose));
+    PrintMessages(file, MessagesOf(read, line.verbose, line.quiet));
     if (read.exitCode != kExitOk) {
         return read.exitCode;
     }
@@ -80,8 +80,9 @@ int ConvertOne(const CommandLine& line) {
     const InputFile input = InputFile::Open(file, line.streamName);
     ConvertOptions options;
     options.verbose = line.verbose;
+    options.strict = line.strict;
     const Conversion result = Converter(line.outputDir).Convert(input, options);
-    PrintMessages(file, MessagesOf(result, line.verbose));
+    PrintMessages(file, MessagesOf(result, line.verbose, line.quiet));
     if (result.exitCode == kExitOk) {
         WriteOutput(result.reading.orderName.substr(0, kOrderNameLength) + "\n");
     }

@@ -135,9 +135,9 @@ else()
     set(control ${PROJECT_BINARY_DIR}/deb-control/runtime)
     file(CONFIGURE OUTPUT ${control}/shlibs CONTENT
          "libquorix_marker ${PROJECT_VERSION_MAJOR} ${QUORIX_DEB_RUNTIME} (>= ${PROJECT_VERSION})\n")
-    # The export has been there since the first version.
+    # Both exports have been there since the first version.
     file(CONFIGURE OUTPUT ${control}/symbols CONTENT
-         "libquorix_marker.so.${PROJECT_VERSION_MAJOR} ${QUORIX_DEB_RUNTIME} #MINVER#\n* Build-Depends-Package: ${QUORIX_DEB_DEVELOPMENT}\n ImportQuorixFile@Base 1.0.0\n")
+         "libquorix_marker.so.${PROJECT_VERSION_MAJOR} ${QUORIX_DEB_RUNTIME} #MINVER#\n* Build-Depends-Package: ${QUORIX_DEB_DEVELOPMENT}\n ImportQuorixFile@Base 1.0.0\n quorix_import@Base 1.0.0\n")
     file(CONFIGURE OUTPUT ${control}/triggers CONTENT "activate-noawait ldconfig\n")
     set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${QUORIX_DEB_RUNTIME})
     set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
