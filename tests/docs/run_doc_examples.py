@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the examples of the documentation as written and compares what they print.
+"""Runs the examples of the documentation as written and compares what they print, and checks that every
+relative link of a page leads to a file, and to a heading of it where the link names one.
 
     run_doc_examples.py --source DIR --cmake CMAKE --build DIR SCRATCH PAGE...
 
@@ -23,6 +24,33 @@ import sys
 
 FENCE = re.compile(r"^```(\S*)\s*$")
 FILE_MARK = re.compile(r"^<!-- file: (\S+) -->\s*$")
+LINK = re.compile(r"\]\(([^)\s]+)\)")
+
+
+def anchor(heading):
+    """The anchor a heading gets where the pages are read: lower case, punctuation dropped, spaces as '-'."""
+    text = re.sub(r"[^\w\- ]", "", heading.strip().lower())
+    return text.replace(" ", "-")
+
+
+def broken_links(page):
+    """The relative links of a page whose file or heading is missing."""
+    with open(page, encoding="utf-8") as f:
+        text = f.read()
+    broken = []
+    for target in LINK.findall(text):
+        if re.match(r"^[a-z]+:", target):
+            continue  # a link to a site: not checked here
+        path, _, fragment = target.partition("#")
+        full = os.path.normpath(os.path.join(os.path.dirname(page), path)) if path else page
+        if not os.path.exists(full):
+            broken.append(f"{page}: link {target}: no file {full}")
+        elif fragment:
+            with open(full, encoding="utf-8") as f:
+                headings = [anchor(line.lstrip("#")) for line in f if line.startswith("#")]
+            if fragment not in headings:
+                broken.append(f"{page}: link {target}: no heading #{fragment} in {full}")
+    return broken
 
 
 def blocks(text):
@@ -82,6 +110,9 @@ def main():
     env["LD_LIBRARY_PATH"] = os.path.join(prefix, "lib")
     failures, commands = [], 0
     for page in args.pages:
+        links = broken_links(page)
+        commands += len(LINK.findall(open(page, encoding="utf-8").read()))
+        failures += links
         # Each page starts from a folder of its own, so that no page depends on what another left.
         scratch = os.path.join(args.scratch, os.path.basename(page))
         os.makedirs(scratch)
@@ -111,7 +142,7 @@ def main():
                                     "\n  the page shows:\n    " + "\n    ".join(expected))
     for failure in failures:
         print(failure, file=sys.stderr)
-    print(f"docs: {commands - len(failures)} passed, {len(failures)} failed")
+    print(f"docs: {commands - len(failures)} passed, {len(failures)} failed (commands and links)")
     return 1 if failures or commands == 0 else 0
 
 
