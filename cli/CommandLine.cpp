@@ -168,8 +168,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
     } else if (line.verbose && line.quiet) {
         line.error = "-v shows more and -q shows less: give one of them";
     } else if (nameGiven && line.files.size() > 1) {
-        line.error = "--name names one input that is not a regular file, " + std::to_string(line.files.size()) +
-                     " given";
+        line.error = "--name names one input that is not a regular file, " +
+                     std::to_string(line.files.size()) + " given";
     } else if (line.IsInspection() && (line.each || line.strict)) {
         line.error = "--dump and --preview write no import files; leave out --each and --strict";
     } else if (line.IsInspection() && line.files.size() > 1) {

@@ -182,9 +182,9 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
     }
     if (options.strict && result.findings.warningCount > 0) {
         // Nothing is written: the folder stays as it was, as for any other refused file.
-        result.errors.push_back("refused (--strict): the import files would lose what " +
-                                std::string(result.findings.warningCount == 1 ? "the warning says"
-                                                                              : "the warnings say"));
+        result.errors.push_back(
+            "refused (--strict): the import files would lose what " +
+            std::string(result.findings.warningCount == 1 ? "the warning says" : "the warnings say"));
         result.exitCode = kExitDataError;
         result.refusedForWarnings = true;
         return result;

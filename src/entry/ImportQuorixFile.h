@@ -55,14 +55,14 @@ QUORIX_MARKER_API int QUORIX_MARKER_CALL ImportQuorixFile(const char* filePath, 
  * Returns result->status; `result` may be null, and its fields are always set otherwise. */
 
 /* The values of quorix_result.status. More may follow in later versions. */
-#define QUORIX_IMPORTED 0        /* both import files written */
-#define QUORIX_NOT_IN_FORMAT 1   /* the file is neither a lay nor a marker the readers accept */
-#define QUORIX_CANNOT_READ 2     /* the file cannot be opened; system_error says why */
-#define QUORIX_STYLE_MISSING 3   /* the style file of a marker's last used slot cannot be read or used */
-#define QUORIX_POSITION_ERROR 4  /* a lay's placements disagree with their counts (a name listed twice) */
-#define QUORIX_CANNOT_WRITE 5    /* an import file cannot be written; system_error says why */
-#define QUORIX_OUT_OF_MEMORY 6   /* memory ran out; out_dir is as it was */
-#define QUORIX_INTERNAL_ERROR 7  /* anything else that stopped the import; out_dir is as it was */
+#define QUORIX_IMPORTED 0       /* both import files written */
+#define QUORIX_NOT_IN_FORMAT 1  /* the file is neither a lay nor a marker the readers accept */
+#define QUORIX_CANNOT_READ 2    /* the file cannot be opened; system_error says why */
+#define QUORIX_STYLE_MISSING 3  /* the style file of a marker's last used slot cannot be read or used */
+#define QUORIX_POSITION_ERROR 4 /* a lay's placements disagree with their counts (a name listed twice) */
+#define QUORIX_CANNOT_WRITE 5   /* an import file cannot be written; system_error says why */
+#define QUORIX_OUT_OF_MEMORY 6  /* memory ran out; out_dir is as it was */
+#define QUORIX_INTERNAL_ERROR 7 /* anything else that stopped the import; out_dir is as it was */
 
 typedef struct quorix_result {
     int status;          /* one of the QUORIX_* values above */

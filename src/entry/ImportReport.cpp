@@ -56,7 +56,8 @@ private:
 // the definition file does not have.
 void NameLosses(const std::vector<std::string>& names, const char* what, Capped& lines) {
     for (size_t i = 0; i < names.size(); ++i) {
-        const std::string which = std::string(what) + " name " + std::to_string(i + 1) + " " + Quoted(names[i]);
+        const std::string which =
+            std::string(what) + " name " + std::to_string(i + 1) + " " + Quoted(names[i]);
         if (names[i].find('\n') != std::string::npos) {
             lines.Add(which + " holds a line feed: it splits the lines of the import files that carry it");
         } else if (names[i].find(',') != std::string::npos) {
@@ -91,8 +92,9 @@ void LayLosses(const QuorLayY& lay, size_t perKind, Losses& losses) {
         NameLosses(lay.GetModelNames(), "model", lines);
     }
     if (!std::isfinite(lay.GetLayWidth())) {
-        Capped(losses, perKind, "").Add("the lay width is not a finite number: the definition file's w: line "
-                                        "carries no width");
+        Capped(losses, perKind, "")
+            .Add("the lay width is not a finite number: the definition file's w: line "
+                 "carries no width");
     }
 }
 
@@ -146,7 +148,8 @@ Refusal RefusalOf(const ImportReading& reading) {
     if (!Is(lay.message, QuorLayY::kNotLayText)) {
         // The first record is the lay's own: the file is a lay, and the reader's reason is the one to read.
         refusal.offset = lay.offset;
-        if (Is(lay.message, QuorBinaryFile::kEndOfFileText) || Is(lay.message, QuorLayY::kOverReadAtEndText)) {
+        if (Is(lay.message, QuorBinaryFile::kEndOfFileText) ||
+            Is(lay.message, QuorLayY::kOverReadAtEndText)) {
             refusal.kind = RefusalKind::LayCutOff;
         } else {
             refusal.kind = RefusalKind::DamagedLay;

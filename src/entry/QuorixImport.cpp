@@ -48,7 +48,8 @@ void Refused(const ImportReading& reading, quorix_result& result) {
     case RefusalKind::CannotRead: {
         // An empty path is refused before anything is opened: no file of that name exists.
         const int error = refusal.systemError != 0 ? refusal.systemError : ENOENT;
-        Set(result, QUORIX_CANNOT_READ, std::string("cannot read input file: ") + std::strerror(error), error);
+        Set(result, QUORIX_CANNOT_READ, std::string("cannot read input file: ") + std::strerror(error),
+            error);
         return;
     }
     case RefusalKind::StyleMissing:
@@ -99,7 +100,8 @@ bool Failed(const ImportFileResult& file, quorix_result& result) {
 
 int64_t SizeOf(const std::string& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : -1;
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size)
+                                                                     : -1;
 }
 
 void Import(const char* path, const char* outDir, quorix_result& result) {

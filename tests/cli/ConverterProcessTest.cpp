@@ -145,7 +145,6 @@ const CommandCase kCommandCases[] = {
      "quorix-import: -v shows more and -q shows less: give one of them"},
     {"StrictWithDump", {"--strict", "--dump", "{ex}/lays/W12.LAY"}, 64, "",
      "quorix-import: --dump and --preview write no import files; leave out --each and --strict"},
-    {"EachForOneFile", {"--each", "-o", "{dir}/out", "{ex}/lays/W12.LAY"}, 0, "W12-LAY\tlay\t2\t5\tok\n", ""},
     {"MissingStyleFile", {"data/markers/m.mkr"}, 66, "",
      "quorix-import: data/markers/m.mkr: cannot read style file {made:data/styles/gone.sty}: No such file or "
      "directory",

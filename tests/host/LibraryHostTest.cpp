@@ -5,9 +5,8 @@
 #include "support/TempDir.h"
 
 #include <dlfcn.h>
-#include <gtest/gtest.h>
 #include <grp.h>
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,7 +19,6 @@
 #include <thread>
 #include <vector>
 
-// The host's error log, defined by this program (HostTest.cpp records its calls).
 namespace {
 using LibraryImport = int (*)(const char*, const char*, quorix_result*);
 
@@ -36,8 +34,8 @@ LibraryImport LoadImport() {
 }
 
 std::string MarkerText(const std::string& styleName) {
-    return "%19\n0\n1\n1\n0\n0\n0\n0\n50800000\n1397000\n0\n%\n80\n0\n0\n1.5\nA\nB\nC\n0\n0\n0\n0\n0\n" + styleName +
-           "\n1\n40\n1\n1\n0\n0\n";
+    return "%19\n0\n1\n1\n0\n0\n0\n0\n50800000\n1397000\n0\n%\n80\n0\n0\n1.5\nA\nB\nC\n0\n0\n0\n0\n0\n" +
+           styleName + "\n1\n40\n1\n1\n0\n0\n";
 }
 
 struct LibraryCase {
@@ -46,7 +44,7 @@ struct LibraryCase {
     int status;
     int systemError;
     const char* orderName;
-    std::string message;           // "{dir}" stands for the case's folder
+    std::string message;            // "{dir}" stands for the case's folder
     const char* expected = nullptr; // the bundled example whose pair is written, if one is
     const char* outDir = "out";
 };
@@ -56,10 +54,8 @@ void PrintTo(const LibraryCase& row, std::ostream* out) {
 }
 
 std::string Replaced(std::string text, const std::string& dir) {
-    for (size_t at; (at = text.find("{dir}")) != std::string::npos;) {
-        text.replace(at, 5, dir);
-    }
-    return text;
+    const size_t at = text.find("{dir}");
+    return at == std::string::npos ? text : text.replace(at, 5, dir);
 }
 
 class LibraryHost : public testing::TestWithParam<LibraryCase> {};
@@ -97,42 +93,43 @@ std::string Example(const TempDir& dir, const std::string& file) {
 }
 
 const LibraryCase kLibraryCases[] = {
-    {"LayImported", [](const TempDir& d) { return Example(d, "lays/W12.LAY"); }, QUORIX_IMPORTED, 0, "W12-LAY", "",
-     "W12-LAY"},
+    {"LayImported", [](const TempDir& d) { return Example(d, "lays/W12.LAY"); }, QUORIX_IMPORTED, 0,
+     "W12-LAY", "", "W12-LAY"},
     {"LossyLayImportedWithItsFirstWarning",
      [](const TempDir& d) {
-         return d.Write("lossy.lay", LayBuilder()
-                                         .Y()
-                                         .O({"FRONT,L"}, {"S"})
-                                         .P({PlacementSpec{0, 0}, PlacementSpec{5, 0}})
-                                         .Bytes());
+         return d.Write(
+             "lossy.lay",
+             LayBuilder().Y().O({"FRONT,L"}, {"S"}).P({PlacementSpec{0, 0}, PlacementSpec{5, 0}}).Bytes());
      },
      QUORIX_IMPORTED, 0, "lossy-lay",
-     "warning: placement 2 is left out of the position file: its model index 5 lies outside the 1 model names "
+     "warning: placement 2 is left out of the position file: its model index 5 lies outside the 1 model "
+     "names "
      "(2 warnings in all)"},
     {"PositionError",
      [](const TempDir& d) {
-         return d.Write("dup.lay", LayBuilder()
-                                       .Y()
-                                       .O({"FRONT"}, {"S", "S"})
-                                       .P({PlacementSpec{0, 0}, PlacementSpec{1, 0}})
-                                       .Bytes());
+         return d.Write(
+             "dup.lay",
+             LayBuilder().Y().O({"FRONT"}, {"S", "S"}).P({PlacementSpec{0, 0}, PlacementSpec{1, 0}}).Bytes());
      },
      QUORIX_POSITION_ERROR, 0, "",
      "There is no position matching an item of CSV definition found: the model name \"S\" is listed twice "
      "(entries 1 and 2)."},
     {"MissingInput", [](const TempDir& d) { return d.Path("gone.lay"); }, QUORIX_CANNOT_READ, ENOENT, "",
      "cannot read input file: No such file or directory"},
-    {"TextFile", [](const TempDir& d) { return d.Write("notes.txt", "plain text\n"); }, QUORIX_NOT_IN_FORMAT, 0,
-     "", "not a lay or marker file"},
-    {"CutOffLay", [](const TempDir& d) { return d.Write("cut.lay", LayBuilder().Y().RecordWithLength(41, 'W', "abc").Bytes()); },
+    {"TextFile", [](const TempDir& d) { return d.Write("notes.txt", "plain text\n"); }, QUORIX_NOT_IN_FORMAT,
+     0, "", "not a lay or marker file"},
+    {"CutOffLay",
+     [](const TempDir& d) {
+         return d.Write("cut.lay", LayBuilder().Y().RecordWithLength(41, 'W', "abc").Bytes());
+     },
      QUORIX_NOT_IN_FORMAT, 0, "", "lay cut off at offset 7"},
     {"MarkerWithoutItsLastStyle",
      [](const TempDir& d) {
          d.MakeDir("data/styles");
          return d.Write("data/markers/m.mkr", MarkerText("gone.sty"));
      },
-     QUORIX_STYLE_MISSING, 0, "", "cannot read style file {dir}/data/styles/gone.sty: No such file or directory"},
+     QUORIX_STYLE_MISSING, 0, "",
+     "cannot read style file {dir}/data/styles/gone.sty: No such file or directory"},
     {"MissingOutputFolder", [](const TempDir& d) { return Example(d, "lays/W12.LAY"); }, QUORIX_CANNOT_WRITE,
      ENOENT, "", "{dir}/gone/csvimprt.txt: cannot create file: No such file or directory", nullptr, "gone"},
 };
@@ -199,7 +196,8 @@ TEST(LibraryHostFolders, ThreadsOnDifferentFoldersEachGetTheirPair) {
                 quorix_result result;
                 if (import(inputs[which].c_str(), out.c_str(), &result) != QUORIX_IMPORTED ||
                     TempDir::ReadFile(out + "/csvimprt.txt") != Expected(orderNames[which], "csvimprt.txt") ||
-                    TempDir::ReadFile(out + "/posimport.txt") != Expected(orderNames[which], "posimport.txt")) {
+                    TempDir::ReadFile(out + "/posimport.txt") !=
+                        Expected(orderNames[which], "posimport.txt")) {
                     failures[t] = "round " + std::to_string(round) + ": " + result.message;
                 }
             }
