@@ -23,11 +23,13 @@ std::string Quoted(const std::string& name) {
     return "\"" + Escaped(name.size() > kNameShown ? name.substr(0, kNameShown) + "..." : name) + "\"";
 }
 
-// Collects the lines of one kind of loss: at most `limit` of them, then one line counting the rest.
+// Collects the lines of one kind of loss: at most `limit` of them, then, on Close, one line counting the
+// rest. Close is a call of its own rather than the destructor's work, as it allocates: out of memory it
+// must throw to the caller, which tells the user, instead of ending the process.
 class Capped {
 public:
     Capped(Losses& to, size_t limit, const char* restText) : to(to), limit(limit), restText(restText) {}
-    ~Capped() {
+    void Close() {
         if (rest > 0) {
             to.lines.push_back("... and " + std::to_string(rest) + " more " + restText);
         }
@@ -85,11 +87,13 @@ void LayLosses(const QuorLayY& lay, size_t perKind, Losses& losses) {
                                      std::to_string(pieces) + " piece names"));
             }
         }
+        lines.Close();
     }
     {
         Capped lines(losses, perKind, "names that split lines or fields");
         NameLosses(lay.GetPieceNames(), "piece", lines);
         NameLosses(lay.GetModelNames(), "model", lines);
+        lines.Close();
     }
     if (!std::isfinite(lay.GetLayWidth())) {
         Capped(losses, perKind, "")
@@ -108,6 +112,7 @@ void MarkerLosses(const QuorMarker& marker, size_t perKind, Losses& losses) {
                           ": the sizes of its slot get no pieces");
             }
         }
+        lines.Close();
     }
     Capped lines(losses, perKind, "names that split lines");
     for (const auto& [sizeKey, model] : marker.GetSizeModels()) {
@@ -118,6 +123,7 @@ void MarkerLosses(const QuorMarker& marker, size_t perKind, Losses& losses) {
             }
         }
     }
+    lines.Close();
 }
 
 bool Is(const std::string& message, const char* text) {
