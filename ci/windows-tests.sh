@@ -136,7 +136,7 @@ say "zips"
 zip_failures=0
 command -v unzip >/dev/null || { echo "installing unzip"; apt_install unzip || echo "cannot install unzip"; }
 zip_entries=(bin/quorix_marker.dll bin/quorix-import.exe lib/quorix_marker.dll.a
-    include/quorix_marker/ImportQuorixFile.h README.md LICENSE)
+    include/quorix_marker/ImportQuorixFile.h README.md LICENSE docs/windows.md examples/lays/W12.LAY)
 for preset in windows-x86 windows-x64; do
     rm -f build/"$preset"/quorix_marker-*.zip
     if ! cpack --preset "$preset" >"$logs/cpack.txt" 2>&1; then

@@ -66,6 +66,7 @@ void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& l
     const Converter converter(platform::JoinPath(outputDir, job.name));
     ConvertOptions options;
     options.verbose = line.verbose;
+    options.strict = line.strict;
     options.lockWait = std::chrono::seconds(line.waitSeconds);
     job.result = converter.Convert(InputFile::Open(job.file, line.streamName, line.maxInput), options);
 } catch (const std::bad_alloc&) {
@@ -117,8 +118,8 @@ private:
     std::string erase;
 };
 
-void Report(const FileJob& job, bool verbose) {
-    for (const std::string& message : MessagesOf(job.result, verbose)) {
+void Report(const FileJob& job, const CommandLine& line) {
+    for (const std::string& message : MessagesOf(job.result, line.verbose, line.quiet)) {
         PrintMessage(job.file, message);
     }
     const bool ok = job.result.exitCode == kExitOk;
@@ -138,7 +139,8 @@ int RunBatch(const CommandLine& line) {
     std::map<std::string, std::string> fileOfName;
     for (size_t i = 0; i < jobs.size(); ++i) {
         jobs[i].file = line.files[i];
-        jobs[i].name = FolderNameOf(line.files[i]);
+        // A stream named by --name (the only FILE then) gets the folder of that name.
+        jobs[i].name = FolderNameOf(line.streamName.empty() ? line.files[i] : line.streamName);
         if (jobs[i].name.empty()) {
             PrintMessage(jobs[i].file, "no file name to name its output folder after");
             return kExitUsage;
@@ -189,7 +191,7 @@ int RunBatch(const CommandLine& line) {
                 progress.Clear(); // the lines go above the progress line, which is drawn again below them
                 for (; reported < jobs.size() && jobs[reported].done; ++reported) {
                     if (!jobs[reported].skipped) { // stopped: the files not converted get no line
-                        Report(jobs[reported], line.verbose);
+                        Report(jobs[reported], line);
                         exitCode = MoreSeriousExitCode(exitCode, jobs[reported].result.exitCode);
                     }
                 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "entry/ShownText.h"
+
 #include <string>
 
 namespace quorix::cli {
@@ -15,9 +17,6 @@ std::string ToValidUtf8(const std::string& bytes);
 
 // The bytes in lower-case hexadecimal, two digits each.
 std::string HexOf(const std::string& bytes);
-
-// The length of the well-formed UTF-8 sequence that starts at byte `at`, or 0 when none does.
-size_t Utf8SequenceLength(const std::string& bytes, size_t at);
 
 // A name as text to show: the name itself when it is valid UTF-8, else each byte read in the host's 8-bit
 // code page (Windows-1252) and written as UTF-8, the five bytes that code page leaves unassigned shown as

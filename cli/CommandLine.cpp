@@ -8,16 +8,25 @@
 #include <string>
 #include <vector>
 
+// Where the documentation is installed, as --help names it (set by the build): the package's documentation
+// folder, or the Windows zip's docs folder.
+#ifndef QUORIX_DOC_TEXT
+#define QUORIX_DOC_TEXT "docs/"
+#endif
+
 namespace quorix::cli {
 
 namespace {
 // Values of the long options that have no short form.
-enum LongOnly { kDump = 256, kPreview, kName, kDiagnosticLog, kWait, kMaxInput };
+enum LongOnly { kDump = 256, kPreview, kName, kDiagnosticLog, kStrict, kEach, kWait, kMaxInput };
 
 const option kOptions[] = {
     {"output-dir", required_argument, nullptr, 'o'},
     {"jobs", required_argument, nullptr, 'j'},
     {"verbose", no_argument, nullptr, 'v'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"strict", no_argument, nullptr, kStrict},
+    {"each", no_argument, nullptr, kEach},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {"dump", no_argument, nullptr, kDump},
@@ -124,7 +133,7 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
     bool nameGiven = false;
     optind = 0; // a fresh scan
     opterr = 0; // what the parser refuses is told below
-    for (int c; (c = getopt_long(argc, argv.data(), ":o:j:vhV", kOptions, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv.data(), ":o:j:vqhV", kOptions, nullptr)) != -1;) {
         switch (c) {
         case 'o':
             line.outputDir = optarg;
@@ -140,6 +149,15 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             break;
         case 'v':
             line.verbose = true;
+            break;
+        case 'q':
+            line.quiet = true;
+            break;
+        case kStrict:
+            line.strict = true;
+            break;
+        case kEach:
+            line.each = true;
             break;
         case 'h':
             line.help = true;
@@ -195,6 +213,13 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
         line.error = "empty preview file name";
     } else if (nameGiven && line.streamName.empty()) {
         line.error = "empty name for the input";
+    } else if (line.verbose && line.quiet) {
+        line.error = "-v shows more and -q shows less: give one of them";
+    } else if (nameGiven && line.files.size() > 1) {
+        line.error = "--name names one input that is not a regular file, " +
+                     std::to_string(line.files.size()) + " given";
+    } else if (line.IsInspection() && (line.each || line.strict)) {
+        line.error = "--dump and --preview write no import files; leave out --each and --strict";
     } else if (line.IsInspection() && line.files.size() > 1) {
         line.error =
             "--dump and --preview read one input file, " + std::to_string(line.files.size()) + " given";
@@ -207,9 +232,10 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
 }
 
 const char* CommandLine::UsageText() {
-    return "Usage: quorix-import [-o DIR] [-v] [--name NAME] [--diagnostic-log] FILE\n"
-           "       quorix-import [-o DIR] [-j N] [-v] [--diagnostic-log] FILE FILE...\n"
-           "       quorix-import [--dump] [--preview SVG] [-v] FILE\n"
+    return "Usage: quorix-import [-o DIR] [-v|-q] [--strict] [--diagnostic-log] FILE\n"
+           "       quorix-import [-o DIR] [-v|-q] [--strict] --name NAME STREAM\n"
+           "       quorix-import [-o DIR] [-j N] [-v|-q] [--strict] [--each] FILE...\n"
+           "       quorix-import [--dump] [--preview SVG] [-v|-q] FILE\n"
            "       quorix-import --help | --version\n"
            "\n"
            "Converts a Quorix LAY-Y lay file or marker definition file into the host's import files\n"
@@ -217,66 +243,61 @@ const char* CommandLine::UsageText() {
            "per placed piece), and prints the order name handed back to the host. DIR is the current\n"
            "folder unless -o names another. FILE - is standard input.\n"
            "\n"
-           "With several FILEs each import goes into its own folder DIR/NAME/, NAME being the file's order\n"
-           "name before its cut to 20 characters (the base name with '.', '/' and '#' turned into '-');\n"
-           "one line per file is printed: NAME, kind (lay, marker or -), models, placements and result,\n"
-           "separated by tabs. Two files with the same NAME are refused before anything is written. When\n"
-           "standard error is a terminal and there are more than four files, a progress line is shown\n"
-           "there. A file that fails leaves no folder behind.\n"
+           "With several FILEs, or with --each, each import goes into its own folder DIR/NAME/, NAME being\n"
+           "the file's order name before its cut to 20 characters (the base name with '.', '/' and '#'\n"
+           "turned into '-'); one line per file is printed: NAME, kind (lay, marker or -), models,\n"
+           "placements and result, separated by tabs.\n"
            "\n"
            "Options:\n"
            "  -o, --output-dir=DIR  write the import files into DIR (default: the current folder),\n"
-           "                        created with its parents when missing; with several FILEs, into a\n"
-           "                        new folder per file below DIR\n"
-           "  -j, --jobs=N          convert up to N of several FILEs at the same time (1 to 256; default 1)\n"
-           "      --name=NAME       import a FILE that is not a regular file (- for standard input, a\n"
-           "                        named pipe) as the file NAME in the current folder: NAME gives the\n"
-           "                        order name, and a marker's styles are looked up from there (default:\n"
-           "                        the FILE argument itself); such a FILE is read once, whole\n"
+           "                        created with its parents when missing\n"
+           "      --each            write each import into DIR/NAME/, also for a single FILE\n"
+           "  -j, --jobs=N          convert up to N FILEs at the same time (1 to 256; default 1)\n"
+           "      --name=NAME       import STREAM, an input that is not a regular file (- for standard\n"
+           "                        input, a named pipe), as the file NAME in the current folder: NAME\n"
+           "                        gives the order name and the styles folder; a usage error for a\n"
+           "                        regular file or for several FILEs\n"
+           "      --strict          refuse a file (status 65, nothing written) when a warning says that\n"
+           "                        its import files would lose or distort anything\n"
+           "  -q, --quiet           show no warnings, only errors\n"
+           "  -v, --verbose         show also what the readers found: the lay's record warnings with their\n"
+           "                        offsets, each reader's reason, and what looks odd without changing the\n"
+           "                        import files\n"
            "      --dump            print what the readers make of FILE as JSON and write no import files\n"
            "      --preview=SVG     draw the lay FILE into the picture SVG (- for standard output) and\n"
            "                        write no import files\n"
-           "  -v, --verbose         show on standard error what the readers found: the lay's record\n"
-           "                        warnings with the offsets of their records, why each reader refused\n"
-           "                        the file, and what looks suspicious (placements left out, names that\n"
-           "                        split the import files' lines or fields, style names that leave the\n"
-           "                        styles folder, widths that are not positive)\n"
            "      --wait=SECONDS    wait at most SECONDS (default 30) for another conversion writing into\n"
            "                        the same output folder to finish, else give up with status 75\n"
-           "      --max-input=SIZE  read at most SIZE bytes from a FILE that is not a regular file (K, M, G\n"
-           "                        suffixes; default 1G), else refuse it with status 65\n"
-           "      --diagnostic-log  create the module's diagnostic log Log.txt in the current folder (it\n"
-           "                        holds one header line; the host's own module keeps it for format\n"
-           "                        investigations)\n"
+           "      --max-input=SIZE  read at most SIZE bytes from a STREAM (K, M, G suffixes; default 1G),\n"
+           "                        else refuse it with status 65\n"
+           "      --diagnostic-log  create the module's diagnostic log Log.txt in the current folder\n"
            "  -h, --help            show this help and exit\n"
            "  -V, --version         show the version and exit\n"
            "\n"
-           "Both import files are written complete under temporary names in DIR and then put in place\n"
-           "together, while no other conversion writes into DIR: a conversion that fails (a full disk, an\n"
-           "unwritable file, the file-size limit, no memory left, a lay whose placements disagree with\n"
-           "their counts) or is stopped leaves DIR exactly as it was. Replaced files keep their owner,\n"
-           "group and permissions. Import files that are symbolic links are replaced themselves; their\n"
-           "targets are never written. Not promised: the files after a power loss (nothing is synced to\n"
-           "the disk), or a whole pair when the converter is killed (SIGKILL) between its two moves; the\n"
-           "next conversion into DIR removes the temporary files that such a run left.\n"
+           "Warnings (shown unless -q): placements left out of the position file, names whose comma or line\n"
+           "feed splits a line, an empty input, a marker's style file that could not be read, a width that\n"
+           "is not a number.\n"
            "\n"
-           "Exit status: 0 imported; 64 usage error; 65 the file is in neither format, or its placements\n"
-           "disagree with their counts; 66 the input file or a marker's style file cannot be read; 70\n"
-           "internal error, or out of memory; 73 an output file or folder cannot be created; 74 an output\n"
-           "file or standard output cannot be written; 75 another conversion kept the output folder for\n"
-           "the whole wait; 130 or 143 stopped by SIGINT or SIGTERM (what was converted is complete,\n"
-           "nothing else was written). In batch mode the most serious status of any file, in the order\n"
-           "70, 74, 75, 73, 66, 65.\n"
+           "Both import files are put in place together or not at all, while no other conversion writes\n"
+           "into DIR; replaced files keep their owner, group and permissions. Not promised: the files after\n"
+           "a power loss, or a whole pair when the converter is killed (SIGKILL) between its two moves.\n"
+           "\n"
+           "Exit status: 0 imported; 64 usage error; 65 the file is in neither format, its placements\n"
+           "disagree with their counts, --strict refused it, or a STREAM is longer than --max-input; 66\n"
+           "the input file or a marker's style file cannot be read; 70 internal error, or out of memory;\n"
+           "73 an output file or folder cannot be created; 74 an output file or standard output cannot be\n"
+           "written; 75 another conversion kept the output folder for the whole wait; 130 or 143 stopped\n"
+           "by SIGINT or SIGTERM. With several files the most serious status of any, in the order 70, 74,\n"
+           "75, 73, 66, 65.\n"
            "\n"
            "Examples:\n"
            "  quorix-import -o out examples/lays/W12.LAY\n"
-           "  quorix-import -o out -j 2 examples/lays/*.LAY examples/markers/m1.mkr\n"
+           "  quorix-import -o out --each examples/lays/*.LAY examples/markers/m1.mkr\n"
            "  quorix-import --dump examples/markers/m1.mkr\n"
            "  quorix-import --preview W12.svg examples/lays/W12.LAY\n"
-           "  quorix-import -v -o out suspicious.lay\n"
            "\n"
-           "The fields of --dump are described in the README's --dump section and in the manual page\n"
-           "quorix-import(1).\n";
+           "Every option, message and status: " QUORIX_DOC_TEXT "converter.md; the import files'\n"
+           "lines and columns: " QUORIX_DOC_TEXT "file-formats.md; the manual page quorix-import(1).\n";
 }
 
 } // namespace quorix::cli

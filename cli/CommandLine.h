@@ -16,7 +16,10 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool diagnosticLog = false;
-    bool verbose = false;    // the readers' diagnostics and warnings on standard error
+    bool verbose = false;    // the readers' diagnostics and notes on standard error
+    bool quiet = false;      // no warnings on standard error, only errors
+    bool strict = false;     // a file whose import files would lose anything is refused (65)
+    bool each = false;       // every import into its own folder DIR/NAME/, however many FILEs
     bool dump = false;       // print the parsed model as JSON instead of converting
     std::string previewFile; // draw the lay into this SVG file ("-": standard output) instead of converting
     int jobs = 1;            // files converted at the same time in batch mode
@@ -27,8 +30,8 @@ struct CommandLine {
     std::vector<std::string> files;
     std::string error; // set when the command line cannot be used
 
-    // Several input files: each import goes into its own folder below the output folder.
-    bool IsBatch() const { return files.size() > 1; }
+    // Several input files, or --each: each import goes into its own folder below the output folder.
+    bool IsBatch() const { return files.size() > 1 || each; }
     // The file is only read and shown, not converted.
     bool IsInspection() const { return dump || !previewFile.empty(); }
 

@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <exception>
 #include <new>
-#include <map>
-#include <string_view>
 
 namespace quorix::cli {
 
@@ -29,8 +27,10 @@ std::string SizeText(uint64_t bytes) {
     return std::to_string(bytes) + " " + (unit.empty() ? "bytes" : unit);
 }
 
-// The input error of a file name with a backslash on POSIX.
+// The input errors of a file name with a backslash on POSIX, and of --name given for a regular file (beside
+// platform::kInputTooLarge).
 constexpr int kBackslashInName = -100;
+constexpr int kNameForRegularFile = -102;
 
 int Seriousness(int exitCode) {
     switch (exitCode) {
@@ -49,35 +49,6 @@ int Seriousness(int exitCode) {
     default:
         return 6;
     }
-}
-
-// Which name makes the lay's placements disagree with their counts: a name listed twice whose later
-// entry has placements, which the first entry of that name takes as its own.
-std::string ListedTwice(const QuorLayY& lay) {
-    std::vector<bool> modelPlaced(lay.GetModelNames().size());
-    std::vector<bool> piecePlaced(lay.GetPieceNames().size());
-    for (const auto& [pair, count] : lay.GetPlacementCounts()) {
-        const auto [model, piece] = pair;
-        if (count != 0 && model >= 0 && piece >= 0 && static_cast<size_t>(model) < modelPlaced.size() &&
-            static_cast<size_t>(piece) < piecePlaced.size()) {
-            modelPlaced[static_cast<size_t>(model)] = true;
-            piecePlaced[static_cast<size_t>(piece)] = true;
-        }
-    }
-    const auto find = [](const std::vector<std::string>& names, const std::vector<bool>& placed,
-                         const char* what) -> std::string {
-        std::map<std::string_view, size_t> first;
-        for (size_t i = 0; i < names.size(); ++i) {
-            const auto [known, added] = first.emplace(names[i], i);
-            if (!added && placed[i]) {
-                return std::string(what) + " name \"" + Escaped(names[i]) + "\" is listed twice (entries " +
-                       std::to_string(known->second + 1) + " and " + std::to_string(i + 1) + ")";
-            }
-        }
-        return {};
-    };
-    std::string cause = find(lay.GetModelNames(), modelPlaced, "the model");
-    return cause.empty() ? find(lay.GetPieceNames(), piecePlaced, "the piece") : cause;
 }
 
 // The message and exit code of an import file that could not be put in place.
@@ -108,17 +79,21 @@ void ReportFile(const ImportFileResult& file, Conversion& result) {
 }
 } // namespace
 
-std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose) {
+std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose, bool quiet) {
     std::vector<std::string> lines;
     const Findings& f = conversion.findings;
     if (verbose) {
         lines.insert(lines.end(), f.diagnostics.begin(), f.diagnostics.end());
+        lines.insert(lines.end(), f.notes.begin(), f.notes.end());
+    }
+    if (!quiet || conversion.refusedForWarnings) {
         lines.insert(lines.end(), f.warnings.begin(), f.warnings.end());
     }
-    lines.insert(lines.end(), f.alwaysShown.begin(), f.alwaysShown.end());
     lines.insert(lines.end(), conversion.errors.begin(), conversion.errors.end());
-    if (!verbose && !f.refusals.empty() && conversion.exitCode != kExitOk &&
-        (conversion.reading.diagnosticCount > 0 || !f.diagnostics.empty() || !f.warnings.empty())) {
+    const RefusalKind refused = f.refusal.kind;
+    const bool inNeitherFormat = refused == RefusalKind::LayCutOff || refused == RefusalKind::DamagedLay ||
+                                 refused == RefusalKind::DamagedMarker || refused == RefusalKind::NotInFormat;
+    if (!verbose && inNeitherFormat && (conversion.reading.diagnosticCount > 0 || !f.diagnostics.empty())) {
         lines.push_back("run with -v for details");
     }
     return lines;
@@ -150,6 +125,9 @@ InputFile InputFile::Open(const std::string& argument, const std::string& stream
     if (input.inMemory && !standardInput && !streamName.empty()) {
         input.path = platform::AbsolutePath(streamName);
     }
+    if (input.error == 0 && !input.inMemory && !streamName.empty()) {
+        input.error = kNameForRegularFile;
+    }
     return input;
 }
 
@@ -170,6 +148,12 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
         result.errors.push_back("the input is longer than " + SizeText(input.maxInput) +
                                 ", the most read from a stream; --max-input=SIZE allows more");
         result.exitCode = kExitDataError;
+        return result;
+    }
+    if (input.error == kNameForRegularFile) {
+        result.errors.push_back("--name names an input that is not a regular file; this one is, and its own "
+                                "name names the import");
+        result.exitCode = kExitUsage;
         return result;
     }
     if (input.error != 0) {
@@ -195,34 +179,46 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
     if (result.reading.Loaded()) {
         return result;
     }
-    const ReaderVerdict& lay = result.reading.layVerdict;
-    if (lay.stoppedAt == QuorFile::Step::Open) {
+    const Refusal& refusal = result.findings.refusal;
+    result.exitCode = kExitDataError;
+    switch (refusal.kind) {
+    case RefusalKind::CannotRead:
         result.errors.push_back(
             "cannot read input file: " +
-            platform::ErrorText(lay.openError != 0 ? lay.openError : platform::kNoSuchFile));
+            platform::ErrorText(refusal.systemError != 0 ? refusal.systemError : platform::kNoSuchFile));
         result.exitCode = kExitNoInput;
-        return result;
-    }
-    const StyleReading* style = RefusedStyle(result.reading);
-    if (style != nullptr && style->stoppedAt == QuorFile::Step::Open) {
+        break;
+    case RefusalKind::StyleMissing:
         result.errors.push_back(
-            "cannot read style file " + EscapedPath(paths::ToSystemPath(style->path)) + ": " +
-            platform::ErrorText(style->openError != 0 ? style->openError : platform::kNoSuchFile));
+            "cannot read style file " + EscapedPath(paths::ToSystemPath(refusal.style->path)) + ": " +
+            platform::ErrorText(refusal.systemError != 0 ? refusal.systemError : platform::kNoSuchFile));
         result.exitCode = kExitNoInput;
-        return result;
+        break;
+    case RefusalKind::StyleRefused:
+        result.errors.push_back("style file " + EscapedPath(paths::ToSystemPath(refusal.style->path)) +
+                                " is refused: " + Escaped(refusal.style->refusal));
+        break;
+    default:
+        // One verdict in the user's words, then the readers' reasons where they tell more.
+        result.errors.push_back(VerdictText(refusal));
+        result.errors.insert(result.errors.end(), result.findings.refusals.begin(),
+                             result.findings.refusals.end());
     }
-    result.errors = result.findings.refusals;
-    if (style != nullptr) {
-        result.errors.push_back("style file " + EscapedPath(paths::ToSystemPath(style->path)) +
-                                " is refused: " + style->refusal);
-    }
-    result.exitCode = kExitDataError;
     return result;
 }
 
 Conversion Converter::Convert(const InputFile& input, const ConvertOptions& options) const {
     Conversion result = Read(input, options);
     if (result.exitCode != kExitOk) {
+        return result;
+    }
+    if (options.strict && result.findings.warningCount > 0) {
+        // Nothing is written: the folder stays as it was, as for any other refused file.
+        result.errors.push_back(
+            "refused (--strict): the import files would lose what " +
+            std::string(result.findings.warningCount == 1 ? "the warning says" : "the warnings say"));
+        result.exitCode = kExitDataError;
+        result.refusedForWarnings = true;
         return result;
     }
     if (const int signal = platform::StopSignal()) {
@@ -245,15 +241,7 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
         result.writing = WriteImport(result.reading, paths, Placing::BothWhenComplete, writeOptions);
     } catch (const QuorUnhandledFormatFeatureException& error) {
         // Only the lay's position writer lets an error pass: its placements disagree with their counts.
-        const std::string cause = ListedTwice(*result.reading.lay);
-        std::string message = error.GetMessage();
-        if (!cause.empty()) {
-            if (!message.empty() && message.back() == '.') {
-                message.pop_back();
-            }
-            message += ": " + cause + ".";
-        }
-        result.errors.push_back(message);
+        result.errors.push_back(PositionErrorText(*result.reading.lay, error.GetMessage()));
         result.exitCode = kExitDataError;
         platform::RemoveFolders(createdFolders);
         return result;

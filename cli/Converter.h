@@ -44,7 +44,8 @@ struct InputFile {
 
     // Opens the input named `argument` ("-" is standard input); a streamed input is imported under the
     // name `streamName` (empty: the argument itself), in the current folder, and refused when longer than
-    // `maxInput` bytes.
+    // `maxInput` bytes. A regular file has its own name: `streamName` with one is a usage error, never
+    // passed over.
     static InputFile Open(const std::string& argument, const std::string& streamName = "",
                           uint64_t maxInput = kDefaultMaxInput);
     uint64_t maxInput = kDefaultMaxInput;
@@ -57,11 +58,13 @@ struct Conversion {
     ImportWriting writing;
     std::vector<std::string> errors; // messages for the user, without the program and file prefix
     Findings findings;               // what the readers found besides the import
+    bool refusedForWarnings = false; // --strict refused a file that the readers accepted
 };
 
 struct ConvertOptions {
     bool verbose = false;        // keep the readers' diagnostic lines (without, they are only counted)
     bool keepStyleFiles = false; // keep each style that a marker names (for --dump)
+    bool strict = false;         // refuse a file whose import files would lose anything a warning tells
     // The longest wait for another conversion writing into the same output folder.
     std::chrono::milliseconds lockWait{std::chrono::seconds(30)};
 };
@@ -94,9 +97,10 @@ private:
 };
 
 // What the user is told about a conversion on standard error, in order, each line without the program and
-// file prefix: with `verbose` the readers' diagnostics and the warnings, then what is always shown, the
-// errors, and a hint to run with -v when that would tell more about a refused file.
-std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose);
+// file prefix: with `verbose` the readers' diagnostics and the notes, unless `quiet` the warnings (shown
+// with it too when they are why --strict refused the file), then the errors, and a hint to run with -v when
+// that would tell more about a refused file.
+std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose, bool quiet);
 // One line on standard error: "quorix-import: FILE: message", the file name escaped.
 void PrintMessage(const std::string& file, const std::string& message);
 

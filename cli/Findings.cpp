@@ -1,11 +1,9 @@
 #include "Findings.h"
 
-#include "ByteText.h"
 #include "platform/PathMapping.h"
 #include "platform/RawFile.h"
 
 #include <cctype>
-#include <cmath>
 #include <cstdio>
 
 namespace quorix::cli {
@@ -13,100 +11,12 @@ namespace quorix::cli {
 namespace {
 // Lines of one kind of warning shown before the rest are counted in one line.
 constexpr size_t kLinesPerKind = 10;
-// Names in warnings are cut to this many bytes.
-constexpr size_t kNameShown = 60;
 
 std::string OffsetText(int64_t offset) {
     char text[48];
     std::snprintf(text, sizeof text, "offset %lld (0x%llx)", static_cast<long long>(offset),
                   static_cast<unsigned long long>(offset));
     return text;
-}
-
-std::string Quoted(const std::string& name) {
-    return "\"" + Escaped(name.size() > kNameShown ? name.substr(0, kNameShown) + "..." : name) + "\"";
-}
-
-// Collects the lines of one kind of warning, at most kLinesPerKind of them and a count of the rest.
-class Capped {
-public:
-    Capped(std::vector<std::string>& to, const char* restText) : to(to), restText(restText) {}
-    ~Capped() {
-        if (rest > 0) {
-            to.push_back("... and " + std::to_string(rest) + " more " + restText);
-        }
-    }
-    Capped(const Capped&) = delete;
-    Capped& operator=(const Capped&) = delete;
-    void Add(std::string line) {
-        if (shown < kLinesPerKind) {
-            to.push_back(std::move(line));
-            ++shown;
-        } else {
-            ++rest;
-        }
-    }
-
-private:
-    std::vector<std::string>& to;
-    const char* restText;
-    size_t shown = 0;
-    size_t rest = 0;
-};
-
-void NameWarnings(const std::vector<std::string>& names, const char* what, bool positionFile,
-                  std::vector<std::string>& warnings) {
-    Capped lines(warnings, "names that split lines or fields");
-    for (size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = names[i];
-        const std::string which = std::string(what) + " name " + std::to_string(i + 1) + " " + Quoted(name);
-        if (name.find('\n') != std::string::npos) {
-            lines.Add(which + " holds a line feed: it splits the lines of the import files that carry it");
-        } else if (positionFile && name.find(',') != std::string::npos) {
-            lines.Add(which + " holds a comma: it splits the fields of its position lines");
-        }
-    }
-}
-
-std::string WidthWarning(const char* what, double width) {
-    if (!std::isfinite(width)) {
-        return std::string("the ") + what +
-               " width is not a finite number: the definition file's w: line "
-               "is not a width";
-    }
-    if (width <= 0) {
-        return std::string("the ") + what + " width is " + (width == 0 ? "zero" : "negative") +
-               ": the definition file's w: line gives no usable width";
-    }
-    return {};
-}
-
-void LayWarnings(const QuorLayY& lay, std::vector<std::string>& warnings) {
-    const size_t models = lay.GetModelNames().size();
-    const size_t pieces = lay.GetPieceNames().size();
-    {
-        Capped lines(warnings, "placements left out of the position file");
-        const std::vector<Placement>& placements = lay.GetPlacements();
-        for (size_t i = 0; i < placements.size(); ++i) {
-            const Placement& p = placements[i];
-            const bool modelOutside = p.modelIndex < 0 || static_cast<size_t>(p.modelIndex) >= models;
-            const bool pieceOutside = p.pieceIndex < 0 || static_cast<size_t>(p.pieceIndex) >= pieces;
-            if (modelOutside || pieceOutside) {
-                lines.Add("placement " + std::to_string(i + 1) + " is left out of the position file: its " +
-                          (modelOutside
-                               ? "model index " + std::to_string(p.modelIndex) + " lies outside the " +
-                                     std::to_string(models) + " model names"
-                               : "piece index " + std::to_string(p.pieceIndex) + " lies outside the " +
-                                     std::to_string(pieces) + " piece names"));
-            }
-        }
-    }
-    NameWarnings(lay.GetPieceNames(), "piece", true, warnings);
-    NameWarnings(lay.GetModelNames(), "model", true, warnings);
-    const std::string width = WidthWarning("lay", lay.GetLayWidth());
-    if (!width.empty()) {
-        warnings.push_back(width);
-    }
 }
 
 bool IsDeviceName(std::string base) {
@@ -150,26 +60,22 @@ std::string StyleNameProblem(const std::string& styleName) {
     }
 }
 
-void MarkerWarnings(const QuorMarker& marker, std::vector<std::string>& warnings) {
+// A width that is zero or negative is written as it is; one that is not finite is a loss (LossesOf).
+void WidthNote(const char* what, double width, std::vector<std::string>& notes) {
+    if (width <= 0) {
+        notes.push_back(std::string("the ") + what + " width is " + (width == 0 ? "zero" : "negative") +
+                        ": the definition file's w: line gives no usable width");
+    }
+}
+
+void MarkerNotes(const QuorMarker& marker, std::vector<std::string>& notes) {
     for (const StyleEntry& entry : marker.GetStyleEntries()) {
         const std::string problem = StyleNameProblem(entry.styleName);
         if (!problem.empty()) {
-            warnings.push_back("style name " + Quoted(entry.styleName) + " " + problem);
+            notes.push_back("style name \"" + Escaped(entry.styleName) + "\" " + problem);
         }
     }
-    const std::string width = WidthWarning("marker", marker.GetMarkerWidth());
-    if (!width.empty()) {
-        warnings.push_back(width);
-    }
-    Capped lines(warnings, "names that split lines");
-    for (const auto& [sizeKey, model] : marker.GetSizeModels()) {
-        for (const PieceTally& tally : model) {
-            if (tally.pieceName.find('\n') != std::string::npos) {
-                lines.Add("piece name " + Quoted(tally.pieceName) + " of size " + std::to_string(sizeKey) +
-                          " holds a line feed: it splits its lines of the definition file");
-            }
-        }
-    }
+    WidthNote("marker", marker.GetMarkerWidth(), notes);
 }
 
 std::string StyleRefusal(const StyleReading& style) {
@@ -179,8 +85,8 @@ std::string StyleRefusal(const StyleReading& style) {
     return "is refused: " + style.refusal;
 }
 
-std::string Refusal(const char* reader, const ReaderVerdict& verdict) {
-    std::string text = std::string(reader) + " reader: refused: " + verdict.message;
+std::string ReaderRefusal(const char* reader, const ReaderVerdict& verdict) {
+    std::string text = std::string(reader) + " reader: refused: " + Escaped(verdict.message);
     if (verdict.offset >= 0) {
         text += " (record at " + OffsetText(verdict.offset) + ")";
     }
@@ -188,93 +94,41 @@ std::string Refusal(const char* reader, const ReaderVerdict& verdict) {
 }
 } // namespace
 
-std::string Escaped(const std::string& bytes, bool backslashAsIs) {
-    std::string text;
-    for (size_t i = 0; i < bytes.size();) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte >= 0x80) {
-            const size_t length = Utf8SequenceLength(bytes, i);
-            if (length > 0) {
-                text.append(bytes, i, length);
-                i += length;
-                continue;
-            }
-        }
-        char escaped[8];
-        switch (byte) {
-        case '\\':
-            text += backslashAsIs ? "\\" : "\\\\";
-            break;
-        case '\n':
-            text += "\\n";
-            break;
-        case '\t':
-            text += "\\t";
-            break;
-        case '\r':
-            text += "\\r";
-            break;
-        default:
-            if (byte >= 0x20 && byte < 0x7F) {
-                text += static_cast<char>(byte);
-            } else {
-                std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-                text += escaped;
-            }
-        }
-        ++i;
-    }
-    return text;
-}
-
-const StyleReading* RefusedStyle(const ImportReading& reading) {
-    if (reading.markerVerdict.stoppedAt != QuorFile::Step::Resolve || reading.marker == nullptr ||
-        reading.marker->GetStyleReadings().empty()) {
-        return nullptr;
-    }
-    return &reading.marker->GetStyleReadings().back();
-}
-
 Findings FindingsOf(const ImportReading& reading, int64_t inputSize) {
     Findings findings;
     for (const ReadDiagnostic& d : reading.diagnostics) {
         findings.diagnostics.push_back("lay reader: record at " + OffsetText(d.offset) + ": " +
                                        Escaped(d.line));
     }
-    if (inputSize == 0) {
-        findings.warnings.push_back("the file is empty: it imports as a lay without models or placements");
+    const Losses losses = LossesOf(reading, inputSize, kLinesPerKind);
+    for (const std::string& line : losses.lines) {
+        findings.warnings.push_back("warning: " + line);
     }
-    // The order name is the file's name: it stands in the definition file's o: line and in every m: line.
-    if (reading.Loaded() && reading.orderName.find('\n') != std::string::npos) {
-        findings.warnings.push_back("the file's name holds a line feed: it splits the definition file's o: "
-                                    "and m: lines, which carry the order name");
-    } else if (reading.Loaded() && reading.orderName.find(',') != std::string::npos) {
-        findings.warnings.push_back("the file's name holds a comma: the definition file's o: and m: lines, "
-                                    "which carry the order name, hold it too");
+    findings.warningCount = losses.count;
+    // A comma loses nothing in the definition file, but a host that reads its lines as fields may split
+    // the order name there.
+    if (reading.Loaded() && reading.orderName.find(',') != std::string::npos) {
+        findings.notes.push_back("the file's name holds a comma: the definition file's o: and m: lines, "
+                                 "which carry the order name, hold it too");
     }
     if (reading.kind == ImportKind::LayY) {
         findings.diagnostics.push_back(
             "lay reader: accepted (placements: " + std::to_string(reading.lay->GetPlacements().size()) + ")");
-        LayWarnings(*reading.lay, findings.warnings);
+        WidthNote("lay", reading.lay->GetLayWidth(), findings.notes);
         return findings;
     }
     const bool markerParsed = reading.markerVerdict.tried &&
                               reading.markerVerdict.stoppedAt != QuorFile::Step::Open &&
                               reading.markerVerdict.stoppedAt != QuorFile::Step::Parse;
     if (markerParsed) {
-        const std::vector<StyleReading>& styles = reading.marker->GetStyleReadings();
-        for (size_t i = 0; i < styles.size(); ++i) {
-            if (styles[i].Loaded()) {
-                continue;
-            }
-            const std::string line = "style file " + EscapedPath(paths::ToSystemPath(styles[i].path)) + " " +
-                                     StyleRefusal(styles[i]);
-            findings.diagnostics.push_back("marker reader: " + line);
-            if (reading.kind == ImportKind::Marker) {
-                findings.alwaysShown.push_back("warning: " + line + ": the sizes of its slot get no pieces");
+        for (const StyleReading& style : reading.marker->GetStyleReadings()) {
+            if (!style.Loaded()) {
+                findings.diagnostics.push_back("marker reader: style file " +
+                                               EscapedPath(paths::ToSystemPath(style.path)) + " " +
+                                               StyleRefusal(style));
             }
         }
-        MarkerWarnings(*reading.marker, findings.warnings);
+        MarkerNotes(*reading.marker, findings.notes);
     }
     if (reading.kind == ImportKind::Marker) {
         findings.diagnostics.push_back(
@@ -283,9 +137,13 @@ Findings FindingsOf(const ImportReading& reading, int64_t inputSize) {
             ", size models: " + std::to_string(reading.marker->GetSizeModels().size()) + ")");
         return findings;
     }
-    findings.refusals.push_back(Refusal("lay", reading.layVerdict));
+    findings.refusal = RefusalOf(reading);
+    // A reader's reason is shown when it tells the user more than the verdict, else only with -v.
+    const std::string lay = ReaderRefusal("lay", reading.layVerdict);
+    (findings.refusal.layReasonHelps ? findings.refusals : findings.diagnostics).push_back(lay);
     if (reading.markerVerdict.tried) {
-        findings.refusals.push_back(Refusal("marker", reading.markerVerdict));
+        const std::string marker = ReaderRefusal("marker", reading.markerVerdict);
+        (findings.refusal.markerReasonHelps ? findings.refusals : findings.diagnostics).push_back(marker);
     }
     return findings;
 }

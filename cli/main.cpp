@@ -70,7 +70,7 @@ int Show(const CommandLine& line) {
     options.verbose = line.verbose;
     options.keepStyleFiles = line.dump;
     const Conversion read = Converter::Read(InputFile::Open(file, line.streamName, line.maxInput), options);
-    PrintMessages(file, MessagesOf(read, line.verbose));
+    PrintMessages(file, MessagesOf(read, line.verbose, line.quiet));
     if (read.exitCode != kExitOk) {
         return read.exitCode;
     }
@@ -94,9 +94,10 @@ int ConvertOne(const CommandLine& line) {
     const InputFile input = InputFile::Open(file, line.streamName, line.maxInput);
     ConvertOptions options;
     options.verbose = line.verbose;
+    options.strict = line.strict;
     options.lockWait = std::chrono::seconds(line.waitSeconds);
     const Conversion result = Converter(line.outputDir).Convert(input, options);
-    PrintMessages(file, MessagesOf(result, line.verbose));
+    PrintMessages(file, MessagesOf(result, line.verbose, line.quiet));
     if (result.exitCode == kExitOk) {
         WriteOutput(result.reading.orderName.substr(0, kOrderNameLength) + "\n");
     }

@@ -1,8 +1,8 @@
 # Installation and packages: the module with its public header, the host-log stand-in it links against,
 # the converter with its manual page, a CMake package (find_package(quorix_marker) gives the imported
-# target quorix_marker::quorix_marker) and a pkg-config file. CPack makes three Debian packages on Linux
-# and a zip of the DLL, its import library, the converter, the header, the README and the licence from the
-# Windows presets.
+# target quorix_marker::quorix_marker), a pkg-config file and the documentation. CPack makes three Debian
+# packages on Linux and a zip of the DLL, its import library, the converter, the header, the README, the
+# licence, the documentation and the bundled examples from the Windows presets.
 #
 # Install components, one Debian package each:
 #   runtime      libquorix-marker1      the module, and libvqlog.so in the module's private folder
@@ -80,16 +80,47 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/quorix_markerConfigVersio
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/quorix_markerConfig.cmake ${PROJECT_BINARY_DIR}/quorix_markerConfigVersion.cmake
         DESTINATION ${QUORIX_CMAKE_DIR} COMPONENT development)
-# The pkg-config file finds the prefix from its own place, so the installed tree can be moved.
-file(RELATIVE_PATH QUORIX_PC_TO_PREFIX /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
-configure_file(${PROJECT_SOURCE_DIR}/cmake/quorix_marker.pc.in ${PROJECT_BINARY_DIR}/quorix_marker.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/quorix_marker.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
-          COMPONENT development)
+# The pkg-config file. In the Windows zip it finds the prefix from its own place, so the unpacked tree can
+# stand anywhere. Elsewhere it names the prefix installed to, filled in when it is installed (a package's
+# /usr, or cmake --install --prefix), so that pkg-config prints plain paths, never ".../pkgconfig/../..".
+if(WIN32)
+    file(RELATIVE_PATH quorix_pc_to_prefix /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
+    set(QUORIX_PC_PREFIX "\${pcfiledir}/${quorix_pc_to_prefix}")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/quorix_marker.pc.in ${PROJECT_BINARY_DIR}/quorix_marker.pc @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/quorix_marker.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+            COMPONENT development)
+else()
+    set(QUORIX_PC_PREFIX "@QUORIX_PC_PREFIX@") # kept for the install step below
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/quorix_marker.pc.in ${PROJECT_BINARY_DIR}/quorix_marker.pc.in @ONLY)
+    # Made in a folder of its own per prefix: two installs of one build into different prefixes at the same
+    # time (the install and documentation tests) must not write the same file.
+    install(CODE "
+        get_filename_component(QUORIX_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+        string(MD5 quorix_pc_folder \"\${QUORIX_PC_PREFIX}\")
+        set(quorix_pc \"${PROJECT_BINARY_DIR}/pkgconfig/\${quorix_pc_folder}/quorix_marker.pc\")
+        configure_file(\"${PROJECT_BINARY_DIR}/quorix_marker.pc.in\" \"\${quorix_pc}\" @ONLY)
+        file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\" TYPE FILE
+             FILES \"\${quorix_pc}\")"
+        COMPONENT development)
+endif()
 
-# The licence and the change log. Each Debian package carries the machine-readable copyright file and the
-# change log in its documentation folder; the Windows zip holds the README and the licence at its top.
+# The licence, the change log and the documentation. Each Debian package carries the machine-readable
+# copyright file, the change log, the README and the pages its users read in its documentation folder, the
+# pages in docs/ below it so that the README's links hold. The Windows zip holds the README, the licence,
+# the pages and the bundled examples at its top, so that the examples of --help and of the pages run from
+# there.
+set(quorix_docs ${PROJECT_SOURCE_DIR}/docs)
+set(quorix_docs_runtime "")
+set(quorix_docs_development ${quorix_docs}/library.md ${quorix_docs}/file-formats.md)
+set(quorix_docs_converter ${quorix_docs}/converter.md ${quorix_docs}/file-formats.md)
 if(WIN32)
     install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . COMPONENT runtime)
+    install(FILES ${quorix_docs}/windows.md ${quorix_docs}/converter.md ${quorix_docs}/file-formats.md
+                  ${quorix_docs}/library.md
+            DESTINATION docs COMPONENT runtime)
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/lays ${PROJECT_SOURCE_DIR}/examples/markers
+                      ${PROJECT_SOURCE_DIR}/examples/styles ${PROJECT_SOURCE_DIR}/examples/expected
+            DESTINATION examples COMPONENT runtime)
 else()
     foreach(component runtime development converter)
         string(TOUPPER ${component} upper)
@@ -97,7 +128,11 @@ else()
             continue()
         endif()
         set(docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QUORIX_DEB_${upper}})
-        install(FILES ${PROJECT_SOURCE_DIR}/packaging/deb/copyright DESTINATION ${docdir} COMPONENT ${component})
+        install(FILES ${PROJECT_SOURCE_DIR}/packaging/deb/copyright ${PROJECT_SOURCE_DIR}/README.md
+                DESTINATION ${docdir} COMPONENT ${component})
+        if(quorix_docs_${component})
+            install(FILES ${quorix_docs_${component}} DESTINATION ${docdir}/docs COMPONENT ${component})
+        endif()
         quorix_install_gzipped(${PROJECT_SOURCE_DIR}/packaging/deb/changelog ${docdir} ${component})
     endforeach()
 endif()
@@ -139,9 +174,9 @@ else()
     set(control ${PROJECT_BINARY_DIR}/deb-control/runtime)
     file(CONFIGURE OUTPUT ${control}/shlibs CONTENT
          "libquorix_marker ${PROJECT_VERSION_MAJOR} ${QUORIX_DEB_RUNTIME} (>= ${PROJECT_VERSION})\n")
-    # The export has been there since the first version.
+    # Both exports have been there since the first version.
     file(CONFIGURE OUTPUT ${control}/symbols CONTENT
-         "libquorix_marker.so.${PROJECT_VERSION_MAJOR} ${QUORIX_DEB_RUNTIME} #MINVER#\n* Build-Depends-Package: ${QUORIX_DEB_DEVELOPMENT}\n ImportQuorixFile@Base 1.0.0\n")
+         "libquorix_marker.so.${PROJECT_VERSION_MAJOR} ${QUORIX_DEB_RUNTIME} #MINVER#\n* Build-Depends-Package: ${QUORIX_DEB_DEVELOPMENT}\n ImportQuorixFile@Base 1.0.0\n quorix_import@Base 1.0.0\n")
     file(CONFIGURE OUTPUT ${control}/triggers CONTENT "activate-noawait ldconfig\n")
     set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${QUORIX_DEB_RUNTIME})
     set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)

@@ -46,7 +46,7 @@ bool QuorFile::Prepare(const std::string& path) {
             "No Design File Name provided!\n(please specify design file name as program argument)");
         return false;
     }
-    Log::Instance()->ResetLineNumber();
+    Log::StartOfFile();
     stream.ClearState();
     ResetReadState();
     return true;

@@ -9,6 +9,21 @@ namespace quorix {
 
 namespace {
 std::atomic<bool> fileDisabled{false};
+thread_local bool untouched = false;
+} // namespace
+
+Log::Untouched::Untouched() : before(untouched) {
+    untouched = true;
+}
+
+Log::Untouched::~Untouched() {
+    untouched = before;
+}
+
+void Log::StartOfFile() {
+    if (!untouched) {
+        Instance()->ResetLineNumber();
+    }
 }
 
 Log* Log::Instance() {

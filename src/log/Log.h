@@ -25,6 +25,24 @@ public:
     // effect once the log exists.
     static void DisableFile();
 
+    // While an object of this type lives, reads on its thread leave the log alone: they neither create it
+    // nor restart its line numbers. For callers that must not leave Log.txt behind although other callers
+    // in the same process keep the log as the host's module does.
+    class Untouched {
+    public:
+        Untouched();
+        ~Untouched();
+        Untouched(const Untouched&) = delete;
+        Untouched& operator=(const Untouched&) = delete;
+
+    private:
+        bool before;
+    };
+
+    // A file starts to be read: restarts the line numbers, creating the log on the process's first read,
+    // unless the calling thread holds an Untouched.
+    static void StartOfFile();
+
     virtual ~Log();
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;

@@ -494,6 +494,18 @@ TEST(ConverterDiagnosticLog, ALogTxtThatNamesAnotherFileIsLeftAlone) {
     }
 }
 
+// --each gives a script the same layout whatever its glob matched: DIR/NAME/ for one file as for several.
+TEST(ConverterBatch, EachWritesASingleFileIntoItsOwnFolder) {
+    TempDir dir;
+    const ProcessResult r = RunProcess({kConverter, "--each", "-o", dir.Path("out"), kExamples + "/lays/W12.LAY"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "W12-LAY\tlay\t2\t5\tok\n");
+    EXPECT_FALSE(TempDir::Exists(dir.Path("out/csvimprt.txt")));
+    for (const std::string file : {"csvimprt.txt", "posimport.txt"}) {
+        EXPECT_EQ(TempDir::ReadFile(dir.Path("out/W12-LAY/" + file)), ExpectedW12(file));
+    }
+}
+
 // A stop signal while a batch waits for its third input (a named pipe without a writer): the two files
 // converted before it have their complete pairs, nothing else is left, and the status is that of SIGINT.
 TEST(ConverterBatch, AStopSignalLeavesOnlyCompletePairs) {

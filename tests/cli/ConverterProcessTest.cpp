@@ -131,18 +131,20 @@ const CommandCase kCommandCases[] = {
      "quorix-import: a\\\\b.LAY: cannot read input file: its name holds a backslash, which the import reads as "
      "a folder separator (it would read {dir}/a/b.LAY)",
      [](TempDir& d) { d.Write("a/b.LAY", LayBuilder().Y().Bytes()); }, "a backslash separates folders there"},
-    {"NeitherFormat", {"notes.txt"}, 65, "",
-     "quorix-import: notes.txt: lay reader: refused: Not the proper file type / format [LAY]! (record at "
-     "offset 0 (0x0))",
+    {"NeitherFormat", {"notes.txt"}, 65, "", "quorix-import: notes.txt: not a lay or marker file",
      [](TempDir& d) { d.Write("notes.txt", "just some text\n"); }},
-    {"TruncatedRecord", {"short.lay"}, 65, "",
-     "quorix-import: short.lay: lay reader: refused: Exceeding End of File while reading file... (record at "
-     "offset 7 (0x7))",
-     [](TempDir& d) { d.Write("short.lay", LayBuilder().Y().RecordWithLength(41, 'W', "abc").Bytes()); }},
     {"ControlBytesInTheName", {"bad\x1b[2J\x01name"}, 65, "",
-     "quorix-import: bad\\x1b[2J\\x01name: lay reader: refused: Not the proper file type / format [LAY]! "
-     "(record at offset 0 (0x0))",
+     "quorix-import: bad\\x1b[2J\\x01name: not a lay or marker file",
      [](TempDir& d) { d.Write("bad\x1b[2J\x01name", "text\n"); }, "file names there hold no control bytes"},
+    {"NameForARegularFile", {"--name", "X.LAY", "{ex}/lays/W12.LAY"}, 64, "",
+     "quorix-import: {ex}/lays/W12.LAY: --name names an input that is not a regular file; this one is, and its "
+     "own name names the import"},
+    {"NameForSeveralFiles", {"--name", "X.LAY", "-", "-"}, 64, "",
+     "quorix-import: --name names one input that is not a regular file, 2 given"},
+    {"QuietAndVerbose", {"-q", "-v", "{ex}/lays/W12.LAY"}, 64, "",
+     "quorix-import: -v shows more and -q shows less: give one of them"},
+    {"StrictWithDump", {"--strict", "--dump", "{ex}/lays/W12.LAY"}, 64, "",
+     "quorix-import: --dump and --preview write no import files; leave out --each and --strict"},
     {"MissingStyleFile", {"data/markers/m.mkr"}, 66, "",
      "quorix-import: data/markers/m.mkr: cannot read style file {made:data/styles/gone.sty}: No such file or "
      "directory",
@@ -207,29 +209,57 @@ TEST(ConverterCommandLine, UsageErrorsPointToTheHelp) {
     }
 }
 
-// A file in neither format: one line per reader, and a hint when -v would tell more.
-TEST(ConverterCommandLine, NeitherFormatNamesBothReadersReasons) {
+struct RefusalCase {
+    const char* name;
+    std::string content;
+    std::string err; // all of standard error, each line after "quorix-import: FILE: "
+};
+
+void PrintTo(const RefusalCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ConverterRefusal : public testing::TestWithParam<RefusalCase> {};
+
+// A refused file: first one verdict in the user's words, then only the readers' reasons that tell more
+// (the other reader's reason is -v material), and nothing written.
+TEST_P(ConverterRefusal, GivesOneVerdictThenTheReasonsThatHelp) {
+    const RefusalCase& c = GetParam();
     TempDir dir;
-    LayBuilder lay; // a record of an unknown kind, then the end of the file inside the next one
-    lay.Y().Record('A', "xyz").RecordWithLength(30, 'W', "");
-    const std::string input = dir.Write("odd.lay", lay.Bytes());
+    const std::string input = dir.Write("in.lay", c.content);
     const ProcessResult r = RunProcess({kConverter, "-o", dir.Path("out"), input});
     EXPECT_EQ(r.exitCode, 65);
-    const std::string prefix = "quorix-import: " + input + ": ";
-    EXPECT_EQ(r.err, prefix +
-                         "lay reader: refused: Exceeding End of File while reading file... (record at offset 13 "
-                         "(0xd))\n" +
-                         prefix + "marker reader: refused: the separator line after the header is not \"%\"\n" +
-                         prefix + "run with -v for details\n");
+    std::string expected;
+    for (size_t at = 0, end; at < c.err.size(); at = end + 1) {
+        end = c.err.find('\n', at);
+        expected += "quorix-import: " + input + ": " + c.err.substr(at, end - at) + "\n";
+    }
+    EXPECT_EQ(r.err, expected);
     EXPECT_FALSE(TempDir::Exists(dir.Path("out")));
 }
+
+const RefusalCase kRefusalCases[] = {
+    {"CutOffLay", LayBuilder().Y().Record('A', "xyz").RecordWithLength(30, 'W', "").Bytes(),
+     "lay cut off at offset 13\nrun with -v for details\n"},
+    {"DamagedLay", LayBuilder().Y().RecordWithLength(3, 'W', "ab").Record('A', std::string(40, 'x')).Bytes(),
+     "damaged lay\nlay reader: refused: Lay Record Over-read (record at offset 7 (0x7))\n"
+     "run with -v for details\n"},
+    {"DamagedMarker", "%7\n0\n",
+     "damaged marker\nmarker reader: refused: format version 7 is not supported (the reader takes versions "
+     "10, 12, 18 and 19)\nrun with -v for details\n"},
+    {"Text", "just some text\n", "not a lay or marker file\nrun with -v for details\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, ConverterRefusal, testing::ValuesIn(kRefusalCases),
+                         [](const testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
 struct WarningCase {
     const char* name;
     const char* file; // below the case's folder, written with `content`
     std::string content;
     std::string line; // a line on standard error after "quorix-import: {dir}/FILE: "
-    bool verbose = true;
+    bool loss = true; // the import files lose or distort something: shown unless -q, refused by --strict
+    const char* notOnWindows = nullptr; // why the case cannot apply to the Windows converter
 };
 
 void PrintTo(const WarningCase& row, std::ostream* out) {
@@ -238,52 +268,76 @@ void PrintTo(const WarningCase& row, std::ostream* out) {
 
 class ConverterWarning : public testing::TestWithParam<WarningCase> {};
 
-// What the import files will silently lack or get wrong is said with -v, and changes no byte of them.
-TEST_P(ConverterWarning, IsOneLineAndChangesNoOutput) {
+// What the import files lose is said by default, silenced by -q and refused by --strict (the folder keeps
+// its older pair); what only looks odd is said with -v. No message changes a byte of the output.
+TEST_P(ConverterWarning, IsShownAsItAffectsTheOutput) {
     const WarningCase& c = GetParam();
+    QUORIX_SKIP_ON_WINDOWS(c.notOnWindows);
     TempDir dir;
-    dir.Write("data/styles/a.sty", "%12\n0\n\n\nstyle\n+\nfront\n\nX 2 1 rest\n0\n\n\n0\n\n\n\n\n\n\n");
+    const std::string style = "%12\n0\n\n\nstyle\n+\nfront\n\nX 2 1 rest\n0\n\n\n0\n\n\n\n\n\n\n";
+    dir.Write("data/styles/a.sty", style);
+    dir.Write("data/styles/NUL", style); // a plain file where NUL is no device, so that only the name is odd
     const std::string input = dir.Write(c.file, c.content);
-    const ProcessResult quiet = RunProcess({kConverter, "-o", dir.Path("quiet"), input});
-    const ProcessResult r = RunProcess({kConverter, c.verbose ? "-v" : "-o", c.verbose ? "-o" : dir.Path("told"),
-                                        c.verbose ? dir.Path("told") : input, c.verbose ? input : "--"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find("quorix-import: " + input + ": " + Expand(c.line, dir) + "\n"), std::string::npos)
-        << r.err;
-    EXPECT_EQ(quiet.err.find(Expand(c.line, dir)) != std::string::npos, !c.verbose) << quiet.err;
+    const std::string line = "quorix-import: " + input + ": " + Expand(c.line, dir) + "\n";
+    const auto run = [&](const char* option, const char* out) {
+        return RunProcess({kConverter, option, "-o", dir.Path(out), input});
+    };
+    const ProcessResult byDefault = run("--jobs=1", "default");
+    const ProcessResult verbose = run("-v", "verbose");
+    const ProcessResult quiet = run("-q", "quiet");
+    dir.Write("strict/csvimprt.txt", "older definition");
+    dir.Write("strict/posimport.txt", "older positions");
+    const auto before = TempDir::Snapshot(dir.Path("strict"));
+    const ProcessResult strict = run("--strict", "strict");
+    for (const ProcessResult* r : {&byDefault, &verbose, &quiet}) {
+        EXPECT_EQ(r->exitCode, 0) << r->err;
+    }
+    EXPECT_NE(verbose.err.find(line), std::string::npos) << verbose.err;
+    EXPECT_EQ(byDefault.err.find(line) != std::string::npos, c.loss) << byDefault.err;
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(strict.exitCode, c.loss ? 65 : 0) << strict.err;
+    if (c.loss) {
+        EXPECT_NE(strict.err.find(line), std::string::npos) << strict.err;
+        EXPECT_EQ(TempDir::Snapshot(dir.Path("strict")), before);
+    }
     for (const std::string file : {"/csvimprt.txt", "/posimport.txt"}) {
-        EXPECT_EQ(TempDir::ReadFile(dir.Path("told") + file), TempDir::ReadFile(dir.Path("quiet") + file));
+        const std::string written = TempDir::ReadFile(dir.Path("default") + file);
+        EXPECT_EQ(TempDir::ReadFile(dir.Path("verbose") + file), written);
+        EXPECT_EQ(TempDir::ReadFile(dir.Path("quiet") + file), written);
     }
 }
 
 const WarningCase kWarningCases[] = {
     {"PlacementOutsideTheNameLists", "a.lay",
      LayBuilder().Y().O({"A"}, {"S"}).P({PlacementSpec{0, 0}, PlacementSpec{0, 3}}).Bytes(),
-     "placement 2 is left out of the position file: its piece index 3 lies outside the 1 piece names"},
-    {"NameWithAComma", "a.lay", LayBuilder().Y().O({"A,B"}, {"S"}).Bytes(),
-     "piece name 1 \"A,B\" holds a comma: it splits the fields of its position lines"},
+     "warning: placement 2 is left out of the position file: its piece index 3 lies outside the 1 piece names"},
+    {"ManyPlacementsLeftOutAreCounted", "a.lay",
+     LayBuilder().Y().O({"A"}, {"S"}).P(std::vector<PlacementSpec>(12, PlacementSpec{0, 3})).Bytes(),
+     "warning: ... and 2 more placements left out of the position file"},
+    {"NameWithAComma", "a.lay", LayBuilder().Y().O({"FRONT,L"}, {"S"}).Bytes(),
+     "warning: piece name 1 \"FRONT,L\" holds a comma: it adds a field to each of its position lines"},
     {"NameWithALineFeed", "a.lay", LayBuilder().Y().O({"A"}, {"S\nX"}).Bytes(),
-     "model name 1 \"S\\nX\" holds a line feed: it splits the lines of the import files that carry it"},
-    {"ZeroWidth", "a.lay", LayBuilder().Y().W(0.0f).Bytes(),
-     "the lay width is zero: the definition file's w: line gives no usable width"},
+     "warning: model name 1 \"S\\nX\" holds a line feed: it splits the lines of the import files that carry "
+     "it"},
     {"WidthNotANumber", "a.lay", LayBuilder().Y().W(std::nanf("")).Bytes(),
-     "the lay width is not a finite number: the definition file's w: line is not a width"},
-    {"EmptyInput", "empty.lay", "", "the file is empty: it imports as a lay without models or placements"},
+     "warning: the lay width is not a finite number: the definition file's w: line carries no width"},
+    {"EmptyInput", "empty.lay", "",
+     "warning: the file is empty: the import files hold no model and no placement"},
+    {"EarlierStyleFileMissing", "data/markers/m.mkr", MarkerText(19, "gone.sty") + "a.sty\n1\n40\n1\n1\n0\n0\n",
+     "warning: style file {made:data/styles/gone.sty} cannot be read: the sizes of its slot get no pieces"},
+    {"ZeroWidth", "a.lay", LayBuilder().Y().W(0.0f).Bytes(),
+     "the lay width is zero: the definition file's w: line gives no usable width", false},
     {"FileNameWithAComma", "a,b.lay", LayBuilder().Y().Bytes(),
      "the file's name holds a comma: the definition file's o: and m: lines, which carry the order name, hold "
-     "it too"},
-    {"FileEndsInsideASkippedRecord", "a.lay", LayBuilder().Y().RecordWithLength(100, 'A', "abcde").Bytes(),
-     "lay reader: record at offset 7 (0x7): WARNING - File ends inside a skipped record tagged as: 'A'"},
-    {"StyleNameLeavesTheStylesFolder", "data/markers/m.mkr",
-     MarkerText(19, "..\\..\\elsewhere\\x.sty") + "a.sty\n1\n40\n1\n1\n0\n0\n",
-     "style name \"..\\\\..\\\\elsewhere\\\\x.sty\" leaves the styles folder"},
-    {"StyleNameIsADevice", "data/markers/m.mkr", MarkerText(19, "NUL") + "a.sty\n1\n40\n1\n1\n0\n0\n",
-     "style name \"NUL\" names a device"},
-    {"EarlierStyleFileMissingIsShownWithoutVerbose", "data/markers/m.mkr",
-     MarkerText(19, "gone.sty") + "a.sty\n1\n40\n1\n1\n0\n0\n",
-     "warning: style file {made:data/styles/gone.sty} cannot be read: No such file or directory: the sizes "
-     "of its slot get no pieces",
+     "it too",
      false},
+    {"FileEndsInsideASkippedRecord", "a.lay", LayBuilder().Y().RecordWithLength(100, 'A', "abcde").Bytes(),
+     "lay reader: record at offset 7 (0x7): WARNING - File ends inside a skipped record tagged as: 'A'", false},
+    {"StyleNameLeavesTheStylesFolder", "data/markers/m.mkr",
+     MarkerText(19, "..\\styles\\a.sty") + "a.sty\n1\n40\n1\n1\n0\n0\n",
+     "style name \"..\\\\styles\\\\a.sty\" leaves the styles folder", false},
+    {"StyleNameIsADevice", "data/markers/m.mkr", MarkerText(19, "NUL") + "a.sty\n1\n40\n1\n1\n0\n0\n",
+     "style name \"NUL\" names a device", false, "NUL names a device there"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Suspicious, ConverterWarning, testing::ValuesIn(kWarningCases),

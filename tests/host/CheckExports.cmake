@@ -1,4 +1,4 @@
-# Fails unless the library's dynamic symbol table defines exactly ImportQuorixFile and imports
+# Fails unless the library's dynamic symbol table defines exactly ImportQuorixFile and quorix_import and imports
 # dll_vq_log_error.
 execute_process(COMMAND "${NM}" -D --defined-only "${LIBRARY}" OUTPUT_VARIABLE defined RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -10,11 +10,12 @@ foreach(line IN LISTS lines)
     string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" symbol "${line}")
     list(APPEND exported "${symbol}")
 endforeach()
-if(NOT exported STREQUAL "ImportQuorixFile")
-    message(FATAL_ERROR "exported symbols: ${exported} (expected only ImportQuorixFile)")
+list(SORT exported)
+if(NOT exported STREQUAL "ImportQuorixFile;quorix_import")
+    message(FATAL_ERROR "exported symbols: ${exported} (expected only ImportQuorixFile and quorix_import)")
 endif()
 execute_process(COMMAND "${NM}" -D --undefined-only "${LIBRARY}" OUTPUT_VARIABLE undefined)
 if(NOT undefined MATCHES "dll_vq_log_error")
     message(FATAL_ERROR "the library does not import dll_vq_log_error")
 endif()
-message(STATUS "exports: ImportQuorixFile; imports dll_vq_log_error")
+message(STATUS "exports: ImportQuorixFile, quorix_import; imports dll_vq_log_error")

@@ -22,6 +22,7 @@ if(DEFINED BUILD)
     run(${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}")
 endif()
 foreach(installed ${LIBDIR}/libquorix_marker.so ${LIBDIR}/quorix_marker/libvqlog.so bin/quorix-import
+        share/doc/quorix-import/docs/converter.md share/doc/libquorix-marker-dev/docs/library.md
         include/quorix_marker/ImportQuorixFile.h ${LIBDIR}/cmake/quorix_marker/quorix_markerConfig.cmake
         ${LIBDIR}/pkgconfig/quorix_marker.pc)
     if(NOT EXISTS "${PREFIX}/${installed}")
@@ -44,6 +45,10 @@ endif()
 
 set(ENV{PKG_CONFIG_PATH} "${PREFIX}/${LIBDIR}/pkgconfig")
 run(pkg-config --cflags --libs quorix_marker)
+# Plain paths: a user reading the flags sees where the files are.
+if(out MATCHES "/\\.\\./|/\\./")
+    message(FATAL_ERROR "pkg-config prints paths that are not normalised: ${out}")
+endif()
 separate_arguments(flags UNIX_COMMAND "${out}")
 run("${CC}" "${SOURCE}/tests/install/consumer/main.c" ${flags} -o "${SCRATCH}/pc-consumer")
 if(DEFINED BUILD) # a prefix outside the dynamic linker's folders
