@@ -19,7 +19,8 @@ RETARGETED = {
             "new": "[&] { ReadI32(); }"},
     "Y18": {"file": "src/layy/PairCounter.h", "old": "while (slots[i].count != 0 && slots[i].key != key) {",
             "new": "while (slots[i].count != 0 && (slots[i].key >> 32) != (key >> 32)) {"},
-    "T6": {"file": "src/platform/RawFile.cpp", "old": " || ::ftruncate(f, 0) != 0", "new": ""},
-    "T7": {"file": "src/platform/RawFile.cpp", "old": "return S_ISDIR(mode) ? EISDIR : kNotRegularFile;",
+    "T6": {"file": "src/platform/posix/RawFile.cpp", "old": " || ::ftruncate(f, 0) != 0", "new": ""},
+    "T7": {"file": "src/platform/posix/RawFile.cpp", "old": "return S_ISDIR(mode) ? EISDIR : kNotRegularFile;",
            "new": "return kNotRegularFile;"},
+    "T8": {"file": "src/platform/posix/RawFile.cpp", "old": "        if (got <= 0) {", "new": "        if (got < 0) {"},
 }

@@ -1,0 +1,26 @@
+# Mutants of the file layer that keeps a replaced file's owner and permissions through its descriptor, locks
+# the output folder, keeps the old file for putting it back, and removes what killed runs left.
+ADDED = [
+    dict(id="S1", file="src/platform/posix/Folder.cpp", old="return ::fchmod(fd, mode) == 0 ? 0 : errno;",
+         new="return 0;", kind="dropped call (permissions of the replaced file)"),
+    dict(id="S2", file="src/platform/posix/Folder.cpp",
+         old="bool ownersKept = ::fchown(fd, static_cast<uid_t>(entry.owner), static_cast<gid_t>(entry.group)) == 0;",
+         new="bool ownersKept = false;", kind="dropped call (owner and group of the replaced file)"),
+    dict(id="S3", file="src/platform/posix/Folder.cpp", old="if (::flock(folder.descriptor, LOCK_EX | LOCK_NB) == 0) {",
+         new="if (true) {", kind="dropped lock (one writer per folder)"),
+    dict(id="S4", file="src/platform/ReplacementFile.cpp", old="if (folder.Link(first.name, kept) != 0) {",
+         new="if (folder.Link(first.name, kept) != 0 && false) {",
+         kind="dropped fallback (the old file copied where it gets no second name)"),
+    dict(id="S5", file="src/platform/ReplacementFile.cpp", old="entry.changedNanoseconds < before",
+         new="entry.changedNanoseconds <= before", kind="relational < vs <= (a writer's own file as a leftover)"),
+    dict(id="S6", file="src/platform/ReplacementFile.cpp", old="    return dashes == 2;\n", new="    return true;\n",
+         kind="loosened check (only the names this writer makes are leftovers)"),
+    dict(id="S7", file="src/platform/ReplacementFile.cpp",
+         old="const size_t room = limit > end.size() + 2 ? limit - end.size() - 1 : 1;", new="const size_t room = limit;",
+         kind="dropped cut (a temporary name within the file system's limit)"),
+    dict(id="S8", file="src/platform/posix/RawFile.cpp", old=" || info.st_nlink > 1", new="",
+         kind="dropped condition (a Log.txt with a second name emptied)"),
+    dict(id="S9", file="src/entry/QuorImport.cpp",
+         old="(writing.lock == FolderLock::Outcome::TimedOut && !options.writeWithoutLock)", new="false",
+         kind="dropped condition (written after the wait for another writer ran out)"),
+]
