@@ -320,14 +320,16 @@ TEST(ConverterNeighbours, AFolderHeldByAnotherIsWaitedForThenLeftAlone) {
 TEST(ConverterNeighbours, TemporaryFilesOfAKilledRunAreRemoved) {
     Scene scene;
     const std::string left = scene.dir.Write("out/.csvimprt.txt.3039-0-a1b2c3.tmp", "half a definition");
-    const std::string foreign = scene.dir.Write("out/.csvimprt.txt.mine.tmp", "not the converter's");
+    const std::string foreign[] = {scene.dir.Write("out/.csvimprt.txt.mine.tmp", "not the converter's"),
+                                   scene.dir.Write("out/.posimport.txt.cafe.tmp", "nor this")};
     const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    fs::last_write_time(left, past);
-    fs::last_write_time(foreign, past);
+    for (const std::string& file : {left, foreign[0], foreign[1]}) {
+        fs::last_write_time(file, past);
+    }
     const ProcessResult r = RunProcess({kConverter, "-v", "-o", scene.out, scene.input});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_FALSE(TempDir::Exists(left));
-    EXPECT_TRUE(TempDir::Exists(foreign));
+    EXPECT_TRUE(TempDir::Exists(foreign[0]) && TempDir::Exists(foreign[1]));
     EXPECT_NE(r.err.find("removed 1 temporary file(s) that an interrupted conversion left"), std::string::npos)
         << r.err;
 }
