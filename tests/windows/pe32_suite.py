@@ -55,8 +55,9 @@ VQLOG_LINE = re.compile(rb"^vqlog: level (-?\d+) code (-?\d+): (.*?)(?: \[(.*)\]
 
 
 class Case:
-    def __init__(self, name, path, expect, relative_copy=None):
+    def __init__(self, name, path, expect, relative_copy=None, import_folder=True):
         self.name, self.path, self.expect, self.relative_copy = name, path, expect, relative_copy
+        self.import_folder = import_folder  # whether c:\workbase\temp exists
 
     def windows_path(self):
         """The same file for the DLL: an absolute path on Z:, a relative one with backslashes."""
@@ -124,22 +125,54 @@ def cases(scratch):
         # Relative, so in the current folder on both sides; its order name is cut to 20 characters.
         Case("21-character name", name21, {"result": 1, "buffer": b"W12-twenty-one-ch-LA\0"},
              relative_copy=w12),
+        Case("no import folder", os.path.join(examples, "lays", "W12.LAY"), {"result": 1, "calls": 0},
+             import_folder=False),
         Case("lay in parts", write(os.path.join(inputs, "parts.lay"), lay_in_parts()),
              {"result": 1, "calls": 0, "threads": True}),
     ]
     return rows
 
 
-def seed_folder(folder):
-    os.makedirs(folder, exist_ok=True)
-    for name in os.listdir(folder):
-        path = os.path.join(folder, name)
-        shutil.rmtree(path) if os.path.isdir(path) else os.unlink(path)
-    for name in OUTPUTS:
-        write(os.path.join(folder, name), EARLIER)
+# Small DLLs that do wrong what the shipped one must do right, each with what pe32host must then report: the
+# proof that its checks can fail.
+SELF_CHECKS = [
+    ("an export that removes its own arguments (stdcall)",
+     "__declspec(dllexport) int __stdcall ImportQuorixFile(const char* p, char* n) { return p != n; }",
+     lambda status, report: status == 0 and report["result"] == 1 and report["esp_ok"] is False),
+    ("an export that changes EBX and does not restore it",
+     "__declspec(dllexport) int ImportQuorixFile(const char* p, char* n) {\n"
+     "    __asm__ volatile(\"movl $0, %%ebx\" ::: \"memory\");\n    return p != n;\n}",
+     lambda status, report: status == 2 and "callee-saved" in report["error"]),
+    ("an import that the host does not implement",
+     "#include <windows.h>\n"
+     "__declspec(dllexport) int ImportQuorixFile(const char* p, char* n) { return GetTickCount() > 0 && p != n; }",
+     lambda status, report: status == 2 and report["unimplemented"] == ["KERNEL32.dll!GetTickCount"]
+     and "GetTickCount" in report["error"]),
+]
+
+
+def self_check(name, source, work):
+    """pe32host's report of a DLL built from source: (exit status, report)."""
+    os.makedirs(os.path.join(work, "temp"))
+    write(os.path.join(work, "wrong.c"), source.encode())
+    subprocess.run(["i686-w64-mingw32-gcc", "-shared", "-O1", "-Wl,--kill-at", "-o", os.path.join(work, "wrong.dll"),
+                    os.path.join(work, "wrong.c")], check=True, capture_output=True)
+    run = subprocess.run([PYTHON, HOST, os.path.join(work, "wrong.dll"), "Z:\\x", "--temp",
+                          os.path.join(work, "temp"), "--cwd", work], capture_output=True, timeout=60)
+    return run.returncode, json.loads(run.stdout)
+
+
+def seed_folder(case, folder):
+    """The import folder as each run finds it: both files from an earlier import, or no folder."""
+    shutil.rmtree(folder, ignore_errors=True)
+    if case.import_folder:
+        for name in OUTPUTS:
+            write(os.path.join(folder, name), EARLIER)
 
 
 def folder_files(folder):
+    if not os.path.isdir(folder):
+        return None
     files = {}
     for name in sorted(os.listdir(folder)):
         with open(os.path.join(folder, name), "rb") as f:
@@ -166,7 +199,7 @@ def reference(case, library, folder, work):
     cwd = os.path.join(work, "cwd")
     prepare_cwd(case, cwd)
     buffer_file = write(os.path.join(work, "buffer"), b"\xAA" * 24)
-    seed_folder(folder)
+    seed_folder(case, folder)
     run = subprocess.run([PYTHON, "-c", REFERENCE_RUN, library, case.path, buffer_file], cwd=cwd,
                          capture_output=True, timeout=600)
     if run.returncode not in (0, ABORTED):
@@ -187,7 +220,7 @@ def reference(case, library, folder, work):
 def emulated(case, dll, base, work):
     cwd, temp = os.path.join(work, "cwd"), os.path.join(work, "temp")
     prepare_cwd(case, cwd)
-    seed_folder(temp)
+    seed_folder(case, temp)
     command = [PYTHON, HOST, dll, case.windows_path(), "--temp", temp, "--cwd", cwd]
     if base is not None:
         command += ["--base", "%x" % base]
@@ -263,6 +296,12 @@ def main():
                                                 str(i))): (i, base) for i, base in runs}
             outcomes = {futures[f]: f.result() for f in concurrent.futures.as_completed(futures)}
         passed = failed = 0
+        for i, (name, source, right) in enumerate(SELF_CHECKS):
+            status, report = self_check(name, source, os.path.join(scratch, "self-check", str(i)))
+            ok = right(status, report)
+            print("%s - pe32host reports %s (exit status %d%s)" % (
+                "ok  " if ok else "FAIL", name, status, ": " + report["error"] if "error" in report else ""))
+            failed, passed = failed + (not ok), passed + ok
         for base in BASES:
             for i, case in enumerate(rows):
                 got = outcomes[(i, base)]

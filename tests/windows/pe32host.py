@@ -34,13 +34,21 @@ import struct
 import sys
 import time
 
-import pefile
-from unicorn import (UC_ARCH_X86, UC_HOOK_CODE, UC_MODE_32, UC_PROT_ALL, UC_PROT_EXEC, UC_PROT_NONE,
-                     UC_PROT_READ, UC_PROT_WRITE, Uc, UcError)
-from unicorn.x86_const import (UC_X86_REG_DS, UC_X86_REG_EAX, UC_X86_REG_EBP, UC_X86_REG_EBX, UC_X86_REG_ECX,
-                               UC_X86_REG_EDI, UC_X86_REG_EDX, UC_X86_REG_EFLAGS, UC_X86_REG_EIP,
-                               UC_X86_REG_ES, UC_X86_REG_ESI, UC_X86_REG_ESP, UC_X86_REG_FS, UC_X86_REG_GDTR,
-                               UC_X86_REG_GS, UC_X86_REG_SS)
+try:
+    import pefile
+    from unicorn import (UC_ARCH_X86, UC_HOOK_CODE, UC_MODE_32, UC_PROT_ALL, UC_PROT_EXEC, UC_PROT_NONE,
+                         UC_PROT_READ, UC_PROT_WRITE, Uc, UcError)
+    from unicorn.x86_const import (UC_X86_REG_DS, UC_X86_REG_EAX, UC_X86_REG_EBP, UC_X86_REG_EBX,
+                                   UC_X86_REG_ECX, UC_X86_REG_EDI, UC_X86_REG_EDX, UC_X86_REG_EFLAGS,
+                                   UC_X86_REG_EIP, UC_X86_REG_ES, UC_X86_REG_ESI, UC_X86_REG_ESP, UC_X86_REG_FS,
+                                   UC_X86_REG_GDTR, UC_X86_REG_GS, UC_X86_REG_SS)
+except ImportError:
+    # Debian's python3-unicorn and python3-pefile serve /usr/bin/python3; another python3 may come first on
+    # the PATH.
+    if os.path.realpath(sys.executable) != os.path.realpath("/usr/bin/python3") and os.path.exists(
+            "/usr/bin/python3"):
+        os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
+    raise
 
 # --- The emulated process's memory -------------------------------------------------------------------------
 PAGE = 0x1000
@@ -62,6 +70,7 @@ HEAP_CHUNK = 0x01000000
 HOST_EXE = 0x00400000  # the module handle of the host program, which is not mapped
 NAME_BUFFER_SIZE = 24
 LIMIT = 1 << 20  # instructions of one stretch of emulation (see Host.run)
+MOST_INSTRUCTIONS = 1 << 34  # a module that runs longer is taken to loop for ever
 
 # What a called function gets in the callee-saved registers; they must come back unchanged.
 SENTINELS = {UC_X86_REG_EBX: 0x0B0B0B0B, UC_X86_REG_ESI: 0x51515151, UC_X86_REG_EDI: 0xD1D1D1D1,
@@ -569,9 +578,10 @@ class Host:
         if self.trace:
             print("thread 0x%x: %s(%s) from %s" % (self.current.tid, name, ", ".join("0x%x" % a for a in args),
                                                    self.where(caller)), file=sys.stderr)
+        if function is None:
+            raise Failure("%s!%s, which this program does not implement, called from %s"
+                          % (library, name, self.where(caller)))
         try:
-            if function is None:
-                raise Unimplemented("%s!%s" % (library, name))
             value = function(self, *args)
         except Ended:
             self.exception = True
@@ -694,6 +704,8 @@ class Host:
                 raise Failure("%s at %s" % (error, self.where(self.uc.reg_read(UC_X86_REG_EIP))))
             eip = self.uc.reg_read(UC_X86_REG_EIP)
             executed += LIMIT
+            if executed > MOST_INSTRUCTIONS:
+                raise Failure("more than %d instructions, now at %s" % (MOST_INSTRUCTIONS, self.where(eip)))
         self.instructions = executed - 2 * self.get32(self.end_turns) + (eip == self.END + 6)
 
     def report(self):
