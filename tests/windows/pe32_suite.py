@@ -6,7 +6,8 @@ the Linux library gives for the same input; ESP must be balanced and every impor
 also asserts what it is there for (an exception, a report, the work in parts), so that it cannot pass by
 both sides going wrong alike.
 
-  pe32_suite.py --dll DLL --reference LIBRARY --reference-folder FOLDER [--scratch DIR] [--jobs N]
+  pe32_suite.py --dll DLL [--symbols FILE] --reference LIBRARY --reference-folder FOLDER [--scratch DIR]
+                [--jobs N]
 
 LIBRARY is a Linux build of the module that writes its import files to FOLDER. Prints one line per run and
 "pe32: N passed, M failed"; exit status 0 when all passed.
@@ -217,11 +218,13 @@ def reference(case, library, folder, work):
             "exception": run.returncode == ABORTED, "files": folder_files(folder), "log": log_file(cwd)}
 
 
-def emulated(case, dll, base, work):
+def emulated(case, options, base, work):
     cwd, temp = os.path.join(work, "cwd"), os.path.join(work, "temp")
     prepare_cwd(case, cwd)
     seed_folder(case, temp)
-    command = [PYTHON, HOST, dll, case.windows_path(), "--temp", temp, "--cwd", cwd]
+    command = [PYTHON, HOST, options.dll, case.windows_path(), "--temp", temp, "--cwd", cwd]
+    if options.symbols:
+        command += ["--symbols", options.symbols]
     if base is not None:
         command += ["--base", "%x" % base]
     started = time.monotonic()
@@ -273,12 +276,13 @@ def show(value):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--dll", required=True)
+    parser.add_argument("--symbols", help="the DLL before it was stripped, for pe32host's fault reports")
     parser.add_argument("--reference", required=True, help="the Linux build of the module")
     parser.add_argument("--reference-folder", required=True, help="where LIBRARY writes its import files")
     parser.add_argument("--scratch", help="work folder (default: a new temporary one, removed afterwards)")
     parser.add_argument("--jobs", type=int, default=int(os.environ.get("QUORIX_JOBS", "2")))
     options = parser.parse_args()
-    for name in ("dll", "reference", "reference_folder", "scratch"):
+    for name in ("dll", "symbols", "reference", "reference_folder", "scratch"):
         if getattr(options, name):
             setattr(options, name, os.path.abspath(getattr(options, name)))
     scratch = options.scratch or tempfile.mkdtemp(prefix="quorix-pe32.")
@@ -291,7 +295,7 @@ def main():
         runs = [(i, base) for base in BASES for i in range(len(rows))]
         runs.sort(key=lambda run: rows[run[0]].name != "lay in parts")  # the longest first
         with concurrent.futures.ThreadPoolExecutor(max(1, options.jobs)) as pool:
-            futures = {pool.submit(emulated, rows[i], options.dll, base,
+            futures = {pool.submit(emulated, rows[i], options, base,
                                    os.path.join(scratch, "pe32-%s" % ("own" if base is None else "%x" % base),
                                                 str(i))): (i, base) for i, base in runs}
             outcomes = {futures[f]: f.result() for f in concurrent.futures.as_completed(futures)}

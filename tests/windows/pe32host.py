@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Runs the 32-bit quorix_marker.dll on an emulated x86 CPU as a Windows host process loads and calls it.
 
-  pe32host.py DLL FILE --temp DIR [--cwd DIR] [--base HEX] [--processors N]
+  pe32host.py DLL FILE --temp DIR [--cwd DIR] [--base HEX] [--processors N] [--symbols FILE]
 
 The image is mapped at its preferred base or, with --base, elsewhere through its base relocations; each
 thread gets a TEB behind fs:; every import is bound to a function of this program (one without stops the
@@ -292,7 +292,7 @@ class Frame:
 
 
 class Host:
-    def __init__(self, dll, path, temp, cwd, base, processors):
+    def __init__(self, dll, path, temp, cwd, base, processors, symbols=None):
         self.uc = Uc(UC_ARCH_X86, UC_MODE_32)
         self.paths = Paths(temp, cwd)
         self.processors = processors
@@ -308,6 +308,8 @@ class Host:
         self.page_protection = {}
         self.data_top = HOST_DATA
         self.load(dll, base)
+        if symbols:
+            self.symbols = self.coff_symbols(pefile.PE(symbols, fast_load=True))
         self.heap_top = self.heap_end = HEAP
         self.map_host(path)
 
@@ -1600,11 +1602,12 @@ def main():
     parser.add_argument("--base", type=lambda text: int(text, 16),
                         help="image base (hex, 64 KiB aligned, from 0x%x to 0x%x)" % (HEAP, USER_END))
     parser.add_argument("--processors", type=int, default=4, choices=range(1, 33))
+    parser.add_argument("--symbols", help="the DLL before it was stripped, to name the place of a fault")
     options = parser.parse_args()
     host = None
     try:
         host = Host(options.dll, options.file, os.path.abspath(options.temp), os.path.abspath(options.cwd),
-                    options.base, options.processors)
+                    options.base, options.processors, options.symbols)
         host.run()
         print(json.dumps(host.report()))
         return 0
