@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows deliverable end to end:
-#   1. installs what is missing (cmake, ninja, MinGW-w64, Wine);
+#   1. installs what is missing (cmake, ninja, MinGW-w64, the Python CPU emulator and PE parser, Wine);
 #   2. cross-builds quorix_marker.dll and quorix-import.exe with the windows-x86 and windows-x64 presets;
 #   3. checks the headers of both DLLs (ci/check-dll-headers.sh) and that both converters need no DLL but
 #      the system's, and makes the zip of each preset with cpack and checks with unzip -l what it holds and
@@ -201,9 +201,8 @@ done
 
 # --- 3c. The 32-bit DLL on an emulated CPU ---------------------------------------------------------------
 # The DLL that the zip ships (checked above to be the build tree's, stripped) runs on an emulated x86 CPU,
-# with the build tree's symbols to name the place of a fault; every case
-# must give what the Linux library gives for the same input (its twin in build/release with a folder of its
-# own for the import files).
+# with the build tree's symbols to name the place of a fault. Every case must give what the Linux library
+# gives for the same input (its twin in build/release, with a folder of its own for the import files).
 say "32-bit DLL on an emulated CPU"
 emulated_status=1
 zip_dll="$(ls -d "$logs"/zip-windows-x86/*/ 2>/dev/null | head -1)bin/quorix_marker.dll"

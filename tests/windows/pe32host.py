@@ -41,7 +41,8 @@ try:
     from unicorn.x86_const import (UC_X86_REG_DS, UC_X86_REG_EAX, UC_X86_REG_EBP, UC_X86_REG_EBX,
                                    UC_X86_REG_ECX, UC_X86_REG_EDI, UC_X86_REG_EDX, UC_X86_REG_EFLAGS,
                                    UC_X86_REG_EIP, UC_X86_REG_ES, UC_X86_REG_ESI, UC_X86_REG_ESP, UC_X86_REG_FS,
-                                   UC_X86_REG_GDTR, UC_X86_REG_GS, UC_X86_REG_SS)
+                                   UC_X86_REG_FPCW, UC_X86_REG_GDTR, UC_X86_REG_GS, UC_X86_REG_MXCSR,
+                                   UC_X86_REG_SS)
 except ImportError:
     # Debian's python3-unicorn and python3-pefile serve /usr/bin/python3; another python3 may come first on
     # the PATH.
@@ -76,7 +77,11 @@ MOST_INSTRUCTIONS = 1 << 34  # a module that runs longer is taken to loop for ev
 SENTINELS = {UC_X86_REG_EBX: 0x0B0B0B0B, UC_X86_REG_ESI: 0x51515151, UC_X86_REG_EDI: 0xD1D1D1D1,
              UC_X86_REG_EBP: 0xBEBEBEBE}
 CONTEXT = (UC_X86_REG_EAX, UC_X86_REG_ECX, UC_X86_REG_EDX, UC_X86_REG_EBX, UC_X86_REG_ESP, UC_X86_REG_EBP,
-           UC_X86_REG_ESI, UC_X86_REG_EDI, UC_X86_REG_EIP, UC_X86_REG_EFLAGS, UC_X86_REG_FS)
+           UC_X86_REG_ESI, UC_X86_REG_EDI, UC_X86_REG_EIP, UC_X86_REG_EFLAGS, UC_X86_REG_FS, UC_X86_REG_FPCW,
+           UC_X86_REG_MXCSR)
+# A new thread's floating-point state on 32-bit Windows: x87 with 53-bit precision, every exception masked
+# in both units, rounding to nearest. (The emulator starts with 24-bit precision and none masked.)
+FLOATING_POINT = {UC_X86_REG_FPCW: 0x027F, UC_X86_REG_MXCSR: 0x1F80}
 
 # --- Win32 -------------------------------------------------------------------------------------------------
 DLL_PROCESS_DETACH, DLL_PROCESS_ATTACH, DLL_THREAD_ATTACH, DLL_THREAD_DETACH = 0, 1, 2, 3
@@ -546,6 +551,7 @@ class Host:
             self.put32(area + 0x1000, area + 0x2000)
             self.write(area + 0x2000, self.tls[0])
         thread.context = dict.fromkeys(CONTEXT, 0)
+        thread.context.update(FLOATING_POINT)
         thread.context.update({UC_X86_REG_ESP: thread.stack_top - 16, UC_X86_REG_FS: thread.selector,
                                UC_X86_REG_EFLAGS: 0x202})
         self.threads.append(thread)
