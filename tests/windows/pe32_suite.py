@@ -156,8 +156,8 @@ def self_check(name, source, work):
     """pe32host's report of a DLL built from source: (exit status, report)."""
     os.makedirs(os.path.join(work, "temp"))
     write(os.path.join(work, "wrong.c"), source.encode())
-    subprocess.run(["i686-w64-mingw32-gcc", "-shared", "-O1", "-Wl,--kill-at", "-o", os.path.join(work, "wrong.dll"),
-                    os.path.join(work, "wrong.c")], check=True, capture_output=True)
+    subprocess.run(["i686-w64-mingw32-gcc", "-shared", "-O1", "-Wl,--kill-at", "-o",
+                    os.path.join(work, "wrong.dll"), os.path.join(work, "wrong.c")], check=True, capture_output=True)
     run = subprocess.run([PYTHON, HOST, os.path.join(work, "wrong.dll"), "Z:\\x", "--temp",
                           os.path.join(work, "temp"), "--cwd", work], capture_output=True, timeout=60)
     return run.returncode, json.loads(run.stdout)

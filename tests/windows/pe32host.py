@@ -51,7 +51,7 @@ except ImportError:
         os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
     raise
 
-# --- The emulated process's memory -------------------------------------------------------------------------
+# --- The emulated process's memory --------------------------------------------------------------------------
 PAGE = 0x1000
 GDT = 0x00010000
 ROUTINES = 0x00020000  # the host routines' entry points: every instruction here is hooked
@@ -83,7 +83,7 @@ CONTEXT = (UC_X86_REG_EAX, UC_X86_REG_ECX, UC_X86_REG_EDX, UC_X86_REG_EBX, UC_X8
 # in both units, rounding to nearest. (The emulator starts with 24-bit precision and none masked.)
 FLOATING_POINT = {UC_X86_REG_FPCW: 0x027F, UC_X86_REG_MXCSR: 0x1F80}
 
-# --- Win32 -------------------------------------------------------------------------------------------------
+# --- Win32 --------------------------------------------------------------------------------------------------
 DLL_PROCESS_DETACH, DLL_PROCESS_ATTACH, DLL_THREAD_ATTACH, DLL_THREAD_DETACH = 0, 1, 2, 3
 ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED = 0, 2, 3, 5
 ERROR_INVALID_HANDLE, ERROR_NOT_ENOUGH_MEMORY, ERROR_NOT_SUPPORTED, ERROR_FILE_EXISTS = 6, 8, 50, 80
@@ -190,7 +190,7 @@ class Call:
         self.function, self.args, self.name, self.stdcall = function, args, name, stdcall
 
 
-# --- Paths ---------------------------------------------------------------------------------------------------
+# --- Paths --------------------------------------------------------------------------------------------------
 class Paths:
     """Windows paths to this machine's, as Windows resolves them: '/' and '\\' separate, '.' and '..' are
     taken away by name, trailing dots and spaces of the last name dropped, names checked for characters
@@ -260,7 +260,7 @@ def read_only(info):
     return info is not None and not stat.S_ISDIR(info.st_mode) and not info.st_mode & stat.S_IWUSR
 
 
-# --- Objects of the process ------------------------------------------------------------------------------------
+# --- Objects of the process ---------------------------------------------------------------------------------
 class File:
     def __init__(self, fd, readable, writable):
         self.fd, self.readable, self.writable = fd, readable, writable
@@ -318,7 +318,7 @@ class Host:
         self.heap_top = self.heap_end = HEAP
         self.map_host(path)
 
-    # --- Memory --------------------------------------------------------------------------------------------
+    # --- Memory ---------------------------------------------------------------------------------------------
     def read(self, address, size):
         return bytes(self.uc.mem_read(address, size))
 
@@ -362,8 +362,8 @@ class Host:
             self.page_protection[page] = protection
 
     def malloc(self, size):
-        """A heap block (8-byte aligned, as Windows's heap), followed by 8 guard bytes checked when it is
-        freed."""
+        """A heap block, 8-byte aligned as by Windows's heap. 8 guard bytes follow it, checked when it is
+        freed; a freed block is filled with 0xDD."""
         size = (max(size, 1) + 7) & ~7
         if self.heap_free.get(size):
             address = self.heap_free[size].pop()
@@ -390,9 +390,10 @@ class Host:
             raise Failure("free of 0x%x, which is no allocated block" % address)
         if self.read(address + size, 8) != b"\xFD" * 8:
             raise Failure("the heap block at 0x%x of %d bytes was written past its end" % (address, size))
+        self.write(address, b"\xDD" * size)  # so that a use after free shows
         self.heap_free.setdefault(size, []).append(address)
 
-    # --- Loading -------------------------------------------------------------------------------------------
+    # --- Loading --------------------------------------------------------------------------------------------
     def load(self, dll, base):
         pe = pefile.PE(dll, fast_load=True)
         if pe.FILE_HEADER.Machine != 0x14C or pe.OPTIONAL_HEADER.Magic != 0x10B:
@@ -440,6 +441,8 @@ class Host:
             start, end, index, callbacks, zero_fill = struct.unpack(
                 "<5I", self.read(self.base + header.DATA_DIRECTORY[9].VirtualAddress, 20))
             self.tls = (self.read(start, end - start) + bytes(zero_fill), [])
+            if len(self.tls[0]) > PAGE:
+                raise Unimplemented("TLS data of %d bytes" % len(self.tls[0]))
             while self.get32(callbacks):
                 self.tls[1].append(self.get32(callbacks))
                 callbacks += 4
@@ -477,11 +480,11 @@ class Host:
         # Host routines: one int3 each, which the hook never lets execute.
         uc.mem_write(ROUTINES, b"\xCC" * PAGE)
         self.routines = {ROUTINES: self.on_return, ROUTINES + 1: self.on_thread_start, ROUTINES + 2: self.on_main}
-        self.RETURN, self.THREAD_START, self.MAIN = ROUTINES, ROUTINES + 1, ROUTINES + 2
+        self.at_return, self.at_thread_start, self.at_main = ROUTINES, ROUTINES + 1, ROUTINES + 2
         # The end of the process: a loop of two instructions that counts its turns (see run).
         self.end_turns = self.host_data(bytes(4))
-        self.END = STUB + 0x800
-        uc.mem_write(self.END, b"\xFF\x05" + struct.pack("<I", self.end_turns) + b"\xEB\xF8")
+        self.at_end = STUB + 0x800
+        uc.mem_write(self.at_end, b"\xFF\x05" + struct.pack("<I", self.end_turns) + b"\xEB\xF8")
         self.name_buffer = self.host_data(b"\xAA" * NAME_BUFFER_SIZE)
         self.path = self.host_data(path + b"\0")
         # The C runtime's data: stdin, stdout, stderr and 17 more FILE structures of 32 bytes (the stream's
@@ -522,7 +525,7 @@ class Host:
         self.write(address, b"\xCC")
         return address
 
-    # --- Threads -------------------------------------------------------------------------------------------
+    # --- Threads --------------------------------------------------------------------------------------------
     def new_thread(self):
         """A thread with its TEB, its copy of the module's TLS data and a stack, in the area of a thread that
         has ended or a new one."""
@@ -577,7 +580,7 @@ class Host:
         raise Failure("deadlock: " + ", ".join("thread 0x%x waits in %s" % (t.tid, t.waiting)
                                                for t in self.threads if not t.exited))
 
-    # --- Hooks -----------------------------------------------------------------------------------------------
+    # --- Hooks ----------------------------------------------------------------------------------------------
     def on_thunk(self, uc, address, size, _):
         library, name, function, count, pop = self.thunks[(address - THUNKS) // THUNK_SIZE]
         esp = uc.reg_read(UC_X86_REG_ESP)
@@ -593,7 +596,7 @@ class Host:
             value = function(self, *args)
         except Ended:
             self.exception = True
-            uc.reg_write(UC_X86_REG_EIP, self.END)
+            uc.reg_write(UC_X86_REG_EIP, self.at_end)
             return
         except Wait as wait:
             self.current.ready, self.current.waiting = wait.ready, str(wait)
@@ -656,17 +659,17 @@ class Host:
                 self.current.exited = True
                 self.switch(None)
             else:
-                uc.reg_write(UC_X86_REG_EIP, self.END)
+                uc.reg_write(UC_X86_REG_EIP, self.at_end)
             return
         esp = frame.esp - 4 * len(call.args) - 4
-        self.write(esp, struct.pack("<%dI" % (len(call.args) + 1), self.RETURN, *call.args))
+        self.write(esp, struct.pack("<%dI" % (len(call.args) + 1), self.at_return, *call.args))
         frame.call, frame.call_esp = call, esp
         for register, sentinel in SENTINELS.items():
             uc.reg_write(register, sentinel)
         uc.reg_write(UC_X86_REG_ESP, esp)
         uc.reg_write(UC_X86_REG_EIP, call.function)
 
-    # --- The process -----------------------------------------------------------------------------------------
+    # --- The process ----------------------------------------------------------------------------------------
     def notify(self, reason):
         """The loader's calls for an attach or a detach: the TLS callbacks, then the entry point."""
         for callback in self.tls[1] if self.tls else []:
@@ -703,8 +706,8 @@ class Host:
         # The emulator counts instructions only as a limit: a run given one stops after exactly that many.
         # So the process runs in stretches of LIMIT instructions, and its end is a loop of two instructions
         # that counts its turns: the stretch that reaches it executed LIMIT less the loop's instructions.
-        eip, executed = self.MAIN, 0
-        while eip not in (self.END, self.END + 6):
+        eip, executed = self.at_main, 0
+        while eip not in (self.at_end, self.at_end + 6):
             self.put32(self.end_turns, 0)
             try:
                 self.uc.emu_start(eip, ROUTINES + PAGE - 1, count=LIMIT)
@@ -714,7 +717,7 @@ class Host:
             executed += LIMIT
             if executed > MOST_INSTRUCTIONS:
                 raise Failure("more than %d instructions, now at %s" % (MOST_INSTRUCTIONS, self.where(eip)))
-        self.instructions = executed - 2 * self.get32(self.end_turns) + (eip == self.END + 6)
+        self.instructions = executed - 2 * self.get32(self.end_turns) + (eip == self.at_end + 6)
 
     def report(self):
         return {"result": self.result, "buffer": self.read(self.name_buffer, NAME_BUFFER_SIZE).hex(),
@@ -722,7 +725,7 @@ class Host:
                 "unimplemented": self.unimplemented, "instructions": self.instructions, "threads": self.started,
                 "base": self.base, "stderr": self.stderr.decode("latin-1")}
 
-    # --- For the imports -------------------------------------------------------------------------------------
+    # --- For the imports ------------------------------------------------------------------------------------
     def last_error(self, code):
         self.put32(self.current.teb + 0x34, code)
 
@@ -745,7 +748,7 @@ class Host:
         return self.paths.host(self.cstring(address))
 
 
-# --- The imports: (library, name) -> (function, number of 32-bit arguments) ------------------------------------
+# --- The imports: (library, name) -> (function, number of 32-bit arguments) ---------------------------------
 IMPORTS = {}
 K32, CRT = "kernel32.dll", "msvcrt.dll"
 
@@ -764,7 +767,7 @@ def api(library, count, failure=None):
     return register
 
 
-# --- Files ---------------------------------------------------------------------------------------------------
+# --- Files --------------------------------------------------------------------------------------------------
 @api(K32, 7, INVALID)
 def CreateFileA(host, name, access, share, security, disposition, flags, template):
     path = host.host_path(name)
@@ -984,7 +987,7 @@ def FormatMessageA(host, flags, source, message, language, buffer, size, argumen
     return len(text)
 
 
-# --- Modules -------------------------------------------------------------------------------------------------
+# --- Modules ------------------------------------------------------------------------------------------------
 # Handles of the system's libraries, for GetProcAddress; none of them is mapped.
 SYSTEM_MODULES = {K32: 0x7B000000, CRT: 0x7B100000, "user32.dll": 0x7B200000, "vqlog.dll": 0x7B300000}
 
@@ -1057,7 +1060,7 @@ def GetProcAddress(host, module, name):
     return host.thunk(library, text)
 
 
-# --- Memory --------------------------------------------------------------------------------------------------
+# --- Memory -------------------------------------------------------------------------------------------------
 @api(K32, 3, 0)
 def VirtualQuery(host, address, info, length):
     """MEMORY_BASIC_INFORMATION of the pages from the address's on that have its page's protection."""
@@ -1094,14 +1097,14 @@ def VirtualProtect(host, address, size, protection, old):
     return 1
 
 
-# --- Threads and what they share ------------------------------------------------------------------------------
+# --- Threads and what they share ----------------------------------------------------------------------------
 @api(K32, 6, 0)
 def CreateThread(host, security, stack_size, start, parameter, flags, thread_id):
     if flags & ~0x10000:  # STACK_SIZE_PARAM_IS_A_RESERVATION changes nothing here
         raise Unimplemented("CreateThread with flags 0x%x" % flags)
     thread = host.new_thread()
     thread.start, thread.parameter = start, parameter
-    thread.context[UC_X86_REG_EIP] = host.THREAD_START
+    thread.context[UC_X86_REG_EIP] = host.at_thread_start
     host.started += 1
     if thread_id:
         host.put32(thread_id, thread.tid)
@@ -1240,7 +1243,7 @@ def TlsSetValue(host, index, value):
     return 1
 
 
-# --- The system -----------------------------------------------------------------------------------------------
+# --- The system ---------------------------------------------------------------------------------------------
 @api(K32, 1)
 def GetSystemInfo(host, info):
     # PROCESSOR_ARCHITECTURE_INTEL, the page size, the application's addresses, the processors' mask and
@@ -1303,7 +1306,7 @@ def WideCharToMultiByte(host, number, flags, source, length, target, room, defau
     return len(data)
 
 
-# --- Resources ------------------------------------------------------------------------------------------------
+# --- Resources ----------------------------------------------------------------------------------------------
 def resource(host, directory, key):
     """(offset, whether a directory) of an entry of one of the module's resource directories; key None takes
     English (United States) when there, else the first entry."""
@@ -1340,14 +1343,14 @@ def LoadStringA(host, module, number, buffer, room):
     return len(data)
 
 
-# --- The host's error log -------------------------------------------------------------------------------------
+# --- The host's error log -----------------------------------------------------------------------------------
 @api("vqlog.dll", 4)
 def dll_vq_log_error(host, level, code, text, detail):
     text, detail = host.cstring(text), host.cstring(detail)
     host.vqlog.append([s32(level), s32(code)] + [None if s is None else s.hex() for s in (text, detail)])
 
 
-# --- The C runtime --------------------------------------------------------------------------------------------
+# --- The C runtime ------------------------------------------------------------------------------------------
 @api(CRT, 1)
 def malloc(host, size):
     return host.malloc(size)
