@@ -60,15 +60,14 @@ HOST_DATA = 0x00030000  # the C runtime's data, the argument, the name buffer
 THUNKS = 0x00040000  # one entry point per import, hooked
 THUNK_SIZE = 16
 PEB = 0x000F0000
-THREAD_AREAS = 0x00100000  # per thread: TEB, TLS array, TLS data, errno; a guard gap; the stack
-THREAD_AREA = 0x00120000
+HOST_EXE = 0x000E0000  # the module handle of the host program, which is not mapped
+FREE_SPACE = 0x00100000  # from here on: thread areas and the heap, around the image
+THREAD_AREA = 0x00120000  # per thread: TEB, TLS array, TLS data, errno; a guard gap; the stack
 THREAD_SYSTEM = 0x00010000
 STACK_GUARD = 0x00010000
 MOST_THREADS = 48
-HEAP = 0x04000000  # up to the user address space's end, around the image
 USER_END = 0x80000000
 HEAP_CHUNK = 0x01000000
-HOST_EXE = 0x00400000  # the module handle of the host program, which is not mapped
 NAME_BUFFER_SIZE = 24
 LIMIT = 1 << 20  # instructions of one stretch of emulation (see Host.run)
 MOST_INSTRUCTIONS = 1 << 34  # a module that runs longer is taken to loop for ever
@@ -272,9 +271,9 @@ class Semaphore:
 
 
 class Thread:
-    def __init__(self, tid, index):
+    def __init__(self, tid, index, area):
         self.tid, self.index = tid, index
-        self.teb = THREAD_AREAS + index * THREAD_AREA
+        self.teb = area
         self.errno = self.teb + 0x3000
         self.stack_top = self.teb + THREAD_AREA
         self.selector = (index + 2) << 3 | 3  # its FS: an entry of the GDT of its own
@@ -315,7 +314,8 @@ class Host:
         self.load(dll, base)
         if symbols:
             self.symbols = self.coff_symbols(pefile.PE(symbols, fast_load=True))
-        self.heap_top = self.heap_end = HEAP
+        self.free_space, self.thread_areas = FREE_SPACE, {}
+        self.heap_top = self.heap_end = 0
         self.map_host(path)
 
     # --- Memory ---------------------------------------------------------------------------------------------
@@ -370,16 +370,28 @@ class Host:
         else:
             if self.heap_top + size + 8 > self.heap_end:
                 grow = (size + 8 + HEAP_CHUNK - 1) & ~(HEAP_CHUNK - 1)
-                if self.heap_end < self.base + self.size and self.heap_end + grow > self.base:
-                    self.heap_top = self.heap_end = (self.base + self.size + HEAP_CHUNK - 1) & ~(HEAP_CHUNK - 1)
-                if self.heap_end + grow > USER_END:
+                chunk = self.reserve(grow)
+                if chunk is None:
                     return 0
-                self.uc.mem_map(self.heap_end, grow, UC_PROT_READ | UC_PROT_WRITE)
-                self.heap_end += grow
+                self.uc.mem_map(chunk, grow, UC_PROT_READ | UC_PROT_WRITE)
+                if chunk != self.heap_end:
+                    self.heap_top = chunk
+                self.heap_end = chunk + grow
             address = self.heap_top
             self.heap_top += size + 8
         self.heap_blocks[address] = size
         self.write(address + size, b"\xFD" * 8)
+        return address
+
+    def reserve(self, size):
+        """Address space for the host's own use, next to what it reserved before and around the image; None
+        when the user address space is full."""
+        address = self.free_space
+        if address < self.base + self.size and address + size > self.base:
+            address = (self.base + self.size + 0xFFFF) & ~0xFFFF
+        if address + size > USER_END:
+            return None
+        self.free_space = address + size
         return address
 
     def free(self, address):
@@ -404,9 +416,9 @@ class Host:
         preferred = header.ImageBase
         self.base = preferred if base is None else base
         self.size = (header.SizeOfImage + PAGE - 1) & ~(PAGE - 1)
-        if self.base % 0x10000 or self.base < HEAP or self.base + self.size > USER_END:
+        if self.base % 0x10000 or self.base < FREE_SPACE or self.base + self.size > USER_END:
             raise Failure("image base 0x%x: not 64 KiB aligned, or not between 0x%x and 0x%x"
-                          % (self.base, HEAP, USER_END))
+                          % (self.base, FREE_SPACE, USER_END))
         image = bytearray(pe.get_memory_mapped_image()).ljust(self.size, b"\0")
         if self.base != preferred:
             if pe.FILE_HEADER.Characteristics & 0x1 or not hasattr(pe, "DIRECTORY_ENTRY_BASERELOC"):
@@ -502,7 +514,7 @@ class Host:
         # The PEB: not debugged, the host program's base, a process heap, the number of processors.
         peb = bytearray(PAGE)
         struct.pack_into("<I", peb, 0x08, HOST_EXE)
-        struct.pack_into("<I", peb, 0x18, HEAP)
+        struct.pack_into("<I", peb, 0x18, FREE_SPACE)
         struct.pack_into("<I", peb, 0x64, self.processors)
         self.write(PEB, peb)
         # GDT entry 1: flat 32-bit data of ring 0, where the emulated CPU runs, for DS, ES, SS and GS; then
@@ -533,11 +545,16 @@ class Host:
         index = next((i for i in range(MOST_THREADS) if i not in used), None)
         if index is None:
             raise Unimplemented("more than %d threads at once" % MOST_THREADS)
-        thread = Thread(0x1000 + 4 * len(self.threads), index)
-        area, stack = thread.teb, thread.teb + THREAD_SYSTEM + STACK_GUARD
-        if any(t.index == index for t in self.threads):
+        if index in self.thread_areas:  # a thread's that has ended
+            area = self.thread_areas[index]
             self.uc.mem_unmap(area, THREAD_SYSTEM)
-            self.uc.mem_unmap(stack, thread.stack_top - stack)
+            self.uc.mem_unmap(area + THREAD_SYSTEM + STACK_GUARD, THREAD_AREA - THREAD_SYSTEM - STACK_GUARD)
+        else:
+            area = self.thread_areas[index] = self.reserve(THREAD_AREA)
+            if area is None:
+                raise Failure("no address space left for a thread")
+        thread = Thread(0x1000 + 4 * len(self.threads), index, area)
+        stack = area + THREAD_SYSTEM + STACK_GUARD
         self.uc.mem_map(area, THREAD_SYSTEM, UC_PROT_READ | UC_PROT_WRITE)
         self.uc.mem_map(stack, thread.stack_top - stack, UC_PROT_READ | UC_PROT_WRITE)
         # Its FS: a present, writable 32-bit data segment of ring 3 at the TEB.
@@ -1609,7 +1626,7 @@ def main():
     parser.add_argument("--temp", required=True, help="the folder of c:\\workbase\\temp")
     parser.add_argument("--cwd", default=".", help="the process's current folder")
     parser.add_argument("--base", type=lambda text: int(text, 16),
-                        help="image base (hex, 64 KiB aligned, from 0x%x to 0x%x)" % (HEAP, USER_END))
+                        help="image base (hex, 64 KiB aligned, from 0x%x to 0x%x)" % (FREE_SPACE, USER_END))
     parser.add_argument("--processors", type=int, default=4, choices=range(1, 33))
     parser.add_argument("--symbols", help="the DLL before it was stripped, to name the place of a fault")
     options = parser.parse_args()
