@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The Windows deliverable end to end:
-#   1. installs what is missing (cmake, ninja, MinGW-w64, Wine);
+#   1. installs what is missing (cmake, ninja, MinGW-w64, the Python CPU emulator and PE parser, Wine);
 #   2. cross-builds quorix_marker.dll and quorix-import.exe with the windows-x86 and windows-x64 presets;
 #   3. checks the headers of both DLLs (ci/check-dll-headers.sh) and that both converters need no DLL but
-#      the system's, and makes the zip of each preset with cpack and checks with unzip -l what it holds;
+#      the system's, and makes the zip of each preset with cpack and checks with unzip -l what it holds and
+#      that its DLL is the build tree's, stripped;
+#   3c. runs the 32-bit DLL from the zip on an emulated x86 CPU (tests/windows/pe32host.py) and compares
+#      every case with the Linux library built from the same sources (tests/windows/pe32_suite.py);
 #   4. builds the Windows test host (tests/windows) with the x86_64 toolchain and runs it under Wine against
 #      the 64-bit DLL, in a fresh Wine prefix and without a display, with the bundled examples and a long
 #      lay (the converter built for Linux, build/release, gives its expected import files);
@@ -11,11 +14,11 @@
 #      byte for byte, and runs the converter's process tests (tests/cli, built for Linux in
 #      build/windows-x64/converter-tests) against it, each case that cannot apply on Windows skipped with
 #      its reason.
-# Only the 64-bit Wine loader is available, so the 32-bit DLL and converter are checked by their headers and
-# the same sources run as the 64-bit ones.
+# Only the 64-bit Wine loader is available, so the 32-bit DLL runs on an emulated CPU and the 32-bit
+# converter is checked by its headers and the same sources run as the 64-bit one.
 #
 # Exit status: 0 when everything passed, or when Wine cannot start on this machine but the builds, the
-# header checks and the zips passed (said loudly); 1 otherwise.
+# header checks, the zips and the emulated runs passed (said loudly); 1 otherwise.
 #
 # Environment: QUORIX_JOBS (parallel build jobs, default 2), WINE (the Wine loader, default
 # /usr/lib/wine/wine64 or wine64 on the PATH).
@@ -60,6 +63,8 @@ for tool in i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ i686-w64-mingw32-windres
     i686-w64-mingw32-dlltool x86_64-w64-mingw32-dlltool i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump; do
     command -v "$tool" >/dev/null || { missing+=(mingw-w64); break; }
 done
+# The emulated CPU and the PE parser of the 32-bit DLL's runs, Debian's packages for its own python3.
+/usr/bin/python3 -c 'import unicorn, pefile' 2>/dev/null || missing+=(python3-unicorn python3-pefile)
 if [[ ${#missing[@]} -gt 0 ]]; then
     echo "installing ${missing[*]}"
     apt_install "${missing[@]}" || die "cannot install ${missing[*]}"
@@ -135,6 +140,20 @@ done
 say "zips"
 zip_failures=0
 command -v unzip >/dev/null || { echo "installing unzip"; apt_install unzip || echo "cannot install unzip"; }
+# cpack strips what it packs. The zip's DLL must be the build tree's, stripped: the same bytes but for the
+# two header fields that strip stamps anew (the time and the checksum).
+same_when_stripped() { # same_when_stripped STRIP BUILT SHIPPED
+    "$1" -o "$logs/stripped.dll" "$2" && /usr/bin/python3 - "$logs/stripped.dll" "$3" <<'PYTHON'
+import struct, sys
+def unstamped(path):
+    with open(path, "rb") as f:
+        data = bytearray(f.read())
+    header = struct.unpack_from("<I", data, 0x3C)[0]
+    data[header + 8:header + 12] = data[header + 88:header + 92] = bytes(4)  # TimeDateStamp, CheckSum
+    return data
+sys.exit(unstamped(sys.argv[1]) != unstamped(sys.argv[2]))
+PYTHON
+}
 zip_entries=(bin/quorix_marker.dll bin/quorix-import.exe lib/quorix_marker.dll.a
     include/quorix_marker/ImportQuorixFile.h README.md LICENSE docs/windows.md examples/lays/W12.LAY)
 for preset in windows-x86 windows-x64; do
@@ -164,6 +183,12 @@ for preset in windows-x86 windows-x64; do
     unpacked="$logs/zip-$preset"
     rm -rf "$unpacked" && mkdir -p "$unpacked" && unzip -q "$zip" -d "$unpacked"
     top=$(ls -d "$unpacked"/*/ 2>/dev/null | head -1)
+    built=build/$preset/src/quorix_marker.dll
+    if same_when_stripped "$triplet-strip" "$built" "${top}bin/quorix_marker.dll"; then
+        pass "$preset zip: its quorix_marker.dll is $built stripped"
+    else
+        fail zip_failures "$preset zip: its quorix_marker.dll is not $built stripped"
+    fi
     if "$triplet-gcc" -std=c11 -Wall -Wextra -Werror -I"${top}include" tests/install/consumer/main.c \
         "${top}lib/quorix_marker.dll.a" -o "$unpacked/consumer.exe" 2>"$logs/zip-link.txt" &&
         "$triplet-objdump" -p "$unpacked/consumer.exe" | grep 'DLL Name: quorix_marker.dll' >/dev/null; then
@@ -173,6 +198,31 @@ for preset in windows-x86 windows-x64; do
         fail zip_failures "$preset zip: a program builds against it and imports quorix_marker.dll"
     fi
 done
+
+# --- 3c. The 32-bit DLL on an emulated CPU ---------------------------------------------------------------
+# The DLL that the zip ships (checked above to be the build tree's, stripped) runs on an emulated x86 CPU,
+# with the build tree's symbols to name the place of a fault. Every case must give what the Linux library
+# gives for the same input (its twin in build/release, with a folder of its own for the import files).
+say "32-bit DLL on an emulated CPU"
+emulated_status=1
+zip_dll="$(ls -d "$logs"/zip-windows-x86/*/ 2>/dev/null | head -1)bin/quorix_marker.dll"
+reference_dir=build/release/tests/host
+if [[ ! -f $zip_dll ]]; then
+    echo "no windows-x86 zip to take the DLL from"
+elif ! { [[ -f build/release/CMakeCache.txt ]] || cmake --preset release >"$logs/release.txt" 2>&1; } ||
+    ! cmake --build build/release --target quorix_marker_pe32ref -j "$jobs" >"$logs/reference.txt" 2>&1; then
+    cat "$logs/release.txt" "$logs/reference.txt" 2>/dev/null | tail -30
+    echo "cannot build the Linux reference library"
+else
+    QUORIX_JOBS=$jobs /usr/bin/python3 tests/windows/pe32_suite.py --dll "$zip_dll" \
+        --symbols build/windows-x86/src/quorix_marker.dll \
+        --reference "$reference_dir/libquorix_marker_pe32ref.so" \
+        --reference-folder "$reference_dir/pe32ref/workbase/temp" | tee "$logs/pe32.txt"
+    emulated_status=${PIPESTATUS[0]}
+fi
+failed_before=$total_failed
+[[ -f $logs/pe32.txt ]] && count_from "$logs/pe32.txt"
+[[ $emulated_status == 0 || $total_failed -gt $failed_before ]] || total_failed=$((total_failed + 1))
 
 # --- 4. The test host under Wine -----------------------------------------------------------------------
 say "Windows test host"
@@ -332,7 +382,8 @@ else
 
 ##########################################################################################
 ##  WINE CANNOT START ON THIS MACHINE: the test host and the converter did NOT run.     ##
-##  Only the cross-builds, the header and import checks and the zips were done.        ##
+##  Only the builds, the header and import checks, the zips and the emulated runs of    ##
+##  the 32-bit DLL were done.                                                           ##
 ##########################################################################################
 EOF
     [[ -f $logs/wineboot.txt ]] && sed 's/^/wineboot: /' "$logs/wineboot.txt" | tail -20
@@ -341,6 +392,7 @@ fi
 say "summary"
 echo "header check x86: $([[ $headers_x86 == 0 ]] && echo passed || echo FAILED)"
 echo "header check x64: $([[ $headers_x64 == 0 ]] && echo passed || echo FAILED)"
+echo "32-bit DLL on an emulated CPU: $([[ $emulated_status == 0 ]] && echo passed || echo FAILED)"
 if [[ $wine_started == 1 ]]; then
     echo "test host under Wine: $([[ $host_status == 0 ]] && echo passed || echo FAILED)"
 else
@@ -349,5 +401,6 @@ fi
 echo "quorix-import.exe: $([[ $converter_failures == 0 ]] && echo passed || echo FAILED)$(
     [[ $wine_started == 1 ]] || echo " (imports only; Wine cannot start)")"
 echo "windows: $total_passed passed, $total_failed failed, $total_skipped skipped"
-[[ $headers_x86 == 0 && $headers_x64 == 0 && $zip_failures == 0 && $converter_failures == 0 &&
+[[ $headers_x86 == 0 && $headers_x64 == 0 && $zip_failures == 0 && $emulated_status == 0 &&
+    $converter_failures == 0 &&
     ($wine_started == 0 || $host_status == 0) ]]
