@@ -89,6 +89,7 @@ ERROR_INVALID_HANDLE, ERROR_NOT_ENOUGH_MEMORY, ERROR_NOT_SUPPORTED, ERROR_FILE_E
 ERROR_INVALID_PARAMETER, ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_NAME, ERROR_MOD_NOT_FOUND = 87, 122, 123, 126
 ERROR_PROC_NOT_FOUND, ERROR_NEGATIVE_SEEK, ERROR_ALREADY_EXISTS, ERROR_TOO_MANY_POSTS = 127, 131, 183, 298
 ERROR_MR_MID_NOT_FOUND, ERROR_RESOURCE_NAME_NOT_FOUND, ERROR_BAD_LENGTH = 317, 1814, 24
+ERROR_NO_MORE_FILES, ERROR_NOT_OWNER = 18, 288
 # This machine's errno to the Win32 error of the same failure.
 WIN32_ERROR = {errno.ENOENT: ERROR_FILE_NOT_FOUND, errno.EEXIST: ERROR_FILE_EXISTS,
                errno.EACCES: ERROR_ACCESS_DENIED, errno.EPERM: ERROR_ACCESS_DENIED,
@@ -270,6 +271,20 @@ class Semaphore:
         self.count, self.most = count, most
 
 
+class Mutex:
+    """A mutex, named or not: the thread that owns it (None when free) and how often it took it."""
+
+    def __init__(self):
+        self.owner, self.count = None, 0
+
+
+class Search:
+    """What FindFirstFileA found and FindNextFileA has not handed back yet."""
+
+    def __init__(self, folder, names):
+        self.folder, self.names = folder, names
+
+
 class Thread:
     def __init__(self, tid, index, area):
         self.tid, self.index = tid, index
@@ -306,6 +321,7 @@ class Host:
         self.exception = False
         self.threads, self.current, self.started = [], None, 0
         self.handles, self.next_handle = {}, 0x100
+        self.mutexes = {}  # named mutexes of the machine, by name
         self.sections = {}  # critical sections by address and the C runtime's locks by number: [owner, count]
         self.tls_used = set()
         self.heap_blocks, self.heap_free = {}, {}
@@ -893,9 +909,8 @@ def GetFileType(host, handle):
     return FILE_TYPE_PIPE if stat.S_ISFIFO(mode) or stat.S_ISSOCK(mode) else FILE_TYPE_CHAR
 
 
-@api(K32, 1, INVALID)
-def GetFileAttributesA(host, name):
-    path = host.host_path(name)
+def attributes_of(path):
+    """The attributes of what `path` names, and its stat (of the link's target where there is one)."""
     info = lstat(path)
     if info is None:
         raise missing(path)
@@ -904,7 +919,112 @@ def GetFileAttributesA(host, name):
         attributes = FILE_ATTRIBUTE_REPARSE_POINT
         info = os.stat(path) if os.path.exists(path) else info
     attributes |= FILE_ATTRIBUTE_DIRECTORY if stat.S_ISDIR(info.st_mode) else FILE_ATTRIBUTE_ARCHIVE
-    return attributes | (FILE_ATTRIBUTE_READONLY if read_only(info) else 0)
+    return attributes | (FILE_ATTRIBUTE_READONLY if read_only(info) else 0), info
+
+
+def filetime(nanoseconds):
+    """A FILETIME: 100-nanosecond steps since 1601."""
+    return struct.pack("<Q", nanoseconds // 100 + 116444736000000000)
+
+
+def times_and_size(info):
+    """Creation, last access and last write times, then the size's high and low halves."""
+    return (filetime(info.st_ctime_ns) + filetime(info.st_atime_ns) + filetime(info.st_mtime_ns) +
+            struct.pack("<II", info.st_size >> 32, info.st_size & 0xFFFFFFFF))
+
+
+@api(K32, 1, INVALID)
+def GetFileAttributesA(host, name):
+    return attributes_of(host.host_path(name))[0]
+
+
+@api(K32, 3, 0)
+def GetFileAttributesExA(host, name, level, data):
+    if level != 0:  # GetFileExInfoStandard
+        raise Unimplemented("GetFileAttributesExA of information level %d" % level)
+    attributes, info = attributes_of(host.host_path(name))
+    host.write(data, struct.pack("<I", attributes) + times_and_size(info))  # WIN32_FILE_ATTRIBUTE_DATA
+    return 1
+
+
+@api(K32, 2, 0)
+def GetFileInformationByHandle(host, handle, data):
+    info = os.fstat(host.file(handle).fd)
+    attributes = FILE_ATTRIBUTE_DIRECTORY if stat.S_ISDIR(info.st_mode) else FILE_ATTRIBUTE_ARCHIVE
+    host.write(data, struct.pack("<I", attributes) + times_and_size(info)[:24] +  # BY_HANDLE_FILE_INFORMATION
+               struct.pack("<IIIIII", info.st_dev & 0xFFFFFFFF, info.st_size >> 32, info.st_size & 0xFFFFFFFF,
+                           info.st_nlink, info.st_ino >> 32, info.st_ino & 0xFFFFFFFF))
+    return 1
+
+
+@api(K32, 1, 0)
+def SetEndOfFile(host, handle):
+    f = host.file(handle)
+    if not f.writable:
+        raise WinError(ERROR_ACCESS_DENIED)
+    os.ftruncate(f.fd, os.lseek(f.fd, 0, os.SEEK_CUR))
+    return 1
+
+
+def found(host, search, data):
+    """Hands the next name of a search back in a WIN32_FIND_DATAA; False when there is none."""
+    if not search.names:
+        return False
+    name = search.names.pop(0)
+    attributes, info = attributes_of(os.path.join(search.folder, name))
+    host.write(data, struct.pack("<I", attributes) + times_and_size(info) + struct.pack("<II", 0, 0) +
+               to_ansi(name)[:259].ljust(260, b"\0") + b"\0" * 14)
+    return True
+
+
+@api(K32, 2, INVALID)
+def FindFirstFileA(host, pattern, data):
+    path = host.host_path(pattern)
+    folder, mask = os.path.split(path)
+    if mask != "*":
+        raise Unimplemented("FindFirstFileA of the pattern %r" % mask)
+    if not os.path.isdir(folder):
+        raise missing(path)
+    search = Search(folder, [".", ".."] + sorted(os.listdir(folder)))
+    found(host, search, data)
+    return host.handle(search)
+
+
+@api(K32, 2, 0)
+def FindNextFileA(host, handle, data):
+    search = host.handles.get(handle)
+    if not isinstance(search, Search):
+        raise WinError(ERROR_INVALID_HANDLE)
+    if not found(host, search, data):
+        raise WinError(ERROR_NO_MORE_FILES)
+    return 1
+
+
+@api(K32, 1, 0)
+def FindClose(host, handle):
+    if not isinstance(host.handles.pop(handle, None), Search):
+        raise WinError(ERROR_INVALID_HANDLE)
+    return 1
+
+
+@api(K32, 4, 0)
+def GetFullPathNameA(host, name, room, buffer, file_part):
+    path = host.cstring(name).decode("latin-1").replace("/", "\\")
+    if not (len(path) >= 3 and path[1] == ":" and path[2] == "\\"):
+        raise Unimplemented("GetFullPathNameA of the relative path %r" % path)
+    parts = []
+    for part in path[3:].split("\\"):
+        if part == "..":
+            parts = parts[:-1]
+        elif part not in ("", "."):
+            parts.append(part)
+    full = (path[:3] + "\\".join(parts)).encode("latin-1")
+    if len(full) + 1 > room:
+        return len(full) + 1
+    host.write(buffer, full + b"\0")
+    if file_part:
+        host.put32(file_part, buffer + full.rfind(b"\\") + 1 if parts else 0)
+    return len(full)
 
 
 @api(K32, 1, 0)
@@ -1136,6 +1256,15 @@ def GetCurrentThreadId(host):
 @api(K32, 2, INVALID)
 def WaitForSingleObject(host, handle, milliseconds):
     obj = host.handles.get(handle)
+    if isinstance(obj, Mutex):
+        # Threads take turns here, so a wait with a timeout waits until the owner lets go: a timeout could
+        # only pass while the owner cannot run.
+        if obj.owner in (None, host.current.tid):
+            obj.owner, obj.count = host.current.tid, obj.count + 1
+            return WAIT_OBJECT_0
+        if milliseconds == 0:
+            return WAIT_TIMEOUT
+        raise Wait(lambda: obj.owner is None, "WaitForSingleObject for a mutex")
     if milliseconds not in (0, INFINITE):
         raise Unimplemented("WaitForSingleObject with a timeout of %d ms" % milliseconds)
     if isinstance(obj, Thread):
@@ -1152,6 +1281,34 @@ def WaitForSingleObject(host, handle, milliseconds):
     if milliseconds == 0:
         return WAIT_TIMEOUT
     raise Wait(lambda: obj.count > 0, "WaitForSingleObject for a semaphore")
+
+
+@api(K32, 3, 0)
+def CreateMutexA(host, security, initial_owner, name):
+    key = host.cstring(name) if name else None
+    mutex = host.mutexes.get(key) if key is not None else None
+    existed = mutex is not None
+    if mutex is None:
+        mutex = Mutex()
+        if key is not None:
+            host.mutexes[key] = mutex
+    if initial_owner and not existed:
+        mutex.owner, mutex.count = host.current.tid, 1
+    host.last_error(ERROR_ALREADY_EXISTS if existed else ERROR_SUCCESS)
+    return host.handle(mutex)
+
+
+@api(K32, 1, 0)
+def ReleaseMutex(host, handle):
+    mutex = host.handles.get(handle)
+    if not isinstance(mutex, Mutex):
+        raise WinError(ERROR_INVALID_HANDLE)
+    if mutex.owner != host.current.tid:
+        raise WinError(ERROR_NOT_OWNER)
+    mutex.count -= 1
+    if mutex.count == 0:
+        mutex.owner = None
+    return 1
 
 
 @api(K32, 4, 0)
