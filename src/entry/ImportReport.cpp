@@ -11,11 +11,6 @@
 namespace quorix {
 
 namespace {
-#if defined(_WIN32)
-constexpr bool kBackslashSeparates = true; // a path's backslashes are shown as they are
-#else
-constexpr bool kBackslashSeparates = false;
-#endif
 // Names in messages are cut to this many bytes.
 constexpr size_t kNameShown = 60;
 
@@ -107,7 +102,7 @@ void MarkerLosses(const QuorMarker& marker, size_t perKind, Losses& losses) {
         Capped lines(losses, perKind, "style files that could not be read");
         for (const StyleReading& style : marker.GetStyleReadings()) {
             if (!style.Loaded()) {
-                lines.Add("style file " + Escaped(paths::ToSystemPath(style.path), kBackslashSeparates) +
+                lines.Add("style file " + Escaped(paths::ToSystemPath(style.path), paths::kBackslashSeparates) +
                           (style.stoppedAt == QuorFile::Step::Open ? " cannot be read" : " is refused") +
                           ": the sizes of its slot get no pieces");
             }

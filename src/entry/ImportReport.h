@@ -23,7 +23,7 @@ enum class RefusalKind {
 struct Refusal {
     RefusalKind kind = RefusalKind::None;
     int64_t offset = -1;                 // LayCutOff, DamagedLay: the offset of the record concerned
-    int systemError = 0;                 // CannotRead, StyleMissing: why the open failed (0: not known)
+    std::error_code systemError;         // CannotRead, StyleMissing: why the open failed
     const StyleReading* style = nullptr; // StyleMissing, StyleRefused: the style file's reading
     // Whether a reader's own reason tells the user more than the verdict: the lay reader's for a damaged
     // lay, the marker reader's for a damaged marker. The other reader's reason is noise then.

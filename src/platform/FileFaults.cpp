@@ -14,14 +14,14 @@ void FileFaults::Install(FileFaults* plan) {
     installedFaults.store(plan);
 }
 
-int FileFaults::Check(Operation operation, const std::string& systemPath) {
+std::error_code FileFaults::Check(Operation operation, const std::string& systemPath) {
     FileFaults* plan = installedFaults.load(std::memory_order_relaxed);
-    return plan != nullptr ? plan->Next(operation, systemPath) : 0;
+    return plan != nullptr ? plan->Next(operation, systemPath) : std::error_code();
 }
 
-int FileFaults::Check(Operation operation, const Folder& folder, const std::string& name) {
+std::error_code FileFaults::Check(Operation operation, const Folder& folder, const std::string& name) {
     FileFaults* plan = installedFaults.load(std::memory_order_relaxed);
-    return plan != nullptr ? plan->Next(operation, folder.PathOf(name)) : 0;
+    return plan != nullptr ? plan->Next(operation, folder.PathOf(name)) : std::error_code();
 }
 
 } // namespace quorix

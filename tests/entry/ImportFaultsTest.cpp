@@ -45,15 +45,16 @@ public:
     NthOperationFails(const NthOperationFails&) = delete;
     NthOperationFails& operator=(const NthOperationFails&) = delete;
 
-    int Next(Operation operation, const std::string&) override {
+    std::error_code Next(Operation operation, const std::string&) override {
         if (noLinks && operation == Operation::Link) {
-            return EPERM;
+            return std::make_error_code(std::errc::operation_not_permitted);
         }
         if (++seen != failAt) {
-            return 0;
+            return {};
         }
         failed = operation;
-        return operation == Operation::Write ? ENOSPC : EIO;
+        return std::make_error_code(operation == Operation::Write ? std::errc::no_space_on_device
+                                                                  : std::errc::io_error);
     }
 
     long seen = 0;
@@ -180,7 +181,9 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
                 EXPECT_EQ(failedFile.failedStep, expected) << what;
                 EXPECT_EQ(writing.Complete(), expected == ReplacementFile::Step::None) << what;
                 if (expected != ReplacementFile::Step::None) {
-                    EXPECT_EQ(failedFile.error, *fault.failed == FileFaults::Operation::Write ? ENOSPC : EIO)
+                    EXPECT_EQ(failedFile.error, *fault.failed == FileFaults::Operation::Write
+                                                    ? std::errc::no_space_on_device
+                                                    : std::errc::io_error)
                         << what;
                 }
                 std::vector<std::string> names;
@@ -248,9 +251,9 @@ public:
     ~Neighbour() override { Install(nullptr); }
     Neighbour(const Neighbour&) = delete;
     Neighbour& operator=(const Neighbour&) = delete;
-    int Next(Operation operation, const std::string& path) override {
+    std::error_code Next(Operation operation, const std::string& path) override {
         act(operation, path);
-        return 0;
+        return {};
     }
 
 private:
