@@ -38,6 +38,26 @@ int Seriousness(int exitCode) {
     return static_cast<int>(found - std::begin(kSeriousness));
 }
 
+// What the user is told of an input that cannot be read; the exit code.
+int InputRefused(const InputFile& input, std::vector<std::string>& errors) {
+    if (input.error == FileError::InputTooLarge) {
+        errors.push_back("the input is longer than " + SizeText(input.maxInput) +
+                         ", the most read from a stream; --max-input=SIZE allows more");
+        return kExitDataError;
+    }
+    if (input.error == FileError::NameForRegularFile) {
+        errors.push_back("--name names an input that is not a regular file; this one is, and its own name names "
+                         "the import");
+        return kExitUsage;
+    }
+    errors.push_back(input.error == FileError::BackslashInName
+                         ? "cannot read input file: its name holds a backslash, which the import reads as a "
+                           "folder separator (it would read " +
+                               EscapedPath(paths::ToSystemPath(paths::FromCallerPath(input.path))) + ")"
+                         : "cannot read input file: " + ErrorText(input.error));
+    return kExitNoInput;
+}
+
 // The message and exit code of an import file that could not be put in place.
 void ReportFile(const ImportFileResult& file, Conversion& result) {
     if (file.failedStep == ReplacementFile::Step::None) {
@@ -115,26 +135,8 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
         result.exitCode = 128 + signal; // a stop, whatever it cut short, is not the input's fault
         return result;
     }
-    if (input.error == FileError::InputTooLarge) {
-        result.errors.push_back("the input is longer than " + SizeText(input.maxInput) +
-                                ", the most read from a stream; --max-input=SIZE allows more");
-        result.exitCode = kExitDataError;
-        return result;
-    }
-    if (input.error == FileError::NameForRegularFile) {
-        result.errors.push_back("--name names an input that is not a regular file; this one is, and its own "
-                                "name names the import");
-        result.exitCode = kExitUsage;
-        return result;
-    }
     if (input.error) {
-        result.errors.push_back(
-            input.error == FileError::BackslashInName
-                ? "cannot read input file: its name holds a backslash, which the import "
-                  "reads as a folder separator (it would read " +
-                      EscapedPath(paths::ToSystemPath(paths::FromCallerPath(input.path))) + ")"
-                : "cannot read input file: " + ErrorText(input.error));
-        result.exitCode = kExitNoInput;
+        result.exitCode = InputRefused(input, result.errors);
         return result;
     }
     ReadOptions readOptions;
@@ -150,27 +152,13 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
     if (result.reading.Loaded()) {
         return result;
     }
-    const Refusal& refusal = result.findings.refusal;
-    result.exitCode = kExitDataError;
-    switch (refusal.kind) {
-    case RefusalKind::CannotRead:
-        result.errors.push_back("cannot read input file: " + ErrorText(refusal.systemError));
-        result.exitCode = kExitNoInput;
-        break;
-    case RefusalKind::StyleMissing:
-        result.errors.push_back("cannot read style file " + EscapedPath(paths::ToSystemPath(refusal.style->path)) +
-                                ": " + ErrorText(refusal.systemError));
-        result.exitCode = kExitNoInput;
-        break;
-    case RefusalKind::StyleRefused:
-        result.errors.push_back("style file " + EscapedPath(paths::ToSystemPath(refusal.style->path)) +
-                                " is refused: " + Escaped(refusal.style->refusal));
-        break;
-    default:
-        // One verdict in the user's words, then the readers' reasons where they tell more.
-        result.errors.push_back(VerdictText(refusal));
-        result.errors.insert(result.errors.end(), result.findings.refusals.begin(),
-                             result.findings.refusals.end());
+    // One verdict in the user's words, then the readers' reasons where they tell more.
+    const RefusalKind refused = result.findings.refusal.kind;
+    const bool unread = refused == RefusalKind::CannotRead || refused == RefusalKind::StyleMissing;
+    result.exitCode = unread ? kExitNoInput : kExitDataError;
+    result.errors.push_back(VerdictText(result.findings.refusal));
+    if (!unread && refused != RefusalKind::StyleRefused) {
+        result.errors.insert(result.errors.end(), result.findings.refusals.begin(), result.findings.refusals.end());
     }
     return result;
 }

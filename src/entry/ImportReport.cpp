@@ -3,6 +3,7 @@
 #include "entry/ShownText.h"
 #include "files/QuorBinaryFile.h"
 #include "platform/PathMapping.h"
+#include "platform/SystemError.h"
 
 #include <cmath>
 #include <map>
@@ -168,7 +169,16 @@ Refusal RefusalOf(const ImportReading& reading) {
 }
 
 std::string VerdictText(const Refusal& refusal) {
+    const auto style = [&refusal] {
+        return "style file " + Escaped(paths::ToSystemPath(refusal.style->path), paths::kBackslashSeparates);
+    };
     switch (refusal.kind) {
+    case RefusalKind::CannotRead:
+        return "cannot read input file: " + ErrorText(refusal.systemError);
+    case RefusalKind::StyleMissing:
+        return "cannot read " + style() + ": " + ErrorText(refusal.systemError);
+    case RefusalKind::StyleRefused:
+        return style() + " is refused: " + Escaped(refusal.style->refusal);
     case RefusalKind::LayCutOff:
         return "lay cut off at offset " + std::to_string(refusal.offset);
     case RefusalKind::DamagedLay:

@@ -34,8 +34,8 @@ struct Refusal {
 Refusal RefusalOf(const ImportReading& reading);
 
 // The verdict in a user's words, without the file's name: "not a lay or marker file", "lay cut off at
-// offset 7", "damaged lay", "damaged marker". Empty for the kinds whose words need a system's error text or
-// a style file's path, which the caller words in its own way.
+// offset 7", "damaged lay", "damaged marker", "cannot read input file: No such file or directory", "cannot
+// read style file PATH: ...", "style file PATH is refused: ...".
 std::string VerdictText(const Refusal& refusal);
 
 // What the import files of an accepted reading lose or get wrong: each line says what the output loses.

@@ -43,23 +43,6 @@ std::string ReaderReason(const ReaderVerdict& verdict) {
 
 void Refused(const ImportReading& reading, quorix_result& result) {
     const Refusal refusal = RefusalOf(reading);
-    switch (refusal.kind) {
-    case RefusalKind::CannotRead:
-        Set(result, QUORIX_CANNOT_READ, "cannot read input file: " + ErrorText(refusal.systemError),
-            refusal.systemError);
-        return;
-    case RefusalKind::StyleMissing:
-    case RefusalKind::StyleRefused: {
-        const std::string style = "style file " + Escaped(paths::ToSystemPath(refusal.style->path));
-        Set(result, QUORIX_STYLE_MISSING,
-            refusal.kind == RefusalKind::StyleMissing
-                ? "cannot read " + style + ": " + ErrorText(refusal.systemError)
-                : style + " is refused: " + Escaped(refusal.style->refusal));
-        return;
-    }
-    default:
-        break;
-    }
     std::string message = VerdictText(refusal);
     if (refusal.layReasonHelps) {
         message += ": " + Escaped(ReaderReason(reading.layVerdict));
@@ -67,7 +50,12 @@ void Refused(const ImportReading& reading, quorix_result& result) {
     if (refusal.markerReasonHelps) {
         message += ": " + Escaped(ReaderReason(reading.markerVerdict));
     }
-    Set(result, QUORIX_NOT_IN_FORMAT, message);
+    const bool style = refusal.kind == RefusalKind::StyleMissing || refusal.kind == RefusalKind::StyleRefused;
+    if (refusal.kind == RefusalKind::CannotRead) {
+        Set(result, QUORIX_CANNOT_READ, message, refusal.systemError);
+    } else {
+        Set(result, style ? QUORIX_STYLE_MISSING : QUORIX_NOT_IN_FORMAT, message);
+    }
 }
 
 bool Failed(const ImportFileResult& file, quorix_result& result) {

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <climits>
 #include <memory>
-#include <ctime>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -70,14 +70,6 @@ std::error_code CopyBytes(int from, int to) {
             }
             done += put;
         }
-    }
-}
-
-void Pause(std::chrono::milliseconds length) {
-    struct timespec request {};
-    request.tv_sec = static_cast<time_t>(length.count() / 1000);
-    request.tv_nsec = static_cast<long>(length.count() % 1000) * 1000000L;
-    while (::nanosleep(&request, &request) != 0 && errno == EINTR) {
     }
 }
 } // namespace
@@ -282,8 +274,8 @@ FolderLock::Outcome FolderLock::Acquire(const Folder& folder, std::chrono::milli
         if (now >= deadline) {
             return Outcome::TimedOut;
         }
-        Pause(std::min(pause, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
-                                  std::chrono::milliseconds(1)));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        std::this_thread::sleep_for(std::min(pause, left + std::chrono::milliseconds(1)));
         pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
 }
