@@ -29,8 +29,6 @@ enum class Terminal {
 };
 Terminal StandardErrorTerminal();
 
-// The current folder, in the system's form ("." when the system cannot tell).
-std::string CurrentFolder();
 // `path` made absolute against the current folder, in the form the module reads it in. POSIX: unchanged
 // when it starts with '/'. Windows: every '/' turned into '\'; a path without a drive gets the current
 // folder's drive (or share), a drive's relative path ("D:x") that drive's current folder.

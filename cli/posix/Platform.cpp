@@ -89,6 +89,19 @@ std::error_code ReadAll(int fd, uint64_t limit, std::string& bytes) {
         }
     }
 }
+// The current folder ("." when the system cannot tell).
+std::string CurrentFolder() {
+    std::string folder(256, '\0');
+    while (getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return ".";
+        }
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(std::strlen(folder.c_str()));
+    return folder;
+}
+
 } // namespace
 
 int StopSignal() {
@@ -109,18 +122,6 @@ void PrepareStandardStreams() {
 
 Terminal StandardErrorTerminal() {
     return isatty(STDERR_FILENO) == 1 ? Terminal::Erasable : Terminal::None;
-}
-
-std::string CurrentFolder() {
-    std::string folder(256, '\0');
-    while (getcwd(folder.data(), folder.size()) == nullptr) {
-        if (errno != ERANGE) {
-            return ".";
-        }
-        folder.resize(folder.size() * 2);
-    }
-    folder.resize(std::strlen(folder.c_str()));
-    return folder;
 }
 
 std::string AbsolutePath(const std::string& path) {

@@ -151,6 +151,18 @@ std::string WithSeparator(std::string folder) {
     }
     return folder;
 }
+// The current folder ("." when the system cannot tell).
+std::string CurrentFolder() {
+    const DWORD size = GetCurrentDirectoryA(0, nullptr);
+    std::string folder(size, '\0');
+    const DWORD length = size > 0 ? GetCurrentDirectoryA(size, folder.data()) : 0;
+    if (length == 0 || length >= size) {
+        return ".";
+    }
+    folder.resize(length);
+    return folder;
+}
+
 } // namespace
 
 int StopSignal() {
@@ -179,17 +191,6 @@ Terminal StandardErrorTerminal() {
     consoleModeBefore = mode;
     std::atexit(RestoreConsoleMode);
     return Terminal::Erasable;
-}
-
-std::string CurrentFolder() {
-    const DWORD size = GetCurrentDirectoryA(0, nullptr);
-    std::string folder(size, '\0');
-    const DWORD length = size > 0 ? GetCurrentDirectoryA(size, folder.data()) : 0;
-    if (length == 0 || length >= size) {
-        return ".";
-    }
-    folder.resize(length);
-    return folder;
 }
 
 std::string AbsolutePath(const std::string& path) {

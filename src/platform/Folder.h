@@ -21,7 +21,6 @@ struct FolderEntry {
     unsigned mode = 0;         // the permission bits, with set-user, set-group and sticky (POSIX)
     long long owner = -1;      // user and group (POSIX); -1 where the system has none
     long long group = -1;
-    unsigned long links = 0;   // names of the file (hard links)
     int64_t changedNanoseconds = 0; // last change of the content, in nanoseconds since the epoch
 };
 
@@ -42,7 +41,6 @@ public:
     // Opens the folder `systemPath` (empty: the current folder). Each call below that gives a
     // std::error_code gives none when it succeeded.
     std::error_code Open(const std::string& systemPath);
-    bool IsOpen() const;
     void Close();
     // The folder as it was opened, and a name in it, in the system's form: for messages.
     const std::string& Path() const { return path; }
@@ -81,7 +79,6 @@ private:
     std::string path;
     std::string prefix;   // Windows: the folder's path with a separator, put before each name
     int descriptor = -1;  // POSIX: the open folder
-    bool open = false;
 };
 
 // One writer at a time in a folder: held while a pair of import files is made and put in place, so that two
@@ -108,7 +105,6 @@ public:
     // asking `stop` (when given) every few milliseconds whether to give up.
     Outcome Acquire(const Folder& folder, std::chrono::milliseconds wait, const std::function<bool()>& stop);
     void Release();
-    bool Held() const { return held; }
     std::error_code Error() const { return error; }
 
 private:

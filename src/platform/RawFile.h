@@ -68,6 +68,9 @@ public:
 private:
     friend class Folder;
 
+    // Closes the system's file, whatever it reports: the error it reports.
+    std::error_code Release();
+
     void* handle = nullptr; // Windows: the file's handle
     int fd = -1;            // POSIX: the file's descriptor
     std::string openPath; // for the fault plan

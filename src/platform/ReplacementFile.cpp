@@ -96,10 +96,6 @@ bool ReplacementFile::Fail(Step step, std::error_code why) {
     return false;
 }
 
-std::string ReplacementFile::Target() const {
-    return !targetPath.empty() || folder == nullptr ? targetPath : folder->PathOf(name);
-}
-
 bool ReplacementFile::Create(const std::string& systemTarget) {
     Discard();
     std::string folderPath;
@@ -108,7 +104,6 @@ bool ReplacementFile::Create(const std::string& systemTarget) {
     auto opened = std::make_unique<Folder>();
     const std::error_code refused = opened->Open(folderPath);
     ownFolder = std::move(opened);
-    targetPath = systemTarget;
     if (refused) {
         folder = ownFolder.get();
         failedStep = Step::None;
@@ -120,7 +115,6 @@ bool ReplacementFile::Create(const std::string& systemTarget) {
 bool ReplacementFile::Create(const Folder& into, const std::string& fileName) {
     Discard();
     ownFolder.reset();
-    targetPath.clear();
     return Start(into, fileName);
 }
 

@@ -64,8 +64,6 @@ public:
     bool Failed() const { return failedStep != Step::None; }
     Step FailedStep() const { return failedStep; }
     std::error_code Error() const { return error; }
-    // The target in the system's form, for messages.
-    std::string Target() const;
 
 private:
     bool Start(const Folder& into, const std::string& fileName);
@@ -76,7 +74,6 @@ private:
     const Folder* folder = nullptr;
     std::string name;      // the target, in the folder
     std::string temporary; // the file being written, in the folder; empty once moved or removed
-    std::string targetPath; // the target as given, when it was given by its path
     Step failedStep = Step::None;
     std::error_code error;
     int64_t createdAt = 0;

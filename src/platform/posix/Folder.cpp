@@ -26,7 +26,6 @@ FolderEntry EntryOf(const struct stat& info) {
     entry.mode = static_cast<unsigned>(info.st_mode & 07777);
     entry.owner = static_cast<long long>(info.st_uid);
     entry.group = static_cast<long long>(info.st_gid);
-    entry.links = static_cast<unsigned long>(info.st_nlink);
     entry.changedNanoseconds =
         static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + static_cast<int64_t>(info.st_mtim.tv_nsec);
     return entry;
@@ -105,12 +104,7 @@ std::error_code Folder::Open(const std::string& systemPath) {
         descriptor = ::open(name, O_PATH | O_DIRECTORY | O_CLOEXEC);
     }
 #endif
-    open = descriptor >= 0;
-    return ErrorUnless(open);
-}
-
-bool Folder::IsOpen() const {
-    return open;
+    return ErrorUnless(descriptor >= 0);
 }
 
 void Folder::Close() {
@@ -118,7 +112,6 @@ void Folder::Close() {
         ::close(descriptor);
     }
     descriptor = -1;
-    open = false;
 }
 
 std::string Folder::PathOf(const std::string& name) const {

@@ -9,10 +9,6 @@
 
 namespace quorix {
 
-RawFile::~RawFile() {
-    Close();
-}
-
 namespace {
 // The error for an existing path that is not a regular file.
 std::error_code NotRegular(mode_t mode) {
@@ -93,22 +89,11 @@ bool RawFile::IsOpen() const {
     return fd >= 0;
 }
 
-bool RawFile::Close() {
-    if (fd < 0) {
-        return true;
-    }
+std::error_code RawFile::Release() {
     // Not retried on EINTR: the descriptor is released whatever close reports.
-    bool closed = ::close(fd) == 0;
+    const bool closed = ::close(fd) == 0;
     fd = -1;
-    if (!closed) {
-        lastError = LastSystemError();
-    }
-    if (const std::error_code injected =
-            writing ? FileFaults::Check(FileFaults::Operation::Close, openPath) : std::error_code()) {
-        lastError = injected;
-        closed = false;
-    }
-    return closed;
+    return ErrorUnless(closed);
 }
 
 size_t RawFile::Read(char* buffer, size_t count) {

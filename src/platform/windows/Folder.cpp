@@ -85,17 +85,10 @@ std::error_code Folder::Open(const std::string& systemPath) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return SystemError(std::errc::not_a_directory);
     }
-    open = true;
     return {};
 }
 
-bool Folder::IsOpen() const {
-    return open;
-}
-
-void Folder::Close() {
-    open = false;
-}
+void Folder::Close() {}
 
 std::string Folder::PathOf(const std::string& name) const {
     return prefix + name;
@@ -112,7 +105,6 @@ std::error_code Folder::Look(const std::string& name, FolderEntry& entry) const 
                  : (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FolderEntry::Kind::Folder
                                                                              : FolderEntry::Kind::Regular;
     entry.mode = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
-    entry.links = 1;
     entry.changedNanoseconds = Nanoseconds(data.ftLastWriteTime);
     return {};
 }

@@ -9,10 +9,6 @@
 
 namespace quorix {
 
-RawFile::~RawFile() {
-    Close();
-}
-
 namespace {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -87,21 +83,10 @@ bool RawFile::IsOpen() const {
     return handle != nullptr;
 }
 
-bool RawFile::Close() {
-    if (handle == nullptr) {
-        return true;
-    }
-    bool closed = CloseHandle(static_cast<HANDLE>(handle)) != 0;
+std::error_code RawFile::Release() {
+    const bool closed = CloseHandle(static_cast<HANDLE>(handle)) != 0;
     handle = nullptr;
-    if (!closed) {
-        lastError = LastSystemError();
-    }
-    if (const std::error_code injected =
-            writing ? FileFaults::Check(FileFaults::Operation::Close, openPath) : std::error_code()) {
-        lastError = injected;
-        closed = false;
-    }
-    return closed;
+    return ErrorUnless(closed);
 }
 
 size_t RawFile::Read(char* buffer, size_t count) {

@@ -24,4 +24,24 @@ std::error_code FileFaults::Check(Operation operation, const Folder& folder, con
     return plan != nullptr ? plan->Next(operation, folder.PathOf(name)) : std::error_code();
 }
 
+RawFile::~RawFile() {
+    Close();
+}
+
+bool RawFile::Close() {
+    if (!IsOpen()) {
+        return true;
+    }
+    std::error_code error = Release();
+    if (writing) {
+        if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Close, openPath)) {
+            error = injected;
+        }
+    }
+    if (error) {
+        lastError = error;
+    }
+    return !error;
+}
+
 } // namespace quorix
