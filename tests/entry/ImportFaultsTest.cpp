@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <set>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -135,6 +136,7 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
     const std::string definition = out + "/csvimprt.txt";
     const std::string position = out + "/posimport.txt";
     long runs = 0;
+    std::set<FileFaults::Operation> failedKinds;
     for (const bool noSecondNames : {false, true}) {
         for (const Input& input : inputs) {
             const std::string name = std::string(input.name) + (noSecondNames ? " without second names" : "");
@@ -161,6 +163,7 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
                 NthOperationFails fault(n, noSecondNames);
                 const ImportWriting writing = WriteImport(reading, paths, placing);
                 ASSERT_TRUE(fault.failed.has_value()) << name << ", operation " << n;
+                failedKinds.insert(*fault.failed);
                 const std::string what = name + ", operation " + std::to_string(n);
                 const std::string nowDefinition = Read(definition);
                 const std::string nowPositions = Read(position);
@@ -195,7 +198,10 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
             }
         }
     }
-    EXPECT_GT(runs, 60); // the sweep went through the operations of all three imports, twice
+    // The sweep went through the operations of all three imports, twice, and made each kind of them fail
+    // (the old file is kept by a second name or a copy only where the pair is put in place together).
+    EXPECT_GT(runs, 60);
+    EXPECT_EQ(failedKinds.size(), together ? 7u : 5u);
     RecordProperty("failedOperations", static_cast<int>(runs));
 }
 
