@@ -30,8 +30,7 @@ std::string SizeText(uint64_t bytes) {
 }
 
 // The exit codes from the least serious to the most; any other (an internal error) is the most serious.
-constexpr int kSeriousness[] = {kExitOk,       kExitDataError, kExitNoInput,
-                                kExitCannotCreate, kExitTryAgain, kExitIoError};
+constexpr int kSeriousness[] = {kExitOk, kExitDataError, kExitNoInput, kExitCannotCreate, kExitTryAgain, kExitIoError};
 
 int Seriousness(int exitCode) {
     const auto* found = std::find(std::begin(kSeriousness), std::end(kSeriousness), exitCode);
