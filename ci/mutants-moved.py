@@ -20,7 +20,8 @@ RETARGETED = {
     "Y18": {"file": "src/layy/PairCounter.h", "old": "while (slots[i].count != 0 && slots[i].key != key) {",
             "new": "while (slots[i].count != 0 && (slots[i].key >> 32) != (key >> 32)) {"},
     "T6": {"file": "src/platform/posix/RawFile.cpp", "old": " || ::ftruncate(f, 0) != 0", "new": ""},
-    "T7": {"file": "src/platform/posix/RawFile.cpp", "old": "return S_ISDIR(mode) ? EISDIR : kNotRegularFile;",
-           "new": "return kNotRegularFile;"},
+    "T7": {"file": "src/platform/posix/RawFile.cpp",
+           "old": "return S_ISDIR(mode) ? SystemError(std::errc::is_a_directory) : FileError::NotRegularFile;",
+           "new": "return FileError::NotRegularFile;"},
     "T8": {"file": "src/platform/posix/RawFile.cpp", "old": "        if (got <= 0) {", "new": "        if (got < 0) {"},
 }

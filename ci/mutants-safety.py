@@ -1,15 +1,15 @@
 # Mutants of the file layer that keeps a replaced file's owner and permissions through its descriptor, locks
 # the output folder, keeps the old file for putting it back, and removes what killed runs left.
 ADDED = [
-    dict(id="S1", file="src/platform/posix/Folder.cpp", old="return ::fchmod(fd, mode) == 0 ? 0 : errno;",
-         new="return 0;", kind="dropped call (permissions of the replaced file)"),
+    dict(id="S1", file="src/platform/posix/Folder.cpp", old="return ErrorUnless(::fchmod(fd, mode) == 0);",
+         new="return {};", kind="dropped call (permissions of the replaced file)"),
     dict(id="S2", file="src/platform/posix/Folder.cpp",
          old="bool ownersKept = ::fchown(fd, static_cast<uid_t>(entry.owner), static_cast<gid_t>(entry.group)) == 0;",
          new="bool ownersKept = false;", kind="dropped call (owner and group of the replaced file)"),
     dict(id="S3", file="src/platform/posix/Folder.cpp", old="if (::flock(folder.descriptor, LOCK_EX | LOCK_NB) == 0) {",
          new="if (true) {", kind="dropped lock (one writer per folder)"),
-    dict(id="S4", file="src/platform/ReplacementFile.cpp", old="if (folder.Link(first.name, kept) != 0) {",
-         new="if (folder.Link(first.name, kept) != 0 && false) {",
+    dict(id="S4", file="src/platform/ReplacementFile.cpp", old="if (folder.Link(first.name, kept)) {",
+         new="if (folder.Link(first.name, kept) && false) {",
          kind="dropped fallback (the old file copied where it gets no second name)"),
     dict(id="S5", file="src/platform/ReplacementFile.cpp", old="entry.changedNanoseconds < before",
          new="entry.changedNanoseconds <= before", kind="relational < vs <= (a writer's own file as a leftover)"),

@@ -6,6 +6,7 @@
 #include "Platform.h"
 #include "StandardOutput.h"
 #include "platform/Parallel.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
 #include <atomic>
@@ -155,9 +156,9 @@ int RunBatch(const CommandLine& line) {
     }
     // The output folder once, before any file: a folder that cannot be made fails the batch at once.
     std::vector<std::string> createdFolders;
-    if (const int error = platform::MakeFolders(outputDir, createdFolders)) {
+    if (const std::error_code error = platform::MakeFolders(outputDir, createdFolders)) {
         std::fprintf(stderr, "quorix-import: %s: cannot create folder: %s\n", EscapedPath(outputDir).c_str(),
-                     platform::ErrorText(error).c_str());
+                     ErrorText(error).c_str());
         return kExitCannotCreate;
     }
 

@@ -4,10 +4,12 @@
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "platform/PathMapping.h"
 #include "platform/PathRules.h"
-#include "platform/RawFile.h"
+#include "platform/SystemError.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <iterator>
 #include <new>
 
 namespace quorix::cli {
@@ -27,55 +29,43 @@ std::string SizeText(uint64_t bytes) {
     return std::to_string(bytes) + " " + (unit.empty() ? "bytes" : unit);
 }
 
-// The input errors of a file name with a backslash on POSIX, and of --name given for a regular file (beside
-// platform::kInputTooLarge).
-constexpr int kBackslashInName = -100;
-constexpr int kNameForRegularFile = -102;
+// The exit codes from the least serious to the most; any other (an internal error) is the most serious.
+constexpr int kSeriousness[] = {kExitOk, kExitDataError, kExitNoInput, kExitCannotCreate, kExitTryAgain, kExitIoError};
 
 int Seriousness(int exitCode) {
-    switch (exitCode) {
-    case kExitOk:
-        return 0;
-    case kExitDataError:
-        return 1;
-    case kExitNoInput:
-        return 2;
-    case kExitCannotCreate:
-        return 3;
-    case kExitTryAgain:
-        return 4;
-    case kExitIoError:
-        return 5;
-    default:
-        return 6;
+    const auto* found = std::find(std::begin(kSeriousness), std::end(kSeriousness), exitCode);
+    return static_cast<int>(found - std::begin(kSeriousness));
+}
+
+// What the user is told of an input that cannot be read; the exit code.
+int InputRefused(const InputFile& input, std::vector<std::string>& errors) {
+    if (input.error == FileError::InputTooLarge) {
+        errors.push_back("the input is longer than " + SizeText(input.maxInput) +
+                         ", the most read from a stream; --max-input=SIZE allows more");
+        return kExitDataError;
     }
+    if (input.error == FileError::NameForRegularFile) {
+        errors.push_back("--name names an input that is not a regular file; this one is, and its own name names "
+                         "the import");
+        return kExitUsage;
+    }
+    errors.push_back(input.error == FileError::BackslashInName
+                         ? "cannot read input file: its name holds a backslash, which the import reads as a "
+                           "folder separator (it would read " +
+                               EscapedPath(paths::ToSystemPath(paths::FromCallerPath(input.path))) + ")"
+                         : "cannot read input file: " + ErrorText(input.error));
+    return kExitNoInput;
 }
 
 // The message and exit code of an import file that could not be put in place.
 void ReportFile(const ImportFileResult& file, Conversion& result) {
-    const char* what = "cannot create file";
-    int exitCode = kExitIoError;
-    switch (file.failedStep) {
-    case ReplacementFile::Step::None:
+    if (file.failedStep == ReplacementFile::Step::None) {
         return;
-    case ReplacementFile::Step::Create:
-        exitCode = kExitCannotCreate;
-        break;
-    case ReplacementFile::Step::Write:
-        what = "cannot write file";
-        break;
-    case ReplacementFile::Step::Close:
-        what = "cannot close file";
-        break;
-    case ReplacementFile::Step::Keep:
-        what = "cannot keep the present file for putting it back, so nothing was replaced";
-        break;
-    case ReplacementFile::Step::Move:
-        what = "cannot put the new file in place";
-        break;
     }
-    result.errors.push_back(EscapedPath(file.path) + ": " + what + ": " + platform::ErrorText(file.error));
-    result.exitCode = MoreSeriousExitCode(result.exitCode, exitCode);
+    result.errors.push_back(EscapedPath(file.path) + ": " + ReplacementFile::FailureText(file.failedStep) +
+                            ": " + ErrorText(file.error));
+    result.exitCode = MoreSeriousExitCode(
+        result.exitCode, file.failedStep == ReplacementFile::Step::Create ? kExitCannotCreate : kExitIoError);
 }
 } // namespace
 
@@ -115,7 +105,7 @@ InputFile InputFile::Open(const std::string& argument, const std::string& stream
     input.path = platform::AbsolutePath(standardInput && !streamName.empty() ? streamName : argument);
     if (!standardInput && !platform::kBackslashSeparates && input.path.find('\\') != std::string::npos) {
         // The module takes a backslash for a folder separator, as the host does: it would read another file.
-        input.error = kBackslashInName;
+        input.error = FileError::BackslashInName;
         return input;
     }
     // A regular file is left for the readers. A pipe or a device is read once, whole, as the user asked for
@@ -125,8 +115,8 @@ InputFile InputFile::Open(const std::string& argument, const std::string& stream
     if (input.inMemory && !standardInput && !streamName.empty()) {
         input.path = platform::AbsolutePath(streamName);
     }
-    if (input.error == 0 && !input.inMemory && !streamName.empty()) {
-        input.error = kNameForRegularFile;
+    if (!input.error && !input.inMemory && !streamName.empty()) {
+        input.error = FileError::NameForRegularFile;
     }
     return input;
 }
@@ -144,26 +134,8 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
         result.exitCode = 128 + signal; // a stop, whatever it cut short, is not the input's fault
         return result;
     }
-    if (input.error == platform::kInputTooLarge) {
-        result.errors.push_back("the input is longer than " + SizeText(input.maxInput) +
-                                ", the most read from a stream; --max-input=SIZE allows more");
-        result.exitCode = kExitDataError;
-        return result;
-    }
-    if (input.error == kNameForRegularFile) {
-        result.errors.push_back("--name names an input that is not a regular file; this one is, and its own "
-                                "name names the import");
-        result.exitCode = kExitUsage;
-        return result;
-    }
-    if (input.error != 0) {
-        result.errors.push_back(
-            input.error == kBackslashInName
-                ? "cannot read input file: its name holds a backslash, which the import "
-                  "reads as a folder separator (it would read " +
-                      EscapedPath(paths::ToSystemPath(paths::FromCallerPath(input.path))) + ")"
-                : "cannot read input file: " + platform::ErrorText(input.error));
-        result.exitCode = kExitNoInput;
+    if (input.error) {
+        result.exitCode = InputRefused(input, result.errors);
         return result;
     }
     ReadOptions readOptions;
@@ -179,30 +151,13 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
     if (result.reading.Loaded()) {
         return result;
     }
-    const Refusal& refusal = result.findings.refusal;
-    result.exitCode = kExitDataError;
-    switch (refusal.kind) {
-    case RefusalKind::CannotRead:
-        result.errors.push_back(
-            "cannot read input file: " +
-            platform::ErrorText(refusal.systemError != 0 ? refusal.systemError : platform::kNoSuchFile));
-        result.exitCode = kExitNoInput;
-        break;
-    case RefusalKind::StyleMissing:
-        result.errors.push_back(
-            "cannot read style file " + EscapedPath(paths::ToSystemPath(refusal.style->path)) + ": " +
-            platform::ErrorText(refusal.systemError != 0 ? refusal.systemError : platform::kNoSuchFile));
-        result.exitCode = kExitNoInput;
-        break;
-    case RefusalKind::StyleRefused:
-        result.errors.push_back("style file " + EscapedPath(paths::ToSystemPath(refusal.style->path)) +
-                                " is refused: " + Escaped(refusal.style->refusal));
-        break;
-    default:
-        // One verdict in the user's words, then the readers' reasons where they tell more.
-        result.errors.push_back(VerdictText(refusal));
-        result.errors.insert(result.errors.end(), result.findings.refusals.begin(),
-                             result.findings.refusals.end());
+    // One verdict in the user's words, then the readers' reasons where they tell more.
+    const RefusalKind refused = result.findings.refusal.kind;
+    const bool unread = refused == RefusalKind::CannotRead || refused == RefusalKind::StyleMissing;
+    result.exitCode = unread ? kExitNoInput : kExitDataError;
+    result.errors.push_back(VerdictText(result.findings.refusal));
+    if (!unread && refused != RefusalKind::StyleRefused) {
+        result.errors.insert(result.errors.end(), result.findings.refusals.begin(), result.findings.refusals.end());
     }
     return result;
 }
@@ -226,9 +181,8 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
         return result;
     }
     std::vector<std::string> createdFolders;
-    if (const int error = platform::MakeFolders(systemOutputDir, createdFolders)) {
-        result.errors.push_back(EscapedPath(systemOutputDir) +
-                                ": cannot create folder: " + platform::ErrorText(error));
+    if (const std::error_code error = platform::MakeFolders(systemOutputDir, createdFolders)) {
+        result.errors.push_back(EscapedPath(systemOutputDir) + ": cannot create folder: " + ErrorText(error));
         result.exitCode = kExitCannotCreate;
         return result;
     }
@@ -271,7 +225,7 @@ Conversion Converter::Convert(const InputFile& input, const ConvertOptions& opti
     if (lock == FolderLock::Outcome::Unavailable) {
         result.findings.warnings.push_back(
             EscapedPath(systemOutputDir) + ": the folder cannot be locked (" +
-            platform::ErrorText(result.writing.lockError) +
+            ErrorText(result.writing.lockError) +
             "): a conversion writing into it at the same time could leave a mixed pair");
     }
     if (result.writing.leftoversRemoved > 0) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace quorix::cli {
@@ -39,8 +40,8 @@ struct InputFile {
     std::string path;      // the path the import is made under, absolute
     bool inMemory = false; // the content was read into `bytes`
     std::string bytes;
-    int64_t size = -1; // in bytes, when known
-    int error = 0;     // why it could not be read: an error number of the file layer, 0 when it could
+    int64_t size = -1;     // in bytes, when known
+    std::error_code error; // why it could not be read
 
     // Opens the input named `argument` ("-" is standard input); a streamed input is imported under the
     // name `streamName` (empty: the argument itself), in the current folder, and refused when longer than

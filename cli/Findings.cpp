@@ -1,7 +1,7 @@
 #include "Findings.h"
 
 #include "platform/PathMapping.h"
-#include "platform/RawFile.h"
+#include "platform/SystemError.h"
 
 #include <cctype>
 #include <cstdio>
@@ -79,8 +79,8 @@ void MarkerNotes(const QuorMarker& marker, std::vector<std::string>& notes) {
 }
 
 std::string StyleRefusal(const StyleReading& style) {
-    if (style.stoppedAt == QuorFile::Step::Open && style.openError != 0) {
-        return "cannot be read: " + platform::ErrorText(style.openError);
+    if (style.stoppedAt == QuorFile::Step::Open && style.openError) {
+        return "cannot be read: " + ErrorText(style.openError);
     }
     return "is refused: " + style.refusal;
 }

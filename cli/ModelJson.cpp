@@ -5,7 +5,7 @@
 #include "Platform.h"
 #include "export/QuorLayYExport.h"
 #include "platform/PathMapping.h"
-#include "platform/RawFile.h"
+#include "platform/SystemError.h"
 
 namespace quorix::cli {
 
@@ -132,8 +132,8 @@ void Style(JsonWriter& json, const StyleEntry& entry, const StyleReading& readin
     json.Bool(reading.Loaded());
     if (!reading.Loaded()) {
         json.Key("refusal");
-        Bytes(json, reading.stoppedAt == QuorFile::Step::Open && reading.openError != 0
-                        ? reading.refusal + ": " + platform::ErrorText(reading.openError)
+        Bytes(json, reading.stoppedAt == QuorFile::Step::Open && reading.openError
+                        ? reading.refusal + ": " + ErrorText(reading.openError)
                         : reading.refusal);
     }
     json.Key("formatVersion");

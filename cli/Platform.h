@@ -1,22 +1,18 @@
 #pragma once
 
 // What differs between the converter on POSIX systems and on Windows: paths and folders, the standard
-// streams, inputs that are streams, the stop of a run, and the words for file errors. The rest of cli/ is
-// the same on both; Platform.cpp holds a POSIX half and a Windows half of each function.
+// streams, inputs that are streams and the stop of a run. The rest of cli/ is the same on both; each
+// function below has a POSIX source (posix/Platform.cpp) and a Windows one (windows/Platform.cpp), and the
+// words for errors are the module's (ErrorText).
+#include "platform/PathMapping.h"
+
 #include <cstdint>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace quorix::cli::platform {
-#ifdef _WIN32
-// A backslash separates folders, as a '/' does.
-constexpr bool kBackslashSeparates = true;
-#else
-constexpr bool kBackslashSeparates = false;
-#endif
-
-// The error number of the file layer for a file that does not exist.
-extern const int kNoSuchFile;
+using paths::kBackslashSeparates;
 
 // Sets up the standard streams before anything is read or written. POSIX: a stream that the caller closed
 // is opened onto the null device the wrong way round (standard output for reading), so that no file the
@@ -33,8 +29,6 @@ enum class Terminal {
 };
 Terminal StandardErrorTerminal();
 
-// The current folder, in the system's form ("." when the system cannot tell).
-std::string CurrentFolder();
 // `path` made absolute against the current folder, in the form the module reads it in. POSIX: unchanged
 // when it starts with '/'. Windows: every '/' turned into '\'; a path without a drive gets the current
 // folder's drive (or share), a drive's relative path ("D:x") that drive's current folder.
@@ -44,33 +38,29 @@ std::string AbsolutePath(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Creates `folder` and the folders above it that are missing, as mkdir -p does (on Windows below a drive's
-// root or a share). 0, or the error number; `created` receives the folders made, outermost first.
-int MakeFolders(const std::string& folder, std::vector<std::string>& created);
+// root or a share); `created` receives the folders made, outermost first.
+std::error_code MakeFolders(const std::string& folder, std::vector<std::string>& created);
 // Removes the empty folders that MakeFolders made, innermost first.
 void RemoveFolders(const std::vector<std::string>& created);
-
-// The error of ReadInput for a stream longer than the limit.
-constexpr int kInputTooLarge = -101;
 
 // Looks at the input `path` (absolute; empty for standard input). A regular file is left for the readers
 // to read from its path: `size` receives its size. Anything else that can be read (standard input, a
 // pipe, a device) is read once, to its end, into `bytes`, and `streamed` is set; more than `limit` bytes
-// are refused (kInputTooLarge). 0, or the error number (a folder is refused as one); a stop ends the read,
-// whether it waits or not.
-int ReadInput(const std::string& path, uint64_t limit, bool& streamed, std::string& bytes, int64_t& size);
+// are refused (FileError::InputTooLarge). A folder is refused as one; a stop ends the read, whether it
+// waits or not.
+std::error_code ReadInput(const std::string& path, uint64_t limit, bool& streamed, std::string& bytes,
+                          int64_t& size);
+// Appends `count` bytes of a stream to `bytes`, unless they would make it longer than `limit`. The room
+// grows by doubling but never past the limit, so that what is held stays below it.
+bool Append(std::string& bytes, const char* chunk, size_t count, uint64_t limit);
 
 // Whether an output that is not an import file (--preview) is replaced whole, under a temporary name, or
 // written through as cat writes to what it is given: a regular file, or a name not taken, is replaced; a
 // terminal, a pipe, a device or a symbolic link (/dev/stdout) is written through.
 bool ReplacedWhole(const std::string& path);
-// Writes `bytes` through to the output `path` (see ReplacedWhole). 0, or the error number; `opened` tells
-// whether the error came after the output was opened.
-int WriteThrough(const std::string& path, const std::string& bytes, bool& opened);
-
-// The words for an error number of the file layer. POSIX: the system's. Windows: the errors that POSIX
-// systems know too read as they do there ("No such file or directory"), so that messages are the same on
-// every platform; the others in the system's words.
-std::string ErrorText(int error);
+// Writes `bytes` through to the output `path` (see ReplacedWhole); `opened` tells whether an error came
+// after the output was opened.
+std::error_code WriteThrough(const std::string& path, const std::string& bytes, bool& opened);
 
 // The stop of a run: POSIX SIGINT or SIGTERM; Windows Ctrl-C (as SIGINT) or Ctrl-Break (as SIGTERM). The
 // number of the signal that asked the converter to stop, or 0. Conversions check it before they write: an

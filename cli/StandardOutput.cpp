@@ -1,10 +1,10 @@
 #include "StandardOutput.h"
 
 #include "Converter.h"
+#include "platform/SystemError.h"
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 
 namespace quorix::cli {
 
@@ -43,8 +43,9 @@ int FinishStandardOutput(int exitCode) {
     if (error < 0) {
         return exitCode;
     }
-    std::fprintf(stderr, "quorix-import: write error on standard output%s%s\n", error != 0 ? ": " : "",
-                 error != 0 ? std::strerror(error) : "");
+    // The C library's errno, on Windows too.
+    const std::string reason = error != 0 ? ": " + ErrorText({error, std::generic_category()}) : "";
+    std::fprintf(stderr, "quorix-import: write error on standard output%s\n", reason.c_str());
     return MoreSeriousExitCode(exitCode, kExitIoError);
 }
 

@@ -44,7 +44,7 @@ int WritePicture(const std::string& path, const std::string& svg) {
         return kExitOk;
     }
     bool created = false;
-    int error = 0;
+    std::error_code error;
     if (platform::ReplacedWhole(path)) {
         ReplacementFile picture;
         if (picture.Create(path) && picture.Write(svg.data(), svg.size()) && picture.Commit()) {
@@ -52,14 +52,14 @@ int WritePicture(const std::string& path, const std::string& svg) {
         }
         created = picture.FailedStep() != ReplacementFile::Step::Create;
         error = picture.Error();
-    } else if ((error = platform::WriteThrough(path, svg, created)) == 0) {
+    } else if (!(error = platform::WriteThrough(path, svg, created))) {
         return kExitOk;
     }
     if (const int signal = platform::StopSignal()) {
         return 128 + signal;
     }
     PrintMessage(path, std::string(created ? "cannot write file" : "cannot create file") + ": " +
-                           platform::ErrorText(error));
+                           ErrorText(error));
     return created ? kExitIoError : kExitCannotCreate;
 }
 

@@ -10,11 +10,8 @@ namespace quorix {
 #endif
 
 ImportPaths ImportPaths::Fixed() {
-#ifdef _WIN32
-    return InFolder("c:\\workbase\\temp");
-#else
-    return InFolder(paths::FromCallerPath(QUORIX_IMPORT_DIR));
-#endif
+    // The Windows host's folder is fixed; elsewhere the build chooses it.
+    return InFolder(paths::kBackslashSeparates ? "c:\\workbase\\temp" : paths::FromCallerPath(QUORIX_IMPORT_DIR));
 }
 
 ImportPaths ImportPaths::InFolder(const std::string& folder) {

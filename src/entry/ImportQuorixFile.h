@@ -71,7 +71,7 @@ QUORIX_MARKER_API int QUORIX_MARKER_CALL ImportQuorixFile(const char* filePath, 
 
 typedef struct quorix_result {
     int status;          /* one of the QUORIX_* values above */
-    int system_error;    /* errno for QUORIX_CANNOT_READ / _CANNOT_WRITE, else 0 */
+    int system_error;    /* errno for QUORIX_CANNOT_READ / _CANNOT_WRITE when the system gave one, else 0 */
     char order_name[21]; /* the order name when imported, else "" */
     char message[512];   /* one line in the user's words, "" when imported without warnings */
 } quorix_result;

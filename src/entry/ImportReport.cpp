@@ -3,6 +3,7 @@
 #include "entry/ShownText.h"
 #include "files/QuorBinaryFile.h"
 #include "platform/PathMapping.h"
+#include "platform/SystemError.h"
 
 #include <cmath>
 #include <map>
@@ -11,11 +12,6 @@
 namespace quorix {
 
 namespace {
-#if defined(_WIN32)
-constexpr bool kBackslashSeparates = true; // a path's backslashes are shown as they are
-#else
-constexpr bool kBackslashSeparates = false;
-#endif
 // Names in messages are cut to this many bytes.
 constexpr size_t kNameShown = 60;
 
@@ -107,7 +103,7 @@ void MarkerLosses(const QuorMarker& marker, size_t perKind, Losses& losses) {
         Capped lines(losses, perKind, "style files that could not be read");
         for (const StyleReading& style : marker.GetStyleReadings()) {
             if (!style.Loaded()) {
-                lines.Add("style file " + Escaped(paths::ToSystemPath(style.path), kBackslashSeparates) +
+                lines.Add("style file " + Escaped(paths::ToSystemPath(style.path), paths::kBackslashSeparates) +
                           (style.stoppedAt == QuorFile::Step::Open ? " cannot be read" : " is refused") +
                           ": the sizes of its slot get no pieces");
             }
@@ -173,7 +169,16 @@ Refusal RefusalOf(const ImportReading& reading) {
 }
 
 std::string VerdictText(const Refusal& refusal) {
+    const auto style = [&refusal] {
+        return "style file " + Escaped(paths::ToSystemPath(refusal.style->path), paths::kBackslashSeparates);
+    };
     switch (refusal.kind) {
+    case RefusalKind::CannotRead:
+        return "cannot read input file: " + ErrorText(refusal.systemError);
+    case RefusalKind::StyleMissing:
+        return "cannot read " + style() + ": " + ErrorText(refusal.systemError);
+    case RefusalKind::StyleRefused:
+        return style() + " is refused: " + Escaped(refusal.style->refusal);
     case RefusalKind::LayCutOff:
         return "lay cut off at offset " + std::to_string(refusal.offset);
     case RefusalKind::DamagedLay:

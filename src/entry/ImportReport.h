@@ -23,7 +23,7 @@ enum class RefusalKind {
 struct Refusal {
     RefusalKind kind = RefusalKind::None;
     int64_t offset = -1;                 // LayCutOff, DamagedLay: the offset of the record concerned
-    int systemError = 0;                 // CannotRead, StyleMissing: why the open failed (0: not known)
+    std::error_code systemError;         // CannotRead, StyleMissing: why the open failed
     const StyleReading* style = nullptr; // StyleMissing, StyleRefused: the style file's reading
     // Whether a reader's own reason tells the user more than the verdict: the lay reader's for a damaged
     // lay, the marker reader's for a damaged marker. The other reader's reason is noise then.
@@ -34,8 +34,8 @@ struct Refusal {
 Refusal RefusalOf(const ImportReading& reading);
 
 // The verdict in a user's words, without the file's name: "not a lay or marker file", "lay cut off at
-// offset 7", "damaged lay", "damaged marker". Empty for the kinds whose words need a system's error text or
-// a style file's path, which the caller words in its own way.
+// offset 7", "damaged lay", "damaged marker", "cannot read input file: No such file or directory", "cannot
+// read style file PATH: ...", "style file PATH is refused: ...".
 std::string VerdictText(const Refusal& refusal);
 
 // What the import files of an accepted reading lose or get wrong: each line says what the output loses.

@@ -100,7 +100,7 @@ ImportWriting WriteLocked(const Reader& reader, const ImportPaths& paths, Placin
     writing.definition.path = paths::ToSystemPath(paths.DefinitionFile());
     writing.position.path = paths::ToSystemPath(paths.PositionFile());
     Folder folder;
-    if (const int error = folder.Open(paths::ToSystemPath(paths.folder))) {
+    if (const std::error_code error = folder.Open(paths::ToSystemPath(paths.folder))) {
         // As the host's runtime tells it: the first file cannot be created.
         writing.definition.failedStep = ReplacementFile::Step::Create;
         writing.definition.error = error;

@@ -25,7 +25,7 @@ struct ReaderVerdict {
     bool tried = false;
     QuorFile::Step stoppedAt = QuorFile::Step::Open; // Accepted, or the step that refused the file
     std::string message;                             // why that step refused it; empty when accepted
-    int openError = 0;                               // the system's reason when the file could not be opened
+    std::error_code openError;                       // the system's reason when the file could not be opened
     int64_t offset = -1; // the file offset that the refusal concerns, -1 when none does
 
     bool Accepted() const { return tried && stoppedAt == QuorFile::Step::Accepted; }
@@ -69,7 +69,7 @@ struct ImportFileResult {
     std::string path;     // in the operating system's form
     bool written = false; // the complete file is in place
     ReplacementFile::Step failedStep = ReplacementFile::Step::None;
-    int error = 0; // the system's error number of the failed step
+    std::error_code error; // why the failed step failed
 };
 
 // What the write step did with both import files.
@@ -82,7 +82,7 @@ struct ImportWriting {
     // folder, when the files were written; TimedOut or Stopped when nothing was written (but see
     // WriteOptions::writeWithoutLock).
     FolderLock::Outcome lock = FolderLock::Outcome::Held;
-    int lockError = 0;            // the system's reason for Unavailable
+    std::error_code lockError;    // the system's reason for Unavailable
     size_t leftoversRemoved = 0;  // temporary files of killed runs removed from the folder
 
     bool Complete() const { return definition.written && position.written; }

@@ -8,11 +8,9 @@
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "log/Log.h"
 #include "platform/PathMapping.h"
-
-#include <sys/stat.h>
+#include "platform/RawFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
@@ -28,9 +26,10 @@ void Copy(const std::string& text, char* to, size_t size) {
     to[length] = '\0';
 }
 
-void Set(quorix_result& result, int status, const std::string& message, int systemError = 0) {
+// `why` gives system_error its errno value; a reason of the module's own has none.
+void Set(quorix_result& result, int status, const std::string& message, std::error_code why = {}) {
     result.status = status;
-    result.system_error = systemError;
+    result.system_error = why.category() == std::system_category() ? why.value() : 0;
     Copy(message, result.message, sizeof result.message);
 }
 
@@ -44,27 +43,6 @@ std::string ReaderReason(const ReaderVerdict& verdict) {
 
 void Refused(const ImportReading& reading, quorix_result& result) {
     const Refusal refusal = RefusalOf(reading);
-    switch (refusal.kind) {
-    case RefusalKind::CannotRead: {
-        // An empty path is refused before anything is opened: no file of that name exists.
-        const int error = refusal.systemError != 0 ? refusal.systemError : ENOENT;
-        Set(result, QUORIX_CANNOT_READ, std::string("cannot read input file: ") + std::strerror(error),
-            error);
-        return;
-    }
-    case RefusalKind::StyleMissing:
-    case RefusalKind::StyleRefused: {
-        const std::string style = "style file " + Escaped(paths::ToSystemPath(refusal.style->path));
-        Set(result, QUORIX_STYLE_MISSING,
-            refusal.kind == RefusalKind::StyleMissing
-                ? "cannot read " + style + ": " +
-                      std::strerror(refusal.systemError != 0 ? refusal.systemError : ENOENT)
-                : style + " is refused: " + Escaped(refusal.style->refusal));
-        return;
-    }
-    default:
-        break;
-    }
     std::string message = VerdictText(refusal);
     if (refusal.layReasonHelps) {
         message += ": " + Escaped(ReaderReason(reading.layVerdict));
@@ -72,46 +50,35 @@ void Refused(const ImportReading& reading, quorix_result& result) {
     if (refusal.markerReasonHelps) {
         message += ": " + Escaped(ReaderReason(reading.markerVerdict));
     }
-    Set(result, QUORIX_NOT_IN_FORMAT, message);
+    const bool style = refusal.kind == RefusalKind::StyleMissing || refusal.kind == RefusalKind::StyleRefused;
+    if (refusal.kind == RefusalKind::CannotRead) {
+        Set(result, QUORIX_CANNOT_READ, message, refusal.systemError);
+    } else {
+        Set(result, style ? QUORIX_STYLE_MISSING : QUORIX_NOT_IN_FORMAT, message);
+    }
 }
 
 bool Failed(const ImportFileResult& file, quorix_result& result) {
-    const char* what = nullptr;
-    switch (file.failedStep) {
-    case ReplacementFile::Step::None:
+    if (file.failedStep == ReplacementFile::Step::None) {
         return false;
-    case ReplacementFile::Step::Create:
-        what = "cannot create file";
-        break;
-    case ReplacementFile::Step::Write:
-        what = "cannot write file";
-        break;
-    case ReplacementFile::Step::Close:
-        what = "cannot close file";
-        break;
-    case ReplacementFile::Step::Keep:
-        what = "cannot keep the present file for putting it back, so nothing was replaced";
-        break;
-    case ReplacementFile::Step::Move:
-        what = "cannot put the new file in place";
-        break;
     }
-    Set(result, QUORIX_CANNOT_WRITE, Escaped(file.path) + ": " + what + ": " + std::strerror(file.error),
+    Set(result, QUORIX_CANNOT_WRITE,
+        Escaped(file.path) + ": " + ReplacementFile::FailureText(file.failedStep) + ": " + ErrorText(file.error),
         file.error);
     return true;
 }
 
 int64_t SizeOf(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size)
-                                                                     : -1;
+    RawFile file;
+    return file.OpenForReading(path) ? file.Size() : -1;
 }
 
 void Import(const char* path, const char* outDir, quorix_result& result) {
     const std::string callerPath = path != nullptr ? path : "";
     std::string folder = outDir != nullptr ? outDir : "";
     if (folder.empty()) {
-        Set(result, QUORIX_CANNOT_WRITE, "no output folder given", ENOENT);
+        Set(result, QUORIX_CANNOT_WRITE, "no output folder given",
+            SystemError(std::errc::no_such_file_or_directory));
         return;
     }
     while (folder.size() > 1 && folder.back() == '/') {

@@ -29,7 +29,7 @@ public:
     // stream's use of them.
     void OpenMemory(std::string_view bytes, Mode mode);
     bool IsOpen() const { return file.IsOpen() || fromMemory; }
-    int LastError() const { return file.LastError(); }
+    std::error_code LastError() const { return file.LastError(); }
     // The size of the open file as the file system gives it, or -1 when it cannot tell. Only a hint for
     // sizing buffers: reading never depends on it.
     int64_t SizeHint() const;

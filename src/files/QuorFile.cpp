@@ -39,9 +39,10 @@ bool QuorFile::ParseAndResolve() {
 
 bool QuorFile::Prepare(const std::string& path) {
     stoppedAt = Step::Open;
-    openError = 0;
+    openError.clear();
     SetFailureText({});
     if (path.empty()) {
+        openError = SystemError(std::errc::no_such_file_or_directory); // no file has the empty name
         SetFailureText(
             "No Design File Name provided!\n(please specify design file name as program argument)");
         return false;

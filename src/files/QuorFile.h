@@ -33,11 +33,11 @@ public:
     const std::string& GetFileName() const { return fileName; }
 
     // Where the last load stopped, and why a step refused the file: its message (empty when nothing was
-    // refused), the system's error number when the file could not be opened, and the file offset that
+    // refused), the system's error when the file could not be opened, and the file offset that
     // the refusal concerns, or -1 when none does.
     Step GetStoppedAt() const { return stoppedAt; }
     const std::string& GetFailureText() const { return failureText; }
-    int GetOpenError() const { return openError; }
+    std::error_code GetOpenError() const { return openError; }
     int64_t GetFailureOffset() const { return failureOffset; }
 
     virtual bool Parse() = 0;
@@ -63,7 +63,7 @@ private:
 
     std::string failureText;
     Step stoppedAt = Step::Open;
-    int openError = 0;
+    std::error_code openError;
     int64_t failureOffset = -1;
 };
 

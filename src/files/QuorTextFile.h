@@ -22,7 +22,10 @@ public:
     // The versions the reader takes, as the refusal names them ("12, 13 and 16").
     virtual const char* SupportedVersions() const { return "0 and above"; }
 
-    // Each reads one field and converts it; the result is false when the stream is failed afterwards.
+    // Each reads one field and converts it; the result is false when the stream is failed afterwards. A text
+    // reader never stops on a bad value: a missing line reads as empty (0 as a number), a value that is not a
+    // number as 0, and reading goes on. So the readers look at the values they got, and at IsExhausted where
+    // the end matters, rather than at this result.
     bool ReadInt(int& value, char delim = '\n');
     bool ReadFloat(float& value, char delim = '\n');
     bool ReadBool(bool& value, char delim = '\n');

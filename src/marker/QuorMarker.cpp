@@ -26,7 +26,8 @@ bool QuorMarker::Parse() {
         return RefuseVersion();
     }
     // Other versions outside the supported ones read on: 24 and above with the newest layout, 0 and below
-    // (and a missing version line) with the oldest; the separator decides.
+    // (and a missing version line) with the oldest; the separator decides. Header lines that are missing or
+    // not numbers read as 0 and are not refused, as in every text reader: the separator line is the check.
     ReadInt(headerInt1);
     ReadFloat(headerReal1);
     ReadFloat(headerReal2);

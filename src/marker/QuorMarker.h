@@ -18,7 +18,7 @@ struct StyleReading {
     std::string path;                                // in the module's form
     QuorFile::Step stoppedAt = QuorFile::Step::Open; // Accepted when the style loaded
     std::string refusal;                             // why the style reader refused the file
-    int openError = 0;                               // the system's reason when it could not be opened
+    std::error_code openError;                       // the system's reason when it could not be opened
     std::unique_ptr<QuorStyle> style;                // the style itself, when the marker was asked to keep it
 
     bool Loaded() const { return stoppedAt == QuorFile::Step::Accepted; }

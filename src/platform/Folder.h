@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace quorix {
@@ -20,7 +21,6 @@ struct FolderEntry {
     unsigned mode = 0;         // the permission bits, with set-user, set-group and sticky (POSIX)
     long long owner = -1;      // user and group (POSIX); -1 where the system has none
     long long group = -1;
-    unsigned long links = 0;   // names of the file (hard links)
     int64_t changedNanoseconds = 0; // last change of the content, in nanoseconds since the epoch
 };
 
@@ -38,30 +38,30 @@ public:
     // Cuts a path in the system's form into its folder (empty for the current folder; a root keeps its
     // separator) and the name after the last separator.
     static void Split(const std::string& systemPath, std::string& folder, std::string& name);
-    // Opens the folder `systemPath` (empty: the current folder). 0, or the error number.
-    int Open(const std::string& systemPath);
-    bool IsOpen() const;
+    // Opens the folder `systemPath` (empty: the current folder). Each call below that gives a
+    // std::error_code gives none when it succeeded.
+    std::error_code Open(const std::string& systemPath);
     void Close();
     // The folder as it was opened, and a name in it, in the system's form: for messages.
     const std::string& Path() const { return path; }
     std::string PathOf(const std::string& name) const;
 
-    // What `name` stands for. 0 (a missing name included), or the error number.
-    int Look(const std::string& name, FolderEntry& entry) const;
-    // 0 when this process may write the file `name`, else the error that opening it for writing gives.
-    int MayWrite(const std::string& name) const;
+    // What `name` stands for (a missing name is no error).
+    std::error_code Look(const std::string& name, FolderEntry& entry) const;
+    // Whether this process may write the file `name`: the error that opening it for writing would give.
+    std::error_code MayWrite(const std::string& name) const;
     // The longest name a file of this folder may have, in bytes.
     size_t NameLimit() const;
-    // The names of the folder's entries (without "." and ".."). 0, or the error number.
-    int List(std::vector<std::string>& names) const;
+    // The names of the folder's entries (without "." and "..").
+    std::error_code List(std::vector<std::string>& names) const;
 
-    // Puts `from` in the place of `to` (a link at `to` is replaced itself). 0, or the error number.
-    int Move(const std::string& from, const std::string& to) const;
-    // Gives the file `existing` (a link itself, not its target) the second name `name`. 0 or the error.
-    int Link(const std::string& existing, const std::string& name) const;
+    // Puts `from` in the place of `to` (a link at `to` is replaced itself).
+    std::error_code Move(const std::string& from, const std::string& to) const;
+    // Gives the file `existing` (a link itself, not its target) the second name `name`.
+    std::error_code Link(const std::string& existing, const std::string& name) const;
     // Makes `copy` a new file (or link) with the content, permissions and owner of `existing`, for when
-    // the file system refuses it a second name. 0, or the error number; no half copy is left behind.
-    int Copy(const std::string& existing, const std::string& copy) const;
+    // the file system refuses it a second name. No half copy is left behind.
+    std::error_code Copy(const std::string& existing, const std::string& copy) const;
     // Removes the file `name`, quietly.
     void Remove(const std::string& name) const;
 
@@ -69,20 +69,16 @@ public:
     // regular file it replaces), as far as this process is allowed to: root keeps all three; another user
     // keeps the permissions and, where it belongs to it, the group. Set-user and set-group bits are kept
     // only with the owner and group. Acts on the open file, never on a name.
-    // 0, or the error that left the file without the permissions.
-    static int KeepMetadata(RawFile& file, const FolderEntry& entry);
+    // The error, if any, that left the file without the permissions.
+    static std::error_code KeepMetadata(RawFile& file, const FolderEntry& entry);
 
 private:
     friend class RawFile;
-
-// A number that tells this process from the others running now (its process id).
-unsigned long ThisProcessNumber();
     friend class FolderLock;
 
     std::string path;
     std::string prefix;   // Windows: the folder's path with a separator, put before each name
     int descriptor = -1;  // POSIX: the open folder
-    bool open = false;
 };
 
 // One writer at a time in a folder: held while a pair of import files is made and put in place, so that two
@@ -109,14 +105,13 @@ public:
     // asking `stop` (when given) every few milliseconds whether to give up.
     Outcome Acquire(const Folder& folder, std::chrono::milliseconds wait, const std::function<bool()>& stop);
     void Release();
-    bool Held() const { return held; }
-    int Error() const { return error; }
+    std::error_code Error() const { return error; }
 
 private:
     const Folder* locked = nullptr; // POSIX: the folder whose descriptor holds the lock
     void* mutex = nullptr;          // Windows: the named mutex
     bool held = false;
-    int error = 0;
+    std::error_code error;
 };
 
 } // namespace quorix

@@ -1,16 +1,13 @@
 #pragma once
 
-#ifdef _WIN32
 #include <string>
 
-// This module's own instance handle on Windows, and the string table resources looked up through it. The
-// lookup never goes through the host's executable or any other library loaded in the process.
 namespace quorix::detail {
 
-// This module's instance handle.
-void* ThisModule();
-// The string of `id` from this module's string table (English, United States), or empty when absent.
+// The text of message `id` in this module's own string table (English, United States), or empty when the
+// table has no such id. On Windows it is the string table resource of this module, looked up through the
+// module's own instance handle: never the host's executable or any other library loaded in the process.
+// Elsewhere it is the built-in table (MessageTexts.h), from which that resource is generated.
 std::string LoadResourceString(unsigned id);
 
 } // namespace quorix::detail
-#endif

@@ -5,14 +5,6 @@
 #include <memory>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <mutex>
-#include <system_error>
-#include <thread>
-#endif
-
 namespace quorix::parallel {
 namespace {
 std::atomic<size_t> forcedParts{0};
@@ -26,13 +18,17 @@ public:
     PartThread& operator=(const PartThread&) = delete;
 
     void Start() {
-        if (!StartThread()) {
+        thread = system::StartThread(this);
+        if (thread == nullptr) {
             Run();
         }
     }
     // Waits for the part; its exception, if it threw.
     std::exception_ptr Join() {
-        JoinThread();
+        if (thread != nullptr) {
+            system::JoinThread(thread);
+            thread = nullptr;
+        }
         return failure;
     }
     void Run() {
@@ -44,72 +40,22 @@ public:
     }
 
 private:
-    bool StartThread();
-    void JoinThread();
-
     const std::function<void(size_t)>& work;
     size_t part;
     std::exception_ptr failure;
-#ifdef _WIN32
-    // The Windows runtime the module is built with has no standard threads: the system's own are used.
-    HANDLE handle = nullptr;
-#else
-    std::thread thread;
-#endif
+    void* thread = nullptr;
 };
-
-#ifdef _WIN32
-DWORD WINAPI PartMain(LPVOID part) {
-    static_cast<PartThread*>(part)->Run();
-    return 0;
-}
-
-bool PartThread::StartThread() {
-    handle = CreateThread(nullptr, 0, PartMain, this, 0, nullptr);
-    return handle != nullptr;
-}
-
-void PartThread::JoinThread() {
-    if (handle != nullptr) {
-        WaitForSingleObject(handle, INFINITE);
-        CloseHandle(handle);
-        handle = nullptr;
-    }
-}
-
-unsigned Processors() {
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    return info.dwNumberOfProcessors > 0 ? static_cast<unsigned>(info.dwNumberOfProcessors) : 1u;
-}
-#else
-bool PartThread::StartThread() {
-    try {
-        thread = std::thread([this] { Run(); });
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
-}
-
-void PartThread::JoinThread() {
-    if (thread.joinable()) {
-        thread.join();
-    }
-}
-
-unsigned Processors() {
-    const unsigned count = std::thread::hardware_concurrency();
-    return count > 0 ? count : 1u;
-}
-#endif
 } // namespace
+
+void system::RunPart(void* part) {
+    static_cast<PartThread*>(part)->Run();
+}
 
 size_t PartsFor(size_t items, size_t leastPerPart) {
     if (const size_t forced = forcedParts.load()) {
         return items < forced ? (items > 0 ? items : 1) : forced;
     }
-    const size_t processors = Processors();
+    const size_t processors = system::Processors();
     size_t parts = processors < kMostParts ? processors : kMostParts;
     if (leastPerPart > 0 && items / leastPerPart < parts) {
         parts = items / leastPerPart;
@@ -139,38 +85,6 @@ void ForEachPart(size_t parts, const std::function<void(size_t)>& work) {
         std::rethrow_exception(failure);
     }
 }
-
-#ifdef _WIN32
-struct Mutex::System {
-    CRITICAL_SECTION section;
-    System() { InitializeCriticalSection(&section); }
-    ~System() { DeleteCriticalSection(&section); }
-};
-
-void Mutex::Lock() {
-    EnterCriticalSection(&system->section);
-}
-
-void Mutex::Unlock() {
-    LeaveCriticalSection(&system->section);
-}
-#else
-struct Mutex::System {
-    std::mutex mutex;
-};
-
-void Mutex::Lock() {
-    system->mutex.lock();
-}
-
-void Mutex::Unlock() {
-    system->mutex.unlock();
-}
-#endif
-
-Mutex::Mutex() : system(std::make_unique<System>()) {}
-
-Mutex::~Mutex() = default;
 
 ForcedParts::ForcedParts(size_t parts) : previous(forcedParts.exchange(parts)) {}
 

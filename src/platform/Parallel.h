@@ -61,4 +61,16 @@ public:
 private:
     size_t previous;
 };
+
+// What the system gives the parts (posix/Parallel.cpp and windows/Parallel.cpp; the Windows runtime the
+// module is built with has no standard threads, so the system's own are used there).
+namespace system {
+// The number of processors, at least 1.
+unsigned Processors();
+// Runs RunPart(part) on a thread of its own: the thread for JoinThread, or null when none can be started.
+void* StartThread(void* part);
+void JoinThread(void* thread);
+// What a started thread runs (Parallel.cpp).
+void RunPart(void* part);
+} // namespace system
 } // namespace quorix::parallel

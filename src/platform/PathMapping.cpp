@@ -6,17 +6,17 @@ namespace quorix::paths {
 
 std::string FromCallerPath(const std::string& callerPath) {
     std::string path = callerPath;
-#ifndef _WIN32
-    std::replace(path.begin(), path.end(), '/', '\\');
-#endif
+    if (!kBackslashSeparates) {
+        std::replace(path.begin(), path.end(), '/', '\\');
+    }
     return path;
 }
 
 std::string ToSystemPath(const std::string& modulePath) {
     std::string path = modulePath;
-#ifndef _WIN32
-    std::replace(path.begin(), path.end(), '\\', '/');
-#endif
+    if (!kBackslashSeparates) {
+        std::replace(path.begin(), path.end(), '\\', '/');
+    }
     return path;
 }
 

@@ -8,6 +8,14 @@
 // operating system's form. On Windows both directions leave the path unchanged.
 namespace quorix::paths {
 
+// Whether the system itself takes a backslash for a folder separator (a path's backslashes are then shown
+// as they are).
+#ifdef _WIN32
+constexpr bool kBackslashSeparates = true;
+#else
+constexpr bool kBackslashSeparates = false;
+#endif
+
 // Caller's path to the module's backslash form.
 std::string FromCallerPath(const std::string& callerPath);
 // Module path to the form handed to the operating system when a file is opened.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SystemError.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,20 +10,8 @@ namespace quorix {
 
 class Folder;
 
-// Error numbers of the file layer: errno values on POSIX, GetLastError values on Windows, and this one of
-// the module's own.
-constexpr int kNotRegularFile = -2; // the path names a FIFO, a device, a socket or a folder
-// The system's error numbers for a name that is a folder where a file is wanted, for a name that is
-// taken, and for a file that is not open.
-extern const int kIsAFolder;
-extern const int kNameTaken;
-extern const int kNotOpen;
-
-// The system's text for an error number of the file layer ("No space left on device").
-std::string FileErrorText(int error);
-
 // Fault injection for tests: while a plan is installed, every file operation asks it first, and fails with
-// the error number it gives instead of running (a write writes half its bytes before it fails, as on a
+// the error it gives instead of running (a write writes half its bytes before it fails, as on a
 // full disk). Production code installs none; the check is one load of a pointer.
 class FileFaults {
 public:
@@ -30,16 +20,16 @@ public:
     enum class Operation { Create, Write, Close, Move, Link, Copy, KeepMetadata };
 
     virtual ~FileFaults() = default;
-    // The error number that this operation fails with, or 0 to let it run.
-    virtual int Next(Operation operation, const std::string& systemPath) = 0;
+    // The error that this operation fails with, or none to let it run.
+    virtual std::error_code Next(Operation operation, const std::string& systemPath) = 0;
 
     // Installs `plan` for the whole process (null removes it). Not for use while files are being written.
     static void Install(FileFaults* plan);
-    // The error number the installed plan gives for this operation, 0 without a plan.
-    static int Check(Operation operation, const std::string& systemPath);
+    // The error the installed plan gives for this operation, none without a plan.
+    static std::error_code Check(Operation operation, const std::string& systemPath);
     // The same for the file `name` in `folder`. Its path is made only when a plan is installed, so that
     // files are put in place, and put back, without allocating.
-    static int Check(Operation operation, const Folder& folder, const std::string& name);
+    static std::error_code Check(Operation operation, const Folder& folder, const std::string& name);
 };
 
 class RawFile {
@@ -50,7 +40,7 @@ public:
     RawFile& operator=(const RawFile&) = delete;
 
     // Opens an existing regular file for reading (a link to one is followed). A FIFO, a device or a folder
-    // is refused without being waited on, as kNotRegularFile.
+    // is refused without being waited on, as FileError::NotRegularFile; a folder as std::errc::is_a_directory.
     bool OpenForReading(const std::string& systemPath);
     // Creates the new file `name` in `folder` for writing; fails when anything, a link included, already
     // has the name. Readable by its owner only when `ownerOnly` (a replacement, until it is given the
@@ -72,17 +62,20 @@ public:
     bool SeekTo(int64_t offset);
     // The size of the open file, or -1 when the system cannot tell.
     int64_t Size() const;
-    // The error number of the last failed operation.
-    int LastError() const { return lastError; }
+    // The error of the last failed operation.
+    std::error_code LastError() const { return lastError; }
 
 private:
     friend class Folder;
+
+    // Closes the system's file, whatever it reports: the error it reports.
+    std::error_code Release();
 
     void* handle = nullptr; // Windows: the file's handle
     int fd = -1;            // POSIX: the file's descriptor
     std::string openPath; // for the fault plan
     bool writing = false; // opened for writing: its close can lose bytes
-    int lastError = 0;
+    std::error_code lastError;
 };
 
 } // namespace quorix

@@ -47,17 +47,17 @@ bool IsTemporaryOf(const std::string& candidate, const std::string& target) {
     return dashes == 2;
 }
 
-// 0 when the file `entry` may be replaced by this process, else the error that opening it for writing
-// would give.
-int ReplaceableError(const Folder& folder, const std::string& name, const FolderEntry& entry) {
+// Why the file `entry` may not be replaced by this process: the error that opening it for writing would
+// give.
+std::error_code ReplaceableError(const Folder& folder, const std::string& name, const FolderEntry& entry) {
     switch (entry.kind) {
     case FolderEntry::Kind::Missing: // a missing folder shows when the temporary file is created
     case FolderEntry::Kind::Link:    // a link is replaced itself; its target is never touched
-        return 0;
+        return {};
     case FolderEntry::Kind::Folder:
-        return kIsAFolder;
+        return SystemError(std::errc::is_a_directory);
     case FolderEntry::Kind::Other:
-        return kNotRegularFile;
+        return FileError::NotRegularFile;
     case FolderEntry::Kind::Regular:
         break;
     }
@@ -70,16 +70,30 @@ ReplacementFile::~ReplacementFile() {
     Discard();
 }
 
-bool ReplacementFile::Fail(Step step, int errorNumber) {
-    if (failedStep == Step::None) {
-        failedStep = step;
-        error = errorNumber;
+const char* ReplacementFile::FailureText(Step step) {
+    switch (step) {
+    case Step::None:
+        break;
+    case Step::Create:
+        return "cannot create file";
+    case Step::Write:
+        return "cannot write file";
+    case Step::Close:
+        return "cannot close file";
+    case Step::Keep:
+        return "cannot keep the present file for putting it back, so nothing was replaced";
+    case Step::Move:
+        return "cannot put the new file in place";
     }
-    return false;
+    return "";
 }
 
-std::string ReplacementFile::Target() const {
-    return !targetPath.empty() || folder == nullptr ? targetPath : folder->PathOf(name);
+bool ReplacementFile::Fail(Step step, std::error_code why) {
+    if (failedStep == Step::None) {
+        failedStep = step;
+        error = why;
+    }
+    return false;
 }
 
 bool ReplacementFile::Create(const std::string& systemTarget) {
@@ -88,10 +102,9 @@ bool ReplacementFile::Create(const std::string& systemTarget) {
     std::string fileName;
     Folder::Split(systemTarget, folderPath, fileName);
     auto opened = std::make_unique<Folder>();
-    const int refused = opened->Open(folderPath);
+    const std::error_code refused = opened->Open(folderPath);
     ownFolder = std::move(opened);
-    targetPath = systemTarget;
-    if (refused != 0) {
+    if (refused) {
         folder = ownFolder.get();
         failedStep = Step::None;
         return Fail(Step::Create, refused);
@@ -102,7 +115,6 @@ bool ReplacementFile::Create(const std::string& systemTarget) {
 bool ReplacementFile::Create(const Folder& into, const std::string& fileName) {
     Discard();
     ownFolder.reset();
-    targetPath.clear();
     return Start(into, fileName);
 }
 
@@ -110,12 +122,12 @@ bool ReplacementFile::Start(const Folder& into, const std::string& fileName) {
     folder = &into;
     name = fileName;
     failedStep = Step::None;
-    error = 0;
+    error.clear();
     FolderEntry old;
-    if (const int unseen = folder->Look(name, old)) {
+    if (const std::error_code unseen = folder->Look(name, old)) {
         return Fail(Step::Create, unseen);
     }
-    if (const int refused = ReplaceableError(*folder, name, old)) {
+    if (const std::error_code refused = ReplaceableError(*folder, name, old)) {
         return Fail(Step::Create, refused);
     }
     const bool keepsOld = old.kind == FolderEntry::Kind::Regular;
@@ -123,7 +135,7 @@ bool ReplacementFile::Start(const Folder& into, const std::string& fileName) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string candidate = TemporaryName(name, limit);
         if (!file.CreateNew(*folder, candidate, keepsOld)) {
-            if (file.LastError() != kNameTaken) {
+            if (file.LastError() != SystemError(std::errc::file_exists)) {
                 break;
             }
             continue;
@@ -131,16 +143,16 @@ bool ReplacementFile::Start(const Folder& into, const std::string& fileName) {
         temporary = std::move(candidate);
         // The replacement gets the owner, group and permissions of the file it replaces through its open
         // handle: a neighbour who swaps the new name for a link meanwhile changes nothing outside it.
-        int metadataError = FileFaults::Check(FileFaults::Operation::KeepMetadata, *folder, temporary);
-        if (metadataError == 0 && keepsOld) {
+        std::error_code metadataError = FileFaults::Check(FileFaults::Operation::KeepMetadata, *folder, temporary);
+        if (!metadataError && keepsOld) {
             metadataError = Folder::KeepMetadata(file, old);
         }
-        if (metadataError != 0) {
+        if (metadataError) {
             Discard();
             return Fail(Step::Create, metadataError);
         }
         FolderEntry made;
-        createdAt = folder->Look(temporary, made) == 0 ? made.changedNanoseconds : 0;
+        createdAt = !folder->Look(temporary, made) ? made.changedNanoseconds : 0;
         return true;
     }
     return Fail(Step::Create, file.LastError());
@@ -151,7 +163,7 @@ bool ReplacementFile::Write(const char* bytes, size_t count) {
         return false;
     }
     if (!file.IsOpen()) {
-        return Fail(Step::Write, kNotOpen);
+        return Fail(Step::Write, SystemError(std::errc::bad_file_descriptor));
     }
     if (count != 0 && !file.Write(bytes, count)) {
         return Fail(Step::Write, file.LastError());
@@ -171,7 +183,7 @@ bool ReplacementFile::Commit() {
         Discard();
         return false;
     }
-    if (const int moveError = folder->Move(temporary, name)) {
+    if (const std::error_code moveError = folder->Move(temporary, name)) {
         Fail(Step::Move, moveError);
         Discard();
         return false;
@@ -200,7 +212,7 @@ bool ReplacementFile::CommitBoth(ReplacementFile& first, ReplacementFile& second
     // nothing, so running out of memory cannot leave the pair mixed.
     const Folder& folder = *first.folder;
     FolderEntry old;
-    if (const int unseen = folder.Look(first.name, old)) {
+    if (const std::error_code unseen = folder.Look(first.name, old)) {
         first.Fail(Step::Keep, unseen);
         first.Discard();
         second.Discard();
@@ -212,8 +224,8 @@ bool ReplacementFile::CommitBoth(ReplacementFile& first, ReplacementFile& second
         kept = TemporaryName(first.name, folder.NameLimit());
         // A file system without second names, or one that refuses a second name to a file of another
         // user, still lets the file be copied; when it cannot be kept either way, nothing is replaced.
-        if (folder.Link(first.name, kept) != 0) {
-            if (const int copyError = folder.Copy(first.name, kept)) {
+        if (folder.Link(first.name, kept)) {
+            if (const std::error_code copyError = folder.Copy(first.name, kept)) {
                 first.Fail(Step::Keep, copyError);
                 first.Discard();
                 second.Discard();
@@ -246,14 +258,14 @@ bool ReplacementFile::CommitBoth(ReplacementFile& first, ReplacementFile& second
 size_t ReplacementFile::RemoveLeftovers(const Folder& folder, std::initializer_list<const char*> targets,
                                         int64_t before) {
     std::vector<std::string> names;
-    if (folder.List(names) != 0) {
+    if (folder.List(names)) {
         return 0;
     }
     size_t removed = 0;
     for (const std::string& candidate : names) {
         for (const char* target : targets) {
             FolderEntry entry;
-            if (IsTemporaryOf(candidate, target) && folder.Look(candidate, entry) == 0 &&
+            if (IsTemporaryOf(candidate, target) && !folder.Look(candidate, entry) &&
                 entry.kind == FolderEntry::Kind::Regular && entry.changedNanoseconds < before) {
                 folder.Remove(candidate);
                 ++removed;

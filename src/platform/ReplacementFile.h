@@ -58,24 +58,24 @@ public:
     // When the temporary file was last changed (just after its creation), in nanoseconds since the epoch.
     int64_t CreatedAt() const { return createdAt; }
 
+    // What the user is told of a step that failed ("cannot create file"), empty for None.
+    static const char* FailureText(Step step);
+
     bool Failed() const { return failedStep != Step::None; }
     Step FailedStep() const { return failedStep; }
-    int Error() const { return error; }
-    // The target in the system's form, for messages.
-    std::string Target() const;
+    std::error_code Error() const { return error; }
 
 private:
     bool Start(const Folder& into, const std::string& fileName);
-    bool Fail(Step step, int errorNumber);
+    bool Fail(Step step, std::error_code why);
 
     RawFile file;
     std::unique_ptr<Folder> ownFolder; // the folder opened by Create(systemTarget)
     const Folder* folder = nullptr;
     std::string name;      // the target, in the folder
     std::string temporary; // the file being written, in the folder; empty once moved or removed
-    std::string targetPath; // the target as given, when it was given by its path
     Step failedStep = Step::None;
-    int error = 0;
+    std::error_code error;
     int64_t createdAt = 0;
 };
 

@@ -1,10 +1,7 @@
 #include "platform/StringTable.h"
 
 #include "platform/MessageTexts.h"
-
-#ifdef _WIN32
 #include "platform/ModuleHandle.h"
-#endif
 
 namespace quorix::detail {
 
@@ -18,14 +15,7 @@ const char* MessagePattern(unsigned id) {
 }
 
 std::string LoadMessage(unsigned id, const std::vector<std::string>& inserts) {
-#ifdef _WIN32
-    // On Windows the text comes from the string table resource of this module (never the host's).
-    std::string pattern = LoadResourceString(id);
-#else
-    const char* text = MessagePattern(id);
-    std::string pattern = text != nullptr ? text : "";
-#endif
-    return FillInserts(pattern, inserts);
+    return FillInserts(LoadResourceString(id), inserts);
 }
 
 std::string FillInserts(const std::string& pattern, const std::vector<std::string>& inserts) {

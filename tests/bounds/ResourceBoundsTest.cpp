@@ -288,7 +288,7 @@ TEST(MarkerTallyOracle, RandomMarkersWriteWhatAPlainTallyWrites) {
             continue;
         }
         Folder folder;
-        ASSERT_EQ(folder.Open(dir.Path()), 0);
+        ASSERT_FALSE(folder.Open(dir.Path()));
         TextModeWriter file;
         ASSERT_TRUE(file.Create(folder, "expected.txt"));
         DefinitionFileWriter writer(file);

@@ -17,8 +17,10 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -35,25 +37,33 @@ const std::string kOldPositions = "old positions";
 
 // Fails the Nth file operation of the import (counted from 1) with the error a full disk or a failing
 // device gives; 0 fails none and only counts. With `noSecondNames`, every second name is refused as well,
-// as by a file system without them or by a system that protects another user's files from them.
+// as by a file system without them or by a system that protects another user's files from them. `before`
+// runs first at every operation: what a neighbour in the output folder would do at the worst moment, or a
+// pause that slows the operations down, so that what a race could do happens every time.
 class NthOperationFails : public FileFaults {
 public:
-    explicit NthOperationFails(long n, bool noSecondNames = false) : failAt(n), noLinks(noSecondNames) {
+    using Action = std::function<void(Operation, const std::string&)>;
+    explicit NthOperationFails(long n, bool noSecondNames = false, Action before = nullptr)
+        : failAt(n), noLinks(noSecondNames), before(std::move(before)) {
         Install(this);
     }
     ~NthOperationFails() override { Install(nullptr); }
     NthOperationFails(const NthOperationFails&) = delete;
     NthOperationFails& operator=(const NthOperationFails&) = delete;
 
-    int Next(Operation operation, const std::string&) override {
+    std::error_code Next(Operation operation, const std::string& path) override {
+        if (before) {
+            before(operation, path);
+        }
         if (noLinks && operation == Operation::Link) {
-            return EPERM;
+            return std::make_error_code(std::errc::operation_not_permitted);
         }
         if (++seen != failAt) {
-            return 0;
+            return {};
         }
         failed = operation;
-        return operation == Operation::Write ? ENOSPC : EIO;
+        return std::make_error_code(operation == Operation::Write ? std::errc::no_space_on_device
+                                                                  : std::errc::io_error);
     }
 
     long seen = 0;
@@ -62,37 +72,21 @@ public:
 private:
     long failAt;
     bool noLinks;
+    Action before;
 };
 
-// The step of a file that an injected failure of `operation` shows as; None when the import gets past it
+// The step of a file that an injected failure of each operation shows as; None when the import gets past it
 // (a refused second name for the old file is made up for by a copy).
-ReplacementFile::Step StepOf(FileFaults::Operation operation) {
-    switch (operation) {
-    case FileFaults::Operation::Create:
-    case FileFaults::Operation::KeepMetadata:
-        return ReplacementFile::Step::Create;
-    case FileFaults::Operation::Write:
-        return ReplacementFile::Step::Write;
-    case FileFaults::Operation::Close:
-        return ReplacementFile::Step::Close;
-    case FileFaults::Operation::Link:
-        return ReplacementFile::Step::None;
-    case FileFaults::Operation::Copy:
-        return ReplacementFile::Step::Keep;
-    case FileFaults::Operation::Move:
-        break;
-    }
-    return ReplacementFile::Step::Move;
-}
+using Op = FileFaults::Operation;
+using Step = ReplacementFile::Step;
+const std::map<Op, Step> kStepOf = {{Op::Create, Step::Create}, {Op::KeepMetadata, Step::Create},
+                                    {Op::Write, Step::Write},   {Op::Close, Step::Close},
+                                    {Op::Link, Step::None},     {Op::Copy, Step::Keep},
+                                    {Op::Move, Step::Move}};
 
 std::string Read(const std::string& path) {
     return TempDir::Exists(path) ? TempDir::ReadFile(path) : "<missing>";
 }
-
-struct Input {
-    const char* name;
-    std::string path;
-};
 
 class ImportUnderFailingFiles : public testing::TestWithParam<Placing> {
 protected:
@@ -126,7 +120,7 @@ protected:
 TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
     const Placing placing = GetParam();
     const bool together = placing == Placing::BothWhenComplete;
-    const std::vector<Input> inputs = {{"lay", kExamples + "/lays/W12.LAY"},
+    const std::vector<std::pair<std::string, std::string>> inputs = {{"lay", kExamples + "/lays/W12.LAY"},
                                        {"marker", kExamples + "/markers/m1.mkr"},
                                        {"long lay", LongLay()}};
     const std::string out = dir.MakeDir("out");
@@ -134,10 +128,11 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
     const std::string definition = out + "/csvimprt.txt";
     const std::string position = out + "/posimport.txt";
     long runs = 0;
+    std::set<Op> failedKinds;
     for (const bool noSecondNames : {false, true}) {
-        for (const Input& input : inputs) {
-            const std::string name = std::string(input.name) + (noSecondNames ? " without second names" : "");
-            const ImportReading reading = ReadImport(input.path);
+        for (const auto& [input, path] : inputs) {
+            const std::string name = input + (noSecondNames ? " without second names" : "");
+            const ImportReading reading = ReadImport(path);
             ASSERT_TRUE(reading.Loaded()) << name;
             // The files of an import that nothing disturbs, over an older pair as in every run.
             fs::remove_all(out);
@@ -160,6 +155,7 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
                 NthOperationFails fault(n, noSecondNames);
                 const ImportWriting writing = WriteImport(reading, paths, placing);
                 ASSERT_TRUE(fault.failed.has_value()) << name << ", operation " << n;
+                failedKinds.insert(*fault.failed);
                 const std::string what = name + ", operation " + std::to_string(n);
                 const std::string nowDefinition = Read(definition);
                 const std::string nowPositions = Read(position);
@@ -174,13 +170,13 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
                 // At most one file says what failed, and it is the operation that was made to fail; one
                 // that the import gets past leaves both files new.
                 const ImportFileResult& failedFile =
-                    writing.definition.failedStep != ReplacementFile::Step::None ? writing.definition
-                                                                                  : writing.position;
-                const ReplacementFile::Step expected = StepOf(*fault.failed);
+                    writing.definition.failedStep != Step::None ? writing.definition : writing.position;
+                const Step expected = kStepOf.at(*fault.failed);
                 EXPECT_EQ(failedFile.failedStep, expected) << what;
-                EXPECT_EQ(writing.Complete(), expected == ReplacementFile::Step::None) << what;
-                if (expected != ReplacementFile::Step::None) {
-                    EXPECT_EQ(failedFile.error, *fault.failed == FileFaults::Operation::Write ? ENOSPC : EIO)
+                EXPECT_EQ(writing.Complete(), expected == Step::None) << what;
+                if (expected != Step::None) {
+                    EXPECT_EQ(failedFile.error,
+                              *fault.failed == Op::Write ? std::errc::no_space_on_device : std::errc::io_error)
                         << what;
                 }
                 std::vector<std::string> names;
@@ -192,7 +188,10 @@ TEST_P(ImportUnderFailingFiles, NeverLeavesAPartOfAFileOrAMismatchedPair) {
             }
         }
     }
-    EXPECT_GT(runs, 60); // the sweep went through the operations of all three imports, twice
+    // The sweep went through the operations of all three imports, twice, and made each kind of them fail
+    // (the old file is kept by a second name or a copy only where the pair is put in place together).
+    EXPECT_GT(runs, 60);
+    EXPECT_EQ(failedKinds.size(), together ? 7u : 5u);
     RecordProperty("failedOperations", static_cast<int>(runs));
 }
 
@@ -238,25 +237,6 @@ TEST_P(ImportUnderFailingFiles, PositionErrorLeavesWhatTheHostExpects) {
     }
 }
 
-// Does what a neighbour in the output folder would do at the worst moment, or slows the file operations
-// down, so that what a race could do happens every time.
-class Neighbour : public FileFaults {
-public:
-    explicit Neighbour(std::function<void(Operation, const std::string&)> act) : act(std::move(act)) {
-        Install(this);
-    }
-    ~Neighbour() override { Install(nullptr); }
-    Neighbour(const Neighbour&) = delete;
-    Neighbour& operator=(const Neighbour&) = delete;
-    int Next(Operation operation, const std::string& path) override {
-        act(operation, path);
-        return 0;
-    }
-
-private:
-    std::function<void(Operation, const std::string&)> act;
-};
-
 // Between the creation of each new file and the copy of the old one's permissions onto it, the new name
 // is swapped for a link to a file outside the folder: the permissions go to the new file all the same,
 // and the file outside keeps its own.
@@ -268,8 +248,8 @@ TEST_P(ImportUnderFailingFiles, ALinkSwappedInBeforeThePermissionsAreCopiedChang
     fs::permissions(dir.Path("out/csvimprt.txt"), fs::perms(0606));
     fs::permissions(dir.Path("out/posimport.txt"), fs::perms(0606));
     int swapped = 0;
-    const Neighbour neighbour([&](FileFaults::Operation operation, const std::string& path) {
-        if (operation == FileFaults::Operation::KeepMetadata) {
+    const NthOperationFails neighbour(0, false, [&](Op operation, const std::string& path) {
+        if (operation == Op::KeepMetadata) {
             fs::remove(path);
             fs::create_symlink(victim, path);
             ++swapped;
@@ -294,9 +274,9 @@ TEST_P(ImportUnderFailingFiles, TwoThreadsInOneFolderLeaveOnePair) {
         pairs[i] = Read(dir.Path("out/csvimprt.txt")) + Read(dir.Path("out/posimport.txt"));
     }
     // Each move waits a while of its own, so that either thread may overtake the other between its moves.
-    const Neighbour slow([](FileFaults::Operation operation, const std::string&) {
+    const NthOperationFails slow(0, false, [](Op operation, const std::string&) {
         thread_local std::minstd_rand random(static_cast<unsigned>(std::hash<std::thread::id>()(std::this_thread::get_id())));
-        if (operation == FileFaults::Operation::Move) {
+        if (operation == Op::Move) {
             std::this_thread::sleep_for(std::chrono::microseconds(random() % 600));
         }
     });

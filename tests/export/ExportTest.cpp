@@ -150,7 +150,7 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
     // Through a file: the first part's lines are buffered for the file while the others are made in memory.
     const TempDir dir;
     quorix::Folder folder;
-    ASSERT_EQ(folder.Open(dir.Path()), 0);
+    ASSERT_FALSE(folder.Open(dir.Path()));
     TextModeWriter file;
     ASSERT_TRUE(file.Create(folder, "posimport.txt"));
     quorix::WritePositions(lay, file);

@@ -98,7 +98,7 @@ TEST_F(Reading, SkipAndTheCarriedByte) {
 TEST_F(Reading, AFolderIsRefusedAsAFileThatCannotBeOpened) {
     EXPECT_FALSE(probe.Load(dir.MakeDir("lays")));
     EXPECT_EQ(std::make_tuple(probe.GetStoppedAt(), probe.GetOpenError()),
-              std::make_tuple(QuorFile::Step::Open, EISDIR));
+              std::make_tuple(QuorFile::Step::Open, std::error_code(EISDIR, std::system_category())));
 }
 
 // The stream in text mode reads through the runtime's translation: pairs fold and the end mark ends the

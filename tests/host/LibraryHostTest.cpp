@@ -116,6 +116,8 @@ const LibraryCase kLibraryCases[] = {
      "(entries 1 and 2)."},
     {"MissingInput", [](const TempDir& d) { return d.Path("gone.lay"); }, QUORIX_CANNOT_READ, ENOENT, "",
      "cannot read input file: No such file or directory"},
+    {"EmptyPath", [](const TempDir&) { return std::string(); }, QUORIX_CANNOT_READ, ENOENT, "",
+     "cannot read input file: No such file or directory"},
     {"TextFile", [](const TempDir& d) { return d.Write("notes.txt", "plain text\n"); }, QUORIX_NOT_IN_FORMAT,
      0, "", "not a lay or marker file"},
     {"CutOffLay",

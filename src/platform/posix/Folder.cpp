@@ -7,7 +7,7 @@
 #include <chrono>
 #include <climits>
 #include <memory>
-#include <ctime>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,12 +17,6 @@
 namespace quorix {
 
 namespace {
-// The fault plan's answer for an operation on `name` in `folder`; the path is made only when a plan asks,
-// so that putting files in place allocates nothing.
-int Injected(FileFaults::Operation operation, const Folder& folder, const std::string& name) {
-    return FileFaults::Check(operation, folder, name);
-}
-
 FolderEntry EntryOf(const struct stat& info) {
     FolderEntry entry;
     entry.kind = S_ISREG(info.st_mode)   ? FolderEntry::Kind::Regular
@@ -32,15 +26,14 @@ FolderEntry EntryOf(const struct stat& info) {
     entry.mode = static_cast<unsigned>(info.st_mode & 07777);
     entry.owner = static_cast<long long>(info.st_uid);
     entry.group = static_cast<long long>(info.st_gid);
-    entry.links = static_cast<unsigned long>(info.st_nlink);
     entry.changedNanoseconds =
         static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + static_cast<int64_t>(info.st_mtim.tv_nsec);
     return entry;
 }
 
-// Sets owner, group and permissions of the open file `fd` to those of `entry`, as far as allowed. 0, or
-// the error of the permissions, which a file must not be left without.
-int GiveMetadata(int fd, const FolderEntry& entry) {
+// Sets owner, group and permissions of the open file `fd` to those of `entry`, as far as allowed. The
+// error of the permissions, which a file must not be left without.
+std::error_code GiveMetadata(int fd, const FolderEntry& entry) {
     bool ownersKept = ::fchown(fd, static_cast<uid_t>(entry.owner), static_cast<gid_t>(entry.group)) == 0;
     if (!ownersKept) {
         // Not root: the file stays this user's, and keeps the group when the user belongs to it.
@@ -49,22 +42,22 @@ int GiveMetadata(int fd, const FolderEntry& entry) {
     // A set-user or set-group bit on a file of another owner than before would hand that owner's rights
     // to whoever runs it: those bits go with the owner only.
     const mode_t mode = static_cast<mode_t>(ownersKept ? entry.mode : entry.mode & 01777);
-    return ::fchmod(fd, mode) == 0 ? 0 : errno;
+    return ErrorUnless(::fchmod(fd, mode) == 0);
 }
 
-// Reads and writes until the whole of `from` is in `to`. 0, or the error.
-int CopyBytes(int from, int to) {
+// Reads and writes until the whole of `from` is in `to`.
+std::error_code CopyBytes(int from, int to) {
     char buffer[1 << 14];
     for (;;) {
         const ssize_t got = ::read(from, buffer, sizeof buffer);
         if (got == 0) {
-            return 0;
+            return {};
         }
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return errno;
+            return LastSystemError();
         }
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(to, buffer + done, static_cast<size_t>(got - done));
@@ -72,18 +65,10 @@ int CopyBytes(int from, int to) {
                 continue;
             }
             if (put <= 0) {
-                return put < 0 ? errno : EIO;
+                return put < 0 ? LastSystemError() : SystemError(std::errc::io_error);
             }
             done += put;
         }
-    }
-}
-
-void Pause(std::chrono::milliseconds length) {
-    struct timespec request {};
-    request.tv_sec = static_cast<time_t>(length.count() / 1000);
-    request.tv_nsec = static_cast<long>(length.count() % 1000) * 1000000L;
-    while (::nanosleep(&request, &request) != 0 && errno == EINTR) {
     }
 }
 } // namespace
@@ -107,7 +92,7 @@ Folder::~Folder() {
     Close();
 }
 
-int Folder::Open(const std::string& systemPath) {
+std::error_code Folder::Open(const std::string& systemPath) {
     Close();
     path = systemPath;
     const char* const name = systemPath.empty() ? "." : systemPath.c_str();
@@ -119,15 +104,7 @@ int Folder::Open(const std::string& systemPath) {
         descriptor = ::open(name, O_PATH | O_DIRECTORY | O_CLOEXEC);
     }
 #endif
-    if (descriptor < 0) {
-        return errno;
-    }
-    open = true;
-    return 0;
-}
-
-bool Folder::IsOpen() const {
-    return open;
+    return ErrorUnless(descriptor >= 0);
 }
 
 void Folder::Close() {
@@ -135,7 +112,6 @@ void Folder::Close() {
         ::close(descriptor);
     }
     descriptor = -1;
-    open = false;
 }
 
 std::string Folder::PathOf(const std::string& name) const {
@@ -145,18 +121,18 @@ std::string Folder::PathOf(const std::string& name) const {
     return path.back() == '/' ? path + name : path + "/" + name;
 }
 
-int Folder::Look(const std::string& name, FolderEntry& entry) const {
+std::error_code Folder::Look(const std::string& name, FolderEntry& entry) const {
     entry = FolderEntry();
     struct stat info {};
     if (::fstatat(descriptor, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        return errno == ENOENT ? 0 : errno;
+        return ErrorUnless(errno == ENOENT);
     }
     entry = EntryOf(info);
-    return 0;
+    return {};
 }
 
-int Folder::MayWrite(const std::string& name) const {
-    return ::faccessat(descriptor, name.c_str(), W_OK, 0) == 0 ? 0 : errno;
+std::error_code Folder::MayWrite(const std::string& name) const {
+    return ErrorUnless(::faccessat(descriptor, name.c_str(), W_OK, 0) == 0);
 }
 
 size_t Folder::NameLimit() const {
@@ -164,16 +140,16 @@ size_t Folder::NameLimit() const {
     return limit > 0 ? static_cast<size_t>(limit) : 255;
 }
 
-int Folder::List(std::vector<std::string>& names) const {
+std::error_code Folder::List(std::vector<std::string>& names) const {
     names.clear();
     const int listing = ::openat(descriptor, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) {
-        return errno;
+        return LastSystemError();
     }
     // Closed however the listing ends: a name that finds no memory ends it with an exception.
     const std::unique_ptr<DIR, int (*)(DIR*)> folder(::fdopendir(listing), ::closedir);
     if (!folder) {
-        const int error = errno;
+        const std::error_code error = LastSystemError();
         ::close(listing);
         return error;
     }
@@ -184,67 +160,70 @@ int Folder::List(std::vector<std::string>& names) const {
             names.push_back(name);
         }
     }
-    return errno;
+    return ErrorUnless(errno == 0);
 }
 
-int Folder::Move(const std::string& from, const std::string& to) const {
-    if (const int injected = Injected(FileFaults::Operation::Move, *this, to)) {
+std::error_code Folder::Move(const std::string& from, const std::string& to) const {
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Move, *this, to)) {
         return injected;
     }
-    return ::renameat(descriptor, from.c_str(), descriptor, to.c_str()) == 0 ? 0 : errno;
+    return ErrorUnless(::renameat(descriptor, from.c_str(), descriptor, to.c_str()) == 0);
 }
 
-int Folder::Link(const std::string& existing, const std::string& name) const {
-    if (const int injected = Injected(FileFaults::Operation::Link, *this, name)) {
+std::error_code Folder::Link(const std::string& existing, const std::string& name) const {
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Link, *this, name)) {
         return injected;
     }
     // Flags 0: a link is given the second name itself, not its target.
-    return ::linkat(descriptor, existing.c_str(), descriptor, name.c_str(), 0) == 0 ? 0 : errno;
+    return ErrorUnless(::linkat(descriptor, existing.c_str(), descriptor, name.c_str(), 0) == 0);
 }
 
-int Folder::Copy(const std::string& existing, const std::string& copy) const {
-    if (const int injected = Injected(FileFaults::Operation::Copy, *this, copy)) {
+std::error_code Folder::Copy(const std::string& existing, const std::string& copy) const {
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Copy, *this, copy)) {
         return injected;
     }
     struct stat info {};
     if (::fstatat(descriptor, existing.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        return errno;
+        return LastSystemError();
     }
     if (S_ISLNK(info.st_mode)) {
         // A link is copied as a link: what it names is never opened.
         char target[PATH_MAX + 1];
         const ssize_t length = ::readlinkat(descriptor, existing.c_str(), target, PATH_MAX);
         if (length < 0) {
-            return errno;
+            return LastSystemError();
         }
         target[length] = '\0';
-        return ::symlinkat(target, descriptor, copy.c_str()) == 0 ? 0 : errno;
+        return ErrorUnless(::symlinkat(target, descriptor, copy.c_str()) == 0);
     }
     if (!S_ISREG(info.st_mode)) {
-        return kNotRegularFile;
+        return FileError::NotRegularFile;
     }
     const int from = ::openat(descriptor, existing.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (from < 0) {
-        return errno;
+        return LastSystemError();
     }
     const int to = ::openat(descriptor, copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (to < 0) {
-        const int error = errno;
+        const std::error_code error = LastSystemError();
         ::close(from);
         return error;
     }
-    int error = ::fstat(from, &info) != 0 ? errno : !S_ISREG(info.st_mode) ? kNotRegularFile : 0;
-    if (error == 0) {
+    std::error_code error = ErrorUnless(::fstat(from, &info) == 0);
+    if (!error && !S_ISREG(info.st_mode)) {
+        error = FileError::NotRegularFile;
+    }
+    if (!error) {
         error = CopyBytes(from, to);
     }
-    if (error == 0) {
+    if (!error) {
         error = GiveMetadata(to, EntryOf(info));
     }
-    if (::close(to) != 0 && error == 0) {
-        error = errno;
+    if (::close(to) != 0 && !error) {
+        error = LastSystemError();
     }
     ::close(from);
-    if (error != 0) {
+    if (error) {
         ::unlinkat(descriptor, copy.c_str(), 0);
     }
     return error;
@@ -254,8 +233,8 @@ void Folder::Remove(const std::string& name) const {
     ::unlinkat(descriptor, name.c_str(), 0);
 }
 
-int Folder::KeepMetadata(RawFile& file, const FolderEntry& entry) {
-    return file.fd < 0 ? EBADF : GiveMetadata(file.fd, entry);
+std::error_code Folder::KeepMetadata(RawFile& file, const FolderEntry& entry) {
+    return file.fd < 0 ? SystemError(std::errc::bad_file_descriptor) : GiveMetadata(file.fd, entry);
 }
 
 FolderLock::~FolderLock() {
@@ -278,7 +257,7 @@ FolderLock::Outcome FolderLock::Acquire(const Folder& folder, std::chrono::milli
             continue;
         }
         if (errno != EWOULDBLOCK) {
-            error = errno; // no locks here (a folder that may not be listed, a file system without them)
+            error = LastSystemError(); // no locks here (a folder that may not be listed, a file system without them)
             return Outcome::Unavailable;
         }
         if (stop && stop()) {
@@ -288,8 +267,8 @@ FolderLock::Outcome FolderLock::Acquire(const Folder& folder, std::chrono::milli
         if (now >= deadline) {
             return Outcome::TimedOut;
         }
-        Pause(std::min(pause, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
-                                  std::chrono::milliseconds(1)));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        std::this_thread::sleep_for(std::min(pause, left + std::chrono::milliseconds(1)));
         pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
 }

@@ -3,32 +3,16 @@
 #include "platform/Folder.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorix {
 
-const int kIsAFolder = EISDIR;
-const int kNameTaken = EEXIST;
-const int kNotOpen = EBADF;
-
-RawFile::~RawFile() {
-    Close();
-}
-
-std::string FileErrorText(int error) {
-    if (error == kNotRegularFile) {
-        return "not a regular file";
-    }
-    return std::strerror(error);
-}
-
 namespace {
 // The error for an existing path that is not a regular file.
-int NotRegular(mode_t mode) {
-    return S_ISDIR(mode) ? EISDIR : kNotRegularFile;
+std::error_code NotRegular(mode_t mode) {
+    return S_ISDIR(mode) ? SystemError(std::errc::is_a_directory) : FileError::NotRegularFile;
 }
 } // namespace
 
@@ -43,7 +27,7 @@ bool RawFile::OpenForReading(const std::string& systemPath) {
     }
     const int f = ::open(systemPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (f < 0) {
-        lastError = errno;
+        lastError = LastSystemError();
         return false;
     }
     if (::fstat(f, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -60,14 +44,14 @@ bool RawFile::OpenForReading(const std::string& systemPath) {
 bool RawFile::CreateNew(const Folder& folder, const std::string& name, bool ownerOnly) {
     Close();
     openPath = folder.PathOf(name);
-    if (const int injected = FileFaults::Check(FileFaults::Operation::Create, openPath)) {
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Create, openPath)) {
         lastError = injected;
         return false;
     }
     const int f = ::openat(folder.descriptor, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                            ownerOnly ? 0600 : 0666);
     if (f < 0) {
-        lastError = errno;
+        lastError = LastSystemError();
         return false;
     }
     fd = f;
@@ -79,20 +63,20 @@ bool RawFile::CreatePlain(const std::string& systemPath) {
     Close();
     struct stat info {};
     if (::lstat(systemPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        lastError = S_ISLNK(info.st_mode) ? kNotRegularFile : NotRegular(info.st_mode);
+        lastError = S_ISLNK(info.st_mode) ? FileError::NotRegularFile : NotRegular(info.st_mode);
         return false;
     }
     // Without O_TRUNC: only a file known to be regular is emptied.
     const int f = ::open(systemPath.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (f < 0) {
-        lastError = errno == ELOOP ? kNotRegularFile : errno;
+        lastError = errno == ELOOP ? FileError::NotRegularFile : LastSystemError();
         return false;
     }
     // A second name means a file of somebody else's may be behind this one: emptying it would empty that
     // file too, so it is left alone, as a link is.
     if (::fstat(f, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1 || ::ftruncate(f, 0) != 0) {
         ::close(f);
-        lastError = kNotRegularFile;
+        lastError = FileError::NotRegularFile;
         return false;
     }
     fd = f;
@@ -105,21 +89,11 @@ bool RawFile::IsOpen() const {
     return fd >= 0;
 }
 
-bool RawFile::Close() {
-    if (fd < 0) {
-        return true;
-    }
+std::error_code RawFile::Release() {
     // Not retried on EINTR: the descriptor is released whatever close reports.
-    bool closed = ::close(fd) == 0;
+    const bool closed = ::close(fd) == 0;
     fd = -1;
-    if (!closed) {
-        lastError = errno;
-    }
-    if (const int injected = writing ? FileFaults::Check(FileFaults::Operation::Close, openPath) : 0) {
-        lastError = injected;
-        closed = false;
-    }
-    return closed;
+    return ErrorUnless(closed);
 }
 
 size_t RawFile::Read(char* buffer, size_t count) {
@@ -144,11 +118,10 @@ bool RawFile::Write(const char* buffer, size_t count) {
     if (fd < 0) {
         return false;
     }
-    if (const int injected = FileFaults::Check(FileFaults::Operation::Write, openPath)) {
-        // As a full disk does: part of the bytes land, then the write fails.
-        if (::write(fd, buffer, count / 2) < 0) {
-            lastError = errno;
-        }
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Write, openPath)) {
+        // As a full disk does: part of the bytes land (or not), then the write fails.
+        const ssize_t landed = ::write(fd, buffer, count / 2);
+        static_cast<void>(landed);
         lastError = injected;
         return false;
     }
@@ -159,7 +132,7 @@ bool RawFile::Write(const char* buffer, size_t count) {
             continue;
         }
         if (put <= 0) {
-            lastError = put < 0 ? errno : EIO;
+            lastError = put < 0 ? LastSystemError() : SystemError(std::errc::io_error);
             return false;
         }
         total += static_cast<size_t>(put);

@@ -28,10 +28,6 @@ int64_t Nanoseconds(const FILETIME& time) {
     return (steps - kEpochSteps) * 100;
 }
 
-int LastError() {
-    return static_cast<int>(GetLastError());
-}
-
 // The name of the mutex that stands for the folder `path`: derived from its full path, with the case of
 // letters folded as the file system folds it (a folder has one lock however it is spelt), hashed so that any
 // path gives a name of the system's length. Global, so that writers in other sessions see it too.
@@ -75,7 +71,7 @@ Folder::~Folder() {
     Close();
 }
 
-int Folder::Open(const std::string& systemPath) {
+std::error_code Folder::Open(const std::string& systemPath) {
     Close();
     path = systemPath;
     prefix = systemPath;
@@ -84,60 +80,52 @@ int Folder::Open(const std::string& systemPath) {
     }
     const DWORD attributes = GetFileAttributesA(systemPath.empty() ? "." : systemPath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return LastError();
+        return LastSystemError();
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        return ERROR_DIRECTORY;
+        return SystemError(std::errc::not_a_directory);
     }
-    open = true;
-    return 0;
+    return {};
 }
 
-bool Folder::IsOpen() const {
-    return open;
-}
-
-void Folder::Close() {
-    open = false;
-}
+void Folder::Close() {}
 
 std::string Folder::PathOf(const std::string& name) const {
     return prefix + name;
 }
 
-int Folder::Look(const std::string& name, FolderEntry& entry) const {
+std::error_code Folder::Look(const std::string& name, FolderEntry& entry) const {
     entry = FolderEntry();
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(PathOf(name).c_str(), GetFileExInfoStandard, &data)) {
-        const int error = LastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
+        const DWORD error = GetLastError();
+        return ErrorUnless(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
     }
     entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderEntry::Kind::Link
                  : (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FolderEntry::Kind::Folder
                                                                              : FolderEntry::Kind::Regular;
     entry.mode = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
-    entry.links = 1;
     entry.changedNanoseconds = Nanoseconds(data.ftLastWriteTime);
-    return 0;
+    return {};
 }
 
-int Folder::MayWrite(const std::string& name) const {
+std::error_code Folder::MayWrite(const std::string& name) const {
     const DWORD attributes = GetFileAttributesA(PathOf(name).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0
-               ? ERROR_ACCESS_DENIED
-               : 0;
+               ? SystemError(std::errc::permission_denied)
+               : std::error_code();
 }
 
 size_t Folder::NameLimit() const {
     return 255;
 }
 
-int Folder::List(std::vector<std::string>& names) const {
+std::error_code Folder::List(std::vector<std::string>& names) const {
     names.clear();
     WIN32_FIND_DATAA found;
     const HANDLE search = FindFirstFileA(PathOf("*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
-        return LastError();
+        return LastSystemError();
     }
     // Closed however the listing ends: a name that finds no memory ends it with an exception.
     const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> closing(search, FindClose);
@@ -147,18 +135,17 @@ int Folder::List(std::vector<std::string>& names) const {
             names.push_back(name);
         }
     } while (FindNextFileA(search, &found));
-    const int error = LastError();
-    return error == ERROR_NO_MORE_FILES ? 0 : error;
+    return ErrorUnless(GetLastError() == ERROR_NO_MORE_FILES);
 }
 
-int Folder::Move(const std::string& from, const std::string& to) const {
-    if (const int injected = FileFaults::Check(FileFaults::Operation::Move, *this, to)) {
+std::error_code Folder::Move(const std::string& from, const std::string& to) const {
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Move, *this, to)) {
         return injected;
     }
     const std::string source = PathOf(from);
     const std::string target = PathOf(to);
     if (MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        return 0;
+        return {};
     }
     const DWORD error = GetLastError();
     // The host may hold its import file open while the next import replaces it; a file held open without
@@ -171,36 +158,37 @@ int Folder::Move(const std::string& from, const std::string& to) const {
             0 &&
         CopyFileA(source.c_str(), target.c_str(), FALSE)) {
         DeleteFileA(source.c_str());
-        return 0;
+        return {};
     }
-    return static_cast<int>(error);
+    return {static_cast<int>(error), std::system_category()};
 }
 
-int Folder::Link(const std::string& existing, const std::string& name) const {
-    if (const int injected = FileFaults::Check(FileFaults::Operation::Link, *this, name)) {
+std::error_code Folder::Link(const std::string& existing, const std::string& name) const {
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Link, *this, name)) {
         return injected;
     }
-    return CreateHardLinkA(PathOf(name).c_str(), PathOf(existing).c_str(), nullptr) ? 0 : LastError();
+    return ErrorUnless(CreateHardLinkA(PathOf(name).c_str(), PathOf(existing).c_str(), nullptr) != 0);
 }
 
-int Folder::Copy(const std::string& existing, const std::string& copy) const {
-    if (const int injected = FileFaults::Check(FileFaults::Operation::Copy, *this, copy)) {
+std::error_code Folder::Copy(const std::string& existing, const std::string& copy) const {
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Copy, *this, copy)) {
         return injected;
     }
     const std::string source = PathOf(existing);
     const DWORD attributes = GetFileAttributesA(source.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return LastError();
+        return LastSystemError();
     }
     if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-        return ERROR_NOT_SUPPORTED; // a link is never opened, so it cannot be copied
+        // a link is never opened, so it cannot be copied
+        return {static_cast<int>(ERROR_NOT_SUPPORTED), std::system_category()};
     }
     const std::string target = PathOf(copy);
     if (CopyFileA(source.c_str(), target.c_str(), TRUE)) {
-        return 0;
+        return {};
     }
-    const int error = LastError();
-    if (error != ERROR_FILE_EXISTS) {
+    const std::error_code error = LastSystemError();
+    if (error != SystemError(std::errc::file_exists)) {
         DeleteFileA(target.c_str()); // what a failed copy may have left
     }
     return error;
@@ -210,8 +198,8 @@ void Folder::Remove(const std::string& name) const {
     DeleteFileA(PathOf(name).c_str());
 }
 
-int Folder::KeepMetadata(RawFile& /*file*/, const FolderEntry& /*entry*/) {
-    return 0; // a new file takes the permissions that its folder hands down, as the host's own files do
+std::error_code Folder::KeepMetadata(RawFile& /*file*/, const FolderEntry& /*entry*/) {
+    return {}; // a new file takes the permissions that its folder hands down, as the host's own files do
 }
 
 FolderLock::~FolderLock() {
@@ -227,7 +215,7 @@ FolderLock::Outcome FolderLock::Acquire(const Folder& folder, std::chrono::milli
         handle = CreateMutexA(nullptr, FALSE, MutexName(folder.Path(), "Local").c_str());
     }
     if (handle == nullptr) {
-        error = LastError();
+        error = LastSystemError();
         return Outcome::Unavailable;
     }
     const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -243,7 +231,7 @@ FolderLock::Outcome FolderLock::Acquire(const Folder& folder, std::chrono::milli
             return Outcome::Held;
         }
         if (waited != WAIT_TIMEOUT) {
-            error = LastError();
+            error = LastSystemError();
             CloseHandle(handle);
             return Outcome::Unavailable;
         }

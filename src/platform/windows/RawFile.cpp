@@ -9,49 +9,26 @@
 
 namespace quorix {
 
-const int kIsAFolder = 336; // ERROR_DIRECTORY_NOT_SUPPORTED, missing from older SDK headers
-const int kNameTaken = ERROR_FILE_EXISTS;
-const int kNotOpen = ERROR_INVALID_HANDLE;
-
-RawFile::~RawFile() {
-    Close();
-}
-
 namespace {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Opens `path` with CreateFileA, and keeps the handle only for a file on a disk: a pipe or a console
 // device could make a read or a write wait for ever. Null, with `error` set, when it cannot be had.
-HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD disposition, DWORD flags, int& error) {
+HANDLE OpenDiskFile(const std::string& path, DWORD access, DWORD disposition, DWORD flags,
+                    std::error_code& error) {
     HANDLE h = CreateFileA(path.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        error = static_cast<int>(GetLastError());
+        error = LastSystemError();
         return nullptr;
     }
     if (GetFileType(h) != FILE_TYPE_DISK) {
         CloseHandle(h);
-        error = kNotRegularFile;
+        error = FileError::NotRegularFile;
         return nullptr;
     }
     return h;
 }
 } // namespace
-
-std::string FileErrorText(int error) {
-    if (error == kNotRegularFile) {
-        return "not a regular file";
-    }
-    char text[512] = {};
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(error),
-        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
-    std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.' ||
-                                message.back() == ' ')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(error) : message;
-}
 
 bool RawFile::OpenForReading(const std::string& systemPath) {
     Close();
@@ -65,7 +42,7 @@ bool RawFile::CreateNew(const Folder& folder, const std::string& name, bool /*ow
     Close();
     openPath = folder.PathOf(name);
     writing = true;
-    if (const int injected = FileFaults::Check(FileFaults::Operation::Create, openPath)) {
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Create, openPath)) {
         lastError = injected;
         return false;
     }
@@ -79,7 +56,7 @@ bool RawFile::CreatePlain(const std::string& systemPath) {
     const DWORD attributes = GetFileAttributesA(systemPath.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-        lastError = kNotRegularFile;
+        lastError = FileError::NotRegularFile;
         return false;
     }
     // Opened without emptying it: only a file known to have no second name is emptied, since emptying
@@ -96,7 +73,7 @@ bool RawFile::CreatePlain(const std::string& systemPath) {
         information.nNumberOfLinks > 1 || !SetEndOfFile(static_cast<HANDLE>(handle))) {
         CloseHandle(static_cast<HANDLE>(handle));
         handle = nullptr;
-        lastError = kNotRegularFile;
+        lastError = FileError::NotRegularFile;
         return false;
     }
     return true;
@@ -106,20 +83,10 @@ bool RawFile::IsOpen() const {
     return handle != nullptr;
 }
 
-bool RawFile::Close() {
-    if (handle == nullptr) {
-        return true;
-    }
-    bool closed = CloseHandle(static_cast<HANDLE>(handle)) != 0;
+std::error_code RawFile::Release() {
+    const bool closed = CloseHandle(static_cast<HANDLE>(handle)) != 0;
     handle = nullptr;
-    if (!closed) {
-        lastError = static_cast<int>(GetLastError());
-    }
-    if (const int injected = writing ? FileFaults::Check(FileFaults::Operation::Close, openPath) : 0) {
-        lastError = injected;
-        closed = false;
-    }
-    return closed;
+    return ErrorUnless(closed);
 }
 
 size_t RawFile::Read(char* buffer, size_t count) {
@@ -142,7 +109,7 @@ bool RawFile::Write(const char* buffer, size_t count) {
     if (handle == nullptr) {
         return false;
     }
-    if (const int injected = FileFaults::Check(FileFaults::Operation::Write, openPath)) {
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Write, openPath)) {
         DWORD put = 0;
         WriteFile(static_cast<HANDLE>(handle), buffer, static_cast<DWORD>(count / 2), &put, nullptr);
         lastError = injected;
@@ -153,7 +120,7 @@ bool RawFile::Write(const char* buffer, size_t count) {
         const DWORD chunk = static_cast<DWORD>(count - total > 0x40000000u ? 0x40000000u : count - total);
         DWORD put = 0;
         if (!WriteFile(static_cast<HANDLE>(handle), buffer + total, chunk, &put, nullptr) || put == 0) {
-            lastError = static_cast<int>(GetLastError());
+            lastError = LastSystemError();
             return false;
         }
         total += put;

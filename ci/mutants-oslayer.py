@@ -1,0 +1,25 @@
+# Mutants of the one OS layer and its errors with one shape: the system's errors as std::error_code, the
+# project's own codes beside them, the common half of a file's close, the converter's inputs that are streams,
+# and the words of a refusal or a failed step.
+ADDED = [
+    dict(id="OS1", file="src/platform/SystemError.cpp", old="return succeeded ? std::error_code() : LastSystemError();",
+         new="return std::error_code();", kind="dropped error (a failed system call taken for a success)"),
+    dict(id="OS2", file="src/platform/posix/SystemError.cpp",
+         old="return {static_cast<int>(condition), std::system_category()};",
+         new="return {static_cast<int>(condition), std::generic_category()};",
+         kind="wrong category (a condition never equal to the system's own error)"),
+    dict(id="OS3", file="src/platform/RawFile.cpp", old="    if (writing) {\n", new="    if (false) {\n",
+         kind="dropped check (a failed close of a written file unseen)"),
+    dict(id="OS4", file="src/platform/ReplacementFile.cpp", old='return "cannot write file";',
+         new='return "cannot create file";', kind="wrong text (the step that failed)"),
+    dict(id="OS5", file="cli/Converter.cpp", old="return static_cast<int>(found - std::begin(kSeriousness));",
+         new="return 0;", kind="dropped order (a failed file's status lost in a batch)"),
+    dict(id="OS6", file="src/entry/ImportReport.cpp",
+         old='return "cannot read input file: " + ErrorText(refusal.systemError);',
+         new='return "cannot read input file";', kind="dropped reason (why the input cannot be read)"),
+    dict(id="OS7", file="cli/posix/Platform.cpp", old="if (file.LastError() != FileError::NotRegularFile) {",
+         new="if (true) {", kind="dropped case (a named pipe refused instead of read once)"),
+    dict(id="OS8", file="src/files/QuorFile.cpp",
+         old="openError = SystemError(std::errc::no_such_file_or_directory);", new="",
+         kind="dropped reason (the empty name's error)"),
+]
