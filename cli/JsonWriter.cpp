@@ -104,4 +104,15 @@ void JsonWriter::Float(float value) {
     buffer += ShortestText(value);
 }
 
+void JsonWriter::Bytes(const std::string& bytes) {
+    if (IsValidUtf8(bytes)) {
+        String(bytes);
+        return;
+    }
+    BeginObject();
+    Member("hex", HexOf(bytes));
+    Member("text", ToValidUtf8(bytes));
+    EndObject();
+}
+
 } // namespace quorix::cli

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace quorix::cli {
@@ -29,6 +30,32 @@ public:
     void Bool(bool value);
     // A finite float with the fewest digits that read back to the same value; "inf", "-inf", "nan" else.
     void Float(float value);
+    // A byte string: a string when it is valid UTF-8, else {"hex": its bytes in hexadecimal, "text": the
+    // string with each invalid byte shown as U+FFFD}, so that every byte is kept.
+    void Bytes(const std::string& bytes);
+
+    // A member of the current object: its name, then its value written as its type asks.
+    template <typename T> void Member(std::string_view name, const T& value) {
+        Key(name);
+        if constexpr (std::is_same_v<T, bool>) {
+            Bool(value);
+        } else if constexpr (std::is_floating_point_v<T>) {
+            Float(value);
+        } else if constexpr (std::is_integral_v<T>) {
+            Int(value);
+        } else {
+            Bytes(value);
+        }
+    }
+    // A member holding an array: `write(item)` writes each item's value.
+    template <typename Items, typename Write> void List(std::string_view name, const Items& items, Write write) {
+        Key(name);
+        BeginArray();
+        for (const auto& item : items) {
+            write(item);
+        }
+        EndArray();
+    }
 
     void Flush();
 

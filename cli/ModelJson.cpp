@@ -1,6 +1,5 @@
 #include "ModelJson.h"
 
-#include "ByteText.h"
 #include "JsonWriter.h"
 #include "Platform.h"
 #include "export/QuorLayYExport.h"
@@ -10,146 +9,89 @@
 namespace quorix::cli {
 
 namespace {
-void Bytes(JsonWriter& json, const std::string& bytes) {
-    if (IsValidUtf8(bytes)) {
-        json.String(bytes);
-        return;
-    }
-    json.BeginObject();
-    json.Key("hex");
-    json.String(HexOf(bytes));
-    json.Key("text");
-    json.String(ToValidUtf8(bytes));
-    json.EndObject();
-}
-
-template <typename Items, typename Write>
-void ListOf(JsonWriter& json, const char* key, const Items& items, Write write) {
-    json.Key(key);
-    json.BeginArray();
-    for (const auto& item : items) {
-        write(item);
-    }
-    json.EndArray();
-}
-
-void Ints(JsonWriter& json, const char* key, const std::vector<int32_t>& values) {
-    ListOf(json, key, values, [&](int32_t v) { json.Int(v); });
-}
-
 void Placement(JsonWriter& json, const quorix::Placement& p) {
     json.BeginObject();
-    json.Key("record");
-    json.String(p.isP ? "P" : "T");
-    const std::pair<const char*, int64_t> indices[] = {{"modelIndex", p.modelIndex},
-                                                       {"pieceIndex", p.pieceIndex}};
-    for (const auto& [key, value] : indices) {
-        json.Key(key);
-        json.Int(value);
-    }
-    const std::pair<const char*, float> reals[] = {
-        {"x", p.x}, {"y", p.y}, {"angle", p.angle}, {"writtenAngle", quorix::WrittenAngle(p)}};
-    for (const auto& [key, value] : reals) {
-        json.Key(key);
-        json.Float(value);
-    }
-    json.Key("flag1");
-    json.Bool(p.flag1);
-    json.Key("flag2");
-    json.Bool(p.flag2);
-    const std::pair<const char*, int64_t> values[] = {
-        {"ordinalA", p.ordinalA}, {"ordinalB", p.ordinalB}, {"ordinalC", p.ordinalC}, {"valueC", p.valueC}};
-    for (const auto& [key, value] : values) {
-        json.Key(key);
-        json.Int(value);
-    }
+    json.Member("record", p.isP ? "P" : "T");
+    json.Member("modelIndex", p.modelIndex);
+    json.Member("pieceIndex", p.pieceIndex);
+    json.Member("x", p.x);
+    json.Member("y", p.y);
+    json.Member("angle", p.angle);
+    json.Member("writtenAngle", quorix::WrittenAngle(p));
+    json.Member("flag1", p.flag1);
+    json.Member("flag2", p.flag2);
+    json.Member("ordinalA", p.ordinalA);
+    json.Member("ordinalB", p.ordinalB);
+    json.Member("ordinalC", p.ordinalC);
+    json.Member("valueC", p.valueC);
     json.EndObject();
 }
 
 void Lay(JsonWriter& json, const QuorLayY& lay) {
-    json.Key("width");
-    json.Float(lay.GetLayWidth());
-    json.Key("length");
-    json.Float(lay.GetLayLength());
-    ListOf(json, "pieceNames", lay.GetPieceNames(), [&](const std::string& n) { Bytes(json, n); });
-    ListOf(json, "modelNames", lay.GetModelNames(), [&](const std::string& n) { Bytes(json, n); });
-    ListOf(json, "placements", lay.GetPlacements(), [&](const quorix::Placement& p) { Placement(json, p); });
-    ListOf(json, "placementCounts", lay.GetPlacementCounts(), [&](const auto& entry) {
+    const auto bytes = [&](const std::string& name) { json.Bytes(name); };
+    const auto integer = [&](int64_t value) { json.Int(value); };
+    json.Member("width", lay.GetLayWidth());
+    json.Member("length", lay.GetLayLength());
+    json.List("pieceNames", lay.GetPieceNames(), bytes);
+    json.List("modelNames", lay.GetModelNames(), bytes);
+    json.List("placements", lay.GetPlacements(), [&](const quorix::Placement& p) { Placement(json, p); });
+    json.List("placementCounts", lay.GetPlacementCounts(), [&](const auto& entry) {
         json.BeginObject();
-        json.Key("model");
-        json.Int(entry.first.first);
-        json.Key("piece");
-        json.Int(entry.first.second);
-        json.Key("count");
-        json.Int(entry.second);
+        json.Member("model", entry.first.first);
+        json.Member("piece", entry.first.second);
+        json.Member("count", entry.second);
         json.EndObject();
     });
-    ListOf(json, "cEntries", lay.GetCEntries(), [&](const CEntry& e) {
+    json.List("cEntries", lay.GetCEntries(), [&](const CEntry& e) {
         json.BeginArray();
         for (const uint32_t word : e.words) {
             json.Int(word);
         }
         json.EndArray();
     });
-    ListOf(json, "kEntries", lay.GetKEntries(), [&](const KEntry& e) {
+    json.List("kEntries", lay.GetKEntries(), [&](const KEntry& e) {
         json.BeginObject();
-        ListOf(json, "words", e.words, [&](uint32_t word) { json.Int(word); });
-        json.Key("value");
-        json.Int(e.value);
+        json.List("words", e.words, integer);
+        json.Member("value", e.value);
         json.EndObject();
     });
-    ListOf(json, "mGroups", lay.GetMGroups(), [&](const MGroup& g) {
+    json.List("mGroups", lay.GetMGroups(), [&](const MGroup& g) {
         json.BeginObject();
-        json.Key("name");
-        Bytes(json, g.name);
-        Ints(json, "values", g.values);
+        json.Member("name", g.name);
+        json.List("values", g.values, integer);
         json.EndObject();
     });
-    Ints(json, "mValues", lay.GetMValues());
+    json.List("mValues", lay.GetMValues(), integer);
 }
 
 void Style(JsonWriter& json, const StyleEntry& entry, const StyleReading& reading) {
     static const QuorStyle kNotKept;
     const QuorStyle& style = reading.style != nullptr ? *reading.style : kNotKept;
     json.BeginObject();
-    json.Key("styleName");
-    Bytes(json, entry.styleName);
-    ListOf(json, "sizes", entry.sizeItems, [&](const SizeItem& s) {
+    json.Member("styleName", entry.styleName);
+    json.List("sizes", entry.sizeItems, [&](const SizeItem& s) {
         json.BeginObject();
-        json.Key("sizeKey");
-        json.Int(s.sizeKey);
-        json.Key("sizeValue");
-        json.Float(s.sizeValue);
-        json.Key("sizeCount");
-        json.Int(s.sizeCount);
-        json.Key("copies");
-        json.Int(s.copies);
+        json.Member("sizeKey", s.sizeKey);
+        json.Member("sizeValue", s.sizeValue);
+        json.Member("sizeCount", s.sizeCount);
+        json.Member("copies", s.copies);
         json.EndObject();
     });
-    json.Key("styleFile");
-    Bytes(json, paths::ToSystemPath(reading.path));
-    json.Key("styleLoaded");
-    json.Bool(reading.Loaded());
+    json.Member("styleFile", paths::ToSystemPath(reading.path));
+    json.Member("styleLoaded", reading.Loaded());
     if (!reading.Loaded()) {
-        json.Key("refusal");
-        Bytes(json, reading.stoppedAt == QuorFile::Step::Open && reading.openError != 0
-                        ? reading.refusal + ": " + platform::ErrorText(reading.openError)
-                        : reading.refusal);
+        json.Member("refusal", reading.stoppedAt == QuorFile::Step::Open && reading.openError != 0
+                                   ? reading.refusal + ": " + platform::ErrorText(reading.openError)
+                                   : reading.refusal);
     }
-    json.Key("formatVersion");
-    json.Int(style.GetFormatVersion());
-    json.Key("styleText");
-    Bytes(json, style.GetStyleText());
-    ListOf(json, "pieces", style.GetPieces(), [&](const StylePiece& p) {
+    json.Member("formatVersion", style.GetFormatVersion());
+    json.Member("styleText", style.GetStyleText());
+    json.List("pieces", style.GetPieces(), [&](const StylePiece& p) {
         json.BeginObject();
-        json.Key("pieceName");
-        Bytes(json, p.pieceName);
-        json.Key("pieceText");
-        Bytes(json, p.pieceText);
-        json.Key("quantity");
-        json.Int(p.quantity);
-        json.Key("extraQuantity");
-        json.Int(p.extraQuantity);
+        json.Member("pieceName", p.pieceName);
+        json.Member("pieceText", p.pieceText);
+        json.Member("quantity", p.quantity);
+        json.Member("extraQuantity", p.extraQuantity);
         json.EndObject();
     });
     json.EndObject();
@@ -157,38 +99,27 @@ void Style(JsonWriter& json, const StyleEntry& entry, const StyleReading& readin
 
 void Marker(JsonWriter& json, const QuorMarker& marker) {
     const std::vector<StyleReading>& styles = marker.GetStyleReadings();
-    json.Key("formatVersion");
-    json.Int(marker.GetFormatVersion());
+    json.Member("formatVersion", marker.GetFormatVersion());
     json.Key("header");
     json.BeginObject();
-    const std::pair<const char*, int64_t> header[] = {
-        {"headerInt1", marker.GetHeaderInt1()},  {"headerInt2", marker.GetHeaderInt2()},
-        {"headerInt3", marker.GetHeaderInt3()},  {"headerInt4", marker.GetHeaderInt4()},
-        {"headerInt5", marker.GetHeaderInt5()},  {"markerLength", marker.GetMarkerLength()},
-        {"markerWidth", marker.GetMarkerWidth()}};
-    for (const auto& [key, value] : header) {
-        json.Key(key);
-        json.Int(value);
-    }
-    json.Key("headerReal1");
-    json.Float(marker.GetHeaderReal1());
-    json.Key("headerReal2");
-    json.Float(marker.GetHeaderReal2());
-    json.Key("headerFlag1");
-    json.Bool(marker.GetHeaderFlag1());
+    json.Member("headerInt1", marker.GetHeaderInt1());
+    json.Member("headerInt2", marker.GetHeaderInt2());
+    json.Member("headerInt3", marker.GetHeaderInt3());
+    json.Member("headerInt4", marker.GetHeaderInt4());
+    json.Member("headerInt5", marker.GetHeaderInt5());
+    json.Member("markerLength", marker.GetMarkerLength());
+    json.Member("markerWidth", marker.GetMarkerWidth());
+    json.Member("headerReal1", marker.GetHeaderReal1());
+    json.Member("headerReal2", marker.GetHeaderReal2());
+    json.Member("headerFlag1", marker.GetHeaderFlag1());
     json.EndObject();
     json.Key("options");
     json.BeginObject();
-    json.Key("percentValue");
-    json.Float(marker.GetPercentValue());
-    json.Key("optionFlag1");
-    json.Bool(marker.GetOptionFlag1());
-    json.Key("optionFlag2");
-    json.Bool(marker.GetOptionFlag2());
-    json.Key("markerText1");
-    Bytes(json, marker.GetMarkerText1());
-    json.Key("markerText2");
-    Bytes(json, marker.GetMarkerText2());
+    json.Member("percentValue", marker.GetPercentValue());
+    json.Member("optionFlag1", marker.GetOptionFlag1());
+    json.Member("optionFlag2", marker.GetOptionFlag2());
+    json.Member("markerText1", marker.GetMarkerText1());
+    json.Member("markerText2", marker.GetMarkerText2());
     json.EndObject();
     json.Key("styleEntries");
     json.BeginArray();
@@ -196,22 +127,16 @@ void Marker(JsonWriter& json, const QuorMarker& marker) {
         Style(json, marker.GetStyleEntries()[i], styles[i]);
     }
     json.EndArray();
-    ListOf(json, "sizeModels", marker.GetSizeModels(), [&](const auto& entry) {
+    json.List("sizeModels", marker.GetSizeModels(), [&](const auto& entry) {
         json.BeginObject();
-        json.Key("sizeKey");
-        json.Int(entry.first);
-        ListOf(json, "pieces", entry.second, [&](const PieceTally& t) {
+        json.Member("sizeKey", entry.first);
+        json.List("pieces", entry.second, [&](const PieceTally& t) {
             json.BeginObject();
-            json.Key("pieceName");
-            Bytes(json, t.pieceName);
-            json.Key("sizeValue");
-            json.Float(t.sizeValue);
-            json.Key("sizeCount");
-            json.Int(t.sizeCount);
-            json.Key("quantity");
-            json.Int(t.quantity);
-            json.Key("extraQuantity");
-            json.Int(t.extraQuantity);
+            json.Member("pieceName", t.pieceName);
+            json.Member("sizeValue", t.sizeValue);
+            json.Member("sizeCount", t.sizeCount);
+            json.Member("quantity", t.quantity);
+            json.Member("extraQuantity", t.extraQuantity);
             json.EndObject();
         });
         json.EndObject();
@@ -222,10 +147,8 @@ void Marker(JsonWriter& json, const QuorMarker& marker) {
 void WriteModelJson(const ImportReading& reading, const std::string& file, FILE* out) {
     JsonWriter json(out);
     json.BeginObject();
-    json.Key("kind");
-    json.String(reading.kind == ImportKind::LayY ? "lay" : "marker");
-    json.Key("file");
-    Bytes(json, file);
+    json.Member("kind", reading.kind == ImportKind::LayY ? "lay" : "marker");
+    json.Member("file", file);
     if (reading.kind == ImportKind::LayY) {
         Lay(json, *reading.lay);
     } else if (reading.kind == ImportKind::Marker) {
