@@ -108,6 +108,7 @@ std::string NameAt(const std::vector<std::string>& names, int32_t index) {
 // so a label keeps more than a cell away from what it stands beside.
 class Room {
 public:
+    Room() = default;
     Room(double width, double height)
         : columns(Cell(width) + 1), rows(Cell(height) + 1), taken(columns * rows, 0) {}
 
@@ -138,8 +139,8 @@ public:
 private:
     static size_t Cell(double pixels) { return pixels <= 0.0 ? 0 : static_cast<size_t>(pixels / 2.0); }
 
-    size_t columns;
-    size_t rows;
+    size_t columns = 0;
+    size_t rows = 0;
     std::vector<uint8_t> taken;
 };
 
@@ -442,31 +443,89 @@ std::string Fitted(std::string text, double fontSize, double width) {
     }
     return text + "\xE2\x80\xA6";
 }
-} // namespace
 
-std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
-    const Sheet sheet = SheetOf(lay);
+// A piece as drawn: a disc on the sheet or just off it, or an arrow at the sheet's edge for a piece far off
+// it, and its label.
+struct Drawn {
+    const Placement* p;
+    double x, y;       // pixel position of the disc's centre or the arrow's foot
+    bool farOff;       // drawn as an arrow at the sheet's edge
+    double dx, dy;     // the arrow's direction
+    double angle;      // the pointer's, in degrees counterclockwise
+    Box anchor;        // what the label stands beside
+    std::string label; // as placed, empty for none
+    Placed placed;
+};
+
+// The drawing of a lay, made in steps: the sheet and where it goes in the picture, which pieces are drawn
+// where, the room that labels may not take, the labels, then the SVG text.
+class Picture {
+public:
+    Picture(const QuorLayY& lay, const std::string& fileName);
+    std::string Svg() const;
+
+private:
+    void SortPieces();
+    void TakeFixedRoom();
+    void AddArrows();
+    void AddDiscs();
+    void PlaceLabels();
+    std::string CountsLine() const;
+    std::string TitleSvg() const;
+    std::string SheetSvg() const;
+    std::string PiecesSvg() const;
+
+    const QuorLayY& lay;
+    const Sheet sheet;
+    std::vector<std::string> titleLines;
+    double titleHeight = 0.0;
+    Layout layout;
+    double pictureWidth = 0.0;
+    double pictureHeight = 0.0;
+    double bandsBottom = 0.0; // pixel y below the last band and its overhang
+    double near = 0.0;        // lay units a piece may lie off the sheet and be drawn on it
+    double r = 0.0;           // the discs' radius
+    std::vector<const Placement*> onSheet;
+    std::vector<const Placement*> farOff;
+    size_t noPosition = 0;
+    std::string legend;
+    Room room;
+    std::vector<Drawn> drawn;
+    size_t dropped = 0;   // labels left out
+    size_t shortened = 0; // labels shortened for room
+};
+
+Picture::Picture(const QuorLayY& lay, const std::string& fileName) : lay(lay), sheet(SheetOf(lay)) {
     // The title's lines: the file, the width and the length (on two lines when either says more than its
     // value), and the counts, added once the labels are placed.
-    std::vector<std::string> titleLines = {fileName.empty() ? std::string("lay") : CodePageText(fileName)};
+    titleLines = {fileName.empty() ? std::string("lay") : CodePageText(fileName)};
     if (sheet.widthText.size() + sheet.lengthText.size() < 70) {
         titleLines.push_back(sheet.widthText + ", " + sheet.lengthText);
     } else {
         titleLines.push_back(sheet.widthText);
         titleLines.push_back(sheet.lengthText);
     }
-    const double titleHeight = (titleLines.size() + 1) * kLine + 4;
-    const Layout layout = LayoutOf(sheet, titleHeight);
-    const double bandPixels = layout.bandLength * layout.scale;
-    const double pictureWidth = std::ceil(std::max(2 * (kMargin + kOverhang) + bandPixels, kLeastPicture));
-    const double bandsBottom = layout.BandTop(layout.bands - 1) + sheet.width * layout.scale + kOverhang;
+    titleHeight = (titleLines.size() + 1) * kLine + 4;
+    layout = LayoutOf(sheet, titleHeight);
+    pictureWidth = std::ceil(std::max(2 * (kMargin + kOverhang) + layout.bandLength * layout.scale, kLeastPicture));
+    bandsBottom = layout.BandTop(layout.bands - 1) + sheet.width * layout.scale + kOverhang;
+    near = kOverhang / 2 / layout.scale;
+    SortPieces();
     const double scaleBar = ScaleBarLength(layout.scale);
+    double legendHeight = 0.0;
+    legend = Legend(kMargin, bandsBottom + 8, pictureWidth - 2 * kMargin, scaleBar * layout.scale,
+                    Amount(scaleBar) + " mm", !farOff.empty(), sheet.sheetLength < sheet.length, legendHeight);
+    pictureHeight = std::ceil(bandsBottom + 8 + legendHeight + kMargin);
+    room = Room(pictureWidth, pictureHeight);
+    TakeFixedRoom();
+    AddArrows();
+    AddDiscs();
+    PlaceLabels();
+    titleLines.push_back(CountsLine());
+}
 
-    // Which pieces are drawn where: on the sheet or just off it, far off it, or nowhere.
-    const double near = kOverhang / 2 / layout.scale; // lay units a piece may lie off the sheet and be drawn
-    std::vector<const Placement*> onSheet;
-    std::vector<const Placement*> farOff;
-    size_t noPosition = 0;
+// Which pieces are drawn where: on the sheet or just off it, far off it, or nowhere.
+void Picture::SortPieces() {
     for (const Placement& p : lay.GetPlacements()) {
         if (std::isnan(p.x) || std::isnan(p.y)) {
             ++noPosition;
@@ -476,42 +535,22 @@ std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
             farOff.push_back(&p);
         }
     }
-    double legendHeight = 0.0;
-    const std::string legend =
-        Legend(kMargin, bandsBottom + 8, pictureWidth - 2 * kMargin, scaleBar * layout.scale,
-               Amount(scaleBar) + " mm", !farOff.empty(), sheet.sheetLength < sheet.length, legendHeight);
-    const double pictureHeight = std::ceil(bandsBottom + 8 + legendHeight + kMargin);
+}
 
-    // Discs a little smaller where pieces crowd, so that most stay apart.
-    const double sheetPixels = sheet.length * sheet.width * layout.scale * layout.scale;
-    const double r = std::clamp(
-        std::min(sheet.width * layout.scale / 40.0,
-                 0.3 * std::sqrt(sheetPixels / static_cast<double>(std::max<size_t>(onSheet.size(), 1)))),
-        kSmallestDisc, kLargestDisc);
-
-    // The room that labels may not take: title, legend, captions, discs with their pointers, arrows.
-    Room room(pictureWidth, pictureHeight);
+// The title, the legend and the captions of the bands.
+void Picture::TakeFixedRoom() {
     room.Take({0, 0, pictureWidth, kMargin + titleHeight});
     room.Take({0, bandsBottom, pictureWidth, pictureHeight});
     for (int band = 1; band < layout.bands; ++band) {
         room.Take(
             {0, layout.BandTop(band) - kOverhang - kCaption, pictureWidth, layout.BandTop(band) - kOverhang});
     }
-    struct Drawn {
-        const Placement* p;
-        double x, y;       // pixel position of the disc's centre or the arrow's foot
-        bool farOff;       // drawn as an arrow at the sheet's edge
-        double dx, dy;     // the arrow's direction
-        double angle;      // the pointer's, in degrees counterclockwise
-        Box anchor;        // what the label stands beside
-        std::string label; // as placed, empty for none
-        Placed placed;
-    };
-    std::vector<Drawn> drawn;
-    drawn.reserve(onSheet.size() + farOff.size());
+}
+
+// The foot of each far piece's arrow is the nearest point of the sheet; it points along the axes on which
+// the piece lies off the sheet.
+void Picture::AddArrows() {
     for (const Placement* p : farOff) {
-        // The foot of the arrow is the nearest point of the sheet; it points along the axes on which the
-        // piece lies off the sheet.
         const double sx = p->x < -near ? -1.0 : p->x > sheet.length + near ? 1.0 : 0.0;
         const double sy = p->y < -near ? -1.0 : p->y > sheet.width + near ? 1.0 : 0.0;
         const double x = std::clamp(static_cast<double>(p->x), 0.0, sheet.length);
@@ -525,6 +564,15 @@ std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
         room.Take(d.anchor);
         drawn.push_back(d);
     }
+}
+
+// Discs with their pointers; a little smaller where pieces crowd, so that most stay apart.
+void Picture::AddDiscs() {
+    const double sheetPixels = sheet.length * sheet.width * layout.scale * layout.scale;
+    r = std::clamp(
+        std::min(sheet.width * layout.scale / 40.0,
+                 0.3 * std::sqrt(sheetPixels / static_cast<double>(std::max<size_t>(onSheet.size(), 1)))),
+        kSmallestDisc, kLargestDisc);
     for (const Placement* p : onSheet) {
         const float written = quorix::WrittenAngle(*p);
         Drawn d{p, layout.X(p->x), layout.Y(p->x, p->y), false, 0, 0, written, {}, {}, {}};
@@ -538,19 +586,19 @@ std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
         }
         drawn.push_back(d);
     }
+}
 
-    // Labels: the arrows' first, as they tell where their pieces are, then the discs' in file order.
-    size_t dropped = 0;
-    size_t shortened = 0;
+// The arrows' labels first, as they tell where their pieces are, then the discs' in file order.
+void Picture::PlaceLabels() {
     for (Drawn& d : drawn) {
-        const std::string names = NameAt(lay.GetPieceNames(), d.p->pieceIndex) + " / " +
-                                  NameAt(lay.GetModelNames(), d.p->modelIndex);
+        const std::string piece = NameAt(lay.GetPieceNames(), d.p->pieceIndex);
+        const std::string names = piece + " / " + NameAt(lay.GetModelNames(), d.p->modelIndex);
         std::vector<std::string> texts;
         if (d.farOff) {
             const std::string at = "x " + ShortestText(d.p->x) + ", y " + ShortestText(d.p->y);
             texts = {names + " at " + at, at};
         } else {
-            texts = {names, NameAt(lay.GetPieceNames(), d.p->pieceIndex)};
+            texts = {names, piece};
         }
         d.placed = PlaceLabel(room, d.anchor, texts, d.farOff && d.dy == 0.0);
         if (d.placed.text < 0) {
@@ -560,8 +608,9 @@ std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
             d.label = texts[static_cast<size_t>(d.placed.text)];
         }
     }
+}
 
-    // The title: the file, the sheet, the counts.
+std::string Picture::CountsLine() const {
     std::string counts = std::to_string(lay.GetPlacements().size()) +
                          " placements: " + std::to_string(onSheet.size()) + " drawn";
     if (!farOff.empty()) {
@@ -574,23 +623,23 @@ std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
         counts += "; labels: " + std::to_string(dropped) + " left out, " + std::to_string(shortened) +
                   " shortened for room";
     }
-    titleLines.push_back(counts);
-    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                      Px(pictureWidth) + "\" height=\"" + Px(pictureHeight) + "\" viewBox=\"0 0 " +
-                      Px(pictureWidth) + " " + Px(pictureHeight) +
-                      "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"" + Px(kFont) +
-                      "\">\n<title>" + XmlText(titleLines.front()) + "</title>\n";
-    svg += "<rect width=\"100%\" height=\"100%\" fill=\"" + std::string(kPageColour) + "\"/>\n";
+    return counts;
+}
+
+std::string Picture::TitleSvg() const {
+    std::string svg;
     for (size_t i = 0; i < titleLines.size(); ++i) {
         const double font = i == 0 ? kTitleFont : kFont;
-        svg += "<text x=\"" + Px(kMargin) + "\" y=\"" +
-               Px(kMargin + kTitleFont + i * kLine - (i > 0 ? 2 : 0)) + "\"" +
-               (i == 0 ? " font-size=\"" + Px(kTitleFont) + "\" font-weight=\"bold\"" : std::string()) + ">" +
-               XmlText(Fitted(titleLines[i], font, pictureWidth - 2 * kMargin)) + "</text>\n";
+        svg += "<text x=\"" + Px(kMargin) + "\" y=\"" + Px(kMargin + kTitleFont + i * kLine - (i > 0 ? 2 : 0)) +
+               "\"" + (i == 0 ? " font-size=\"" + Px(kTitleFont) + "\" font-weight=\"bold\"" : std::string()) +
+               ">" + XmlText(Fitted(titleLines[i], font, pictureWidth - 2 * kMargin)) + "</text>\n";
     }
+    return svg;
+}
 
-    // The sheet, band by band: the declared sheet filled, the stretch beyond its end dashed.
+// The sheet, band by band: the declared sheet filled, the stretch beyond its end dashed.
+std::string Picture::SheetSvg() const {
+    std::string svg;
     for (int band = 0; band < layout.bands; ++band) {
         const double from = band * layout.bandLength;
         const double to = from + layout.bandLength;
@@ -604,7 +653,7 @@ std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
         if (solidTo > from) {
             svg += "<rect x=\"" + Px(layout.left) + "\" y=\"" + Px(top) + "\" width=\"" +
                    Px((solidTo - from) * layout.scale) + "\" height=\"" + Px(height) + "\" fill=\"" +
-                   kLayColour + "\" stroke=\"#8c8c8c\"/>\n";
+                   preview::kLayColour + "\" stroke=\"#8c8c8c\"/>\n";
         }
         if (to > sheet.sheetLength) {
             const double dashedFrom = std::max(from, sheet.sheetLength);
@@ -613,8 +662,12 @@ std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
                    "\" fill=\"none\" stroke=\"#8c8c8c\" stroke-dasharray=\"6 4\"/>\n";
         }
     }
+    return svg;
+}
 
-    // The pieces, each a group with its hover text, so that hovering over the label shows it too.
+// The pieces, each a group with its hover text, so that hovering over the label shows it too.
+std::string Picture::PiecesSvg() const {
+    std::string svg;
     for (const Drawn& d : drawn) {
         svg += "<g>\n<title>" + XmlText((d.farOff ? "far off the sheet: " : "") + HoverText(lay, *d.p)) +
                "</title>\n";
@@ -631,7 +684,21 @@ std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
         }
         svg += "</g>\n";
     }
-    return svg + legend + "</svg>\n";
+    return svg;
+}
+
+std::string Picture::Svg() const {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+           Px(pictureWidth) + "\" height=\"" + Px(pictureHeight) + "\" viewBox=\"0 0 " + Px(pictureWidth) + " " +
+           Px(pictureHeight) + "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"" + Px(kFont) +
+           "\">\n<title>" + XmlText(titleLines.front()) + "</title>\n<rect width=\"100%\" height=\"100%\" fill=\"" +
+           preview::kPageColour + "\"/>\n" + TitleSvg() + SheetSvg() + PiecesSvg() + legend + "</svg>\n";
+}
+} // namespace
+
+std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
+    return Picture(lay, fileName).Svg();
 }
 
 } // namespace quorix::cli
