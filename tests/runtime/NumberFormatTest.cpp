@@ -1,4 +1,4 @@
-// Numbers as the host's runtime writes them: the general notation and integers, and each route of the
+// Numbers as the host's runtime writes them: the general notation and integers, and the quick path of the
 // general notation against the 21-digit expansion that the runtime rounds from.
 #include "runtime/NumberFormat.h"
 
@@ -36,7 +36,11 @@ TEST(NumberFormat, GeneralNotationAsTheTargetRuntimeWritesIt) {
         // clang-format on
     };
     for (const auto& [value, expected] : cases) {
-        EXPECT_EQ(GeneralText(value), expected) << value;
+        std::string quick;
+        std::string expansion;
+        AppendGeneral(quick, value);
+        AppendGeneralByExpansion(expansion, value);
+        EXPECT_EQ(quick + " " + expansion, std::string(expected) + " " + expected) << value;
     }
 }
 
@@ -53,7 +57,7 @@ TEST(NumberFormat, IntegersAreWrittenInPlainDecimal) {
     }
 }
 
-// A kind of value made from random bits, which the general notation may write by a route of its own.
+// A kind of value made from random bits, which the quick path may take or decline in its own ways.
 struct ValueKind {
     const char* name;
     double (*make)(uint64_t bits);
@@ -90,9 +94,9 @@ const ValueKind kValueKinds[] = {
 };
 // clang-format on
 
-class GeneralNotationRoute : public testing::TestWithParam<ValueKind> {};
+class GeneralNotationQuickPath : public testing::TestWithParam<ValueKind> {};
 
-TEST_P(GeneralNotationRoute, WritesWhatTheExpansionGives) {
+TEST_P(GeneralNotationQuickPath, WritesWhatTheExpansionGives) {
     std::mt19937_64 random(11);
     for (int i = 0; i < 200000; ++i) {
         const double value = GetParam().make(random());
@@ -104,7 +108,7 @@ TEST_P(GeneralNotationRoute, WritesWhatTheExpansionGives) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, GeneralNotationRoute, testing::ValuesIn(kValueKinds),
+INSTANTIATE_TEST_SUITE_P(Kinds, GeneralNotationQuickPath, testing::ValuesIn(kValueKinds),
                          [](const testing::TestParamInfo<ValueKind>& row) {
                              return std::string(row.param.name);
                          });
