@@ -2,9 +2,8 @@
 
 namespace quorix::detail {
 
-// Stands in for the application base class that the marker reader carries beside its file base. The
-// module never starts an application object: it has no start-up or shutdown hooks, holds no state of the
-// host's framework, and constructing or destroying one changes nothing outside the object.
+// The marker reader's application base class: empty because the module never starts an application and
+// keeps none of the host framework's state.
 class ApplicationBase {
 public:
     ApplicationBase() = default;
@@ -13,8 +12,7 @@ public:
     ApplicationBase& operator=(const ApplicationBase&) = delete;
 
 protected:
-    // Module handle of a resource library; no library is ever loaded, so it stays null.
-    void* resourceLibrary = nullptr;
+    void* resourceLibrary = nullptr; // a resource library's handle; none is ever loaded
 };
 
 } // namespace quorix::detail

@@ -2,11 +2,8 @@
 
 namespace quorix::detail {
 
-// Switches the current resource module to this module for the lifetime of the guard, so that messages are
-// looked up in this module's own string table and never in the host's. This module keeps no framework
-// module state of its own: on Windows the string table is read through this module's own handle
-// (ModuleHandle.h), elsewhere from the built-in table, so the guard has nothing to switch and exists to mark
-// the places where the lookup must be this module's.
+// Marks where messages must come from this module's own string table: empty because the module keeps no
+// framework module state to switch, and its messages are read through its own handle (ModuleHandle.h).
 class ModuleStateGuard {
 public:
     ModuleStateGuard() {}
