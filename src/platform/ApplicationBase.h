@@ -2,8 +2,7 @@
 
 namespace quorix::detail {
 
-// The marker reader's application base class: empty because the module never starts an application and
-// keeps none of the host framework's state.
+// The marker reader's application base: empty, as the module starts no application and keeps no host state.
 class ApplicationBase {
 public:
     ApplicationBase() = default;

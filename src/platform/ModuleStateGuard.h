@@ -2,8 +2,7 @@
 
 namespace quorix::detail {
 
-// Marks where messages must come from this module's own string table: empty because the module keeps no
-// framework module state to switch, and its messages are read through its own handle (ModuleHandle.h).
+// Marks where messages come from this module's strings: empty, as there is no framework state to switch.
 class ModuleStateGuard {
 public:
     ModuleStateGuard() {}
