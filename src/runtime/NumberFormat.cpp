@@ -41,20 +41,22 @@ constexpr char kDigitPairs[] =
 
 // The two digit characters of `pair` (0 to 99), the first in the lower byte.
 inline uint64_t PairWord(uint32_t pair) {
-    return static_cast<uint64_t>(static_cast<unsigned char>(kDigitPairs[2 * pair])) |
-           (static_cast<uint64_t>(static_cast<unsigned char>(kDigitPairs[2 * pair + 1])) << 8);
+    const char* at = kDigitPairs + 2 * size_t{pair};
+    return static_cast<uint64_t>(static_cast<unsigned char>(at[0])) |
+           (static_cast<uint64_t>(static_cast<unsigned char>(at[1])) << 8);
 }
 
-// Trailing zero digits of a digit pair (two for 00).
-inline int PairZeros(uint32_t pair) {
-    return (pair % 10 == 0 ? 1 : 0) + (pair == 0 ? 1 : 0);
-}
-
-// Stores the eight bytes of `word` from `out`, its lowest byte first, on a host of either byte order.
+// Stores the eight bytes of `word` from `out`, its lowest byte first, on a host of either byte order (one
+// store where the order is that already).
 inline void Store8(char* out, uint64_t word) {
-    for (int i = 0; i < 8; ++i) {
-        out[i] = static_cast<char>(word >> (8 * i));
-    }
+    out[0] = static_cast<char>(word);
+    out[1] = static_cast<char>(word >> 8);
+    out[2] = static_cast<char>(word >> 16);
+    out[3] = static_cast<char>(word >> 24);
+    out[4] = static_cast<char>(word >> 32);
+    out[5] = static_cast<char>(word >> 40);
+    out[6] = static_cast<char>(word >> 48);
+    out[7] = static_cast<char>(word >> 56);
 }
 
 // Writes the value of decimal exponent `exponent` whose six significant digits, rounded, are `six` (100000
@@ -62,12 +64,11 @@ inline void Store8(char* out, uint64_t word) {
 // and the exponent with a sign and three digits; trailing zeros and a trailing point left out. Touches up
 // to kNumberRoom characters from `out`.
 inline char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
-    const uint32_t high = six / 10000;
-    const uint32_t middle = six / 100 % 100;
-    const uint32_t low = six % 100;
-    const uint64_t kept = PairWord(high) | (PairWord(middle) << 16) | (PairWord(low) << 32) | (uint64_t{0x3030} << 48);
-    const int used = kSignificantDigits -
-                     (PairZeros(low) + (low == 0 ? PairZeros(middle) + (middle == 0 ? PairZeros(high) : 0) : 0));
+    const uint64_t kept = PairWord(six / 10000) | (PairWord(six / 100 % 100) << 16) | (PairWord(six % 100) << 32) |
+                          (uint64_t{0x3030} << 48);
+    // The digits up to the last that is not 0.
+    const int used = kSignificantDigits - (six % 10 == 0 ? 1 : 0) - (six % 100 == 0 ? 1 : 0) -
+                     (six % 1000 == 0 ? 1 : 0) - (six % 10000 == 0 ? 1 : 0) - (six % 100000 == 0 ? 1 : 0);
     const bool scientific = exponent < -4 || exponent >= kSignificantDigits;
     const int shown = scientific ? 0 : exponent; // the exponent of the fixed layout
     // "0." and zeros before the digits when it is negative; else the digits with a point after the
