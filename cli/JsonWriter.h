@@ -48,7 +48,8 @@ public:
         }
     }
     // A member holding an array: `write(item)` writes each item's value.
-    template <typename Items, typename Write> void List(std::string_view name, const Items& items, Write write) {
+    template <typename Items, typename Write>
+    void List(std::string_view name, const Items& items, Write write) {
         Key(name);
         BeginArray();
         for (const auto& item : items) {

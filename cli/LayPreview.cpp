@@ -507,14 +507,16 @@ Picture::Picture(const QuorLayY& lay, const std::string& fileName) : lay(lay), s
     }
     titleHeight = (titleLines.size() + 1) * kLine + 4;
     layout = LayoutOf(sheet, titleHeight);
-    pictureWidth = std::ceil(std::max(2 * (kMargin + kOverhang) + layout.bandLength * layout.scale, kLeastPicture));
+    pictureWidth =
+        std::ceil(std::max(2 * (kMargin + kOverhang) + layout.bandLength * layout.scale, kLeastPicture));
     bandsBottom = layout.BandTop(layout.bands - 1) + sheet.width * layout.scale + kOverhang;
     near = kOverhang / 2 / layout.scale;
     SortPieces();
     const double scaleBar = ScaleBarLength(layout.scale);
     double legendHeight = 0.0;
-    legend = Legend(kMargin, bandsBottom + 8, pictureWidth - 2 * kMargin, scaleBar * layout.scale,
-                    Amount(scaleBar) + " mm", !farOff.empty(), sheet.sheetLength < sheet.length, legendHeight);
+    legend =
+        Legend(kMargin, bandsBottom + 8, pictureWidth - 2 * kMargin, scaleBar * layout.scale,
+               Amount(scaleBar) + " mm", !farOff.empty(), sheet.sheetLength < sheet.length, legendHeight);
     pictureHeight = std::ceil(bandsBottom + 8 + legendHeight + kMargin);
     room = Room(pictureWidth, pictureHeight);
     TakeFixedRoom();
@@ -630,9 +632,10 @@ std::string Picture::TitleSvg() const {
     std::string svg;
     for (size_t i = 0; i < titleLines.size(); ++i) {
         const double font = i == 0 ? kTitleFont : kFont;
-        svg += "<text x=\"" + Px(kMargin) + "\" y=\"" + Px(kMargin + kTitleFont + i * kLine - (i > 0 ? 2 : 0)) +
-               "\"" + (i == 0 ? " font-size=\"" + Px(kTitleFont) + "\" font-weight=\"bold\"" : std::string()) +
-               ">" + XmlText(Fitted(titleLines[i], font, pictureWidth - 2 * kMargin)) + "</text>\n";
+        svg += "<text x=\"" + Px(kMargin) + "\" y=\"" +
+               Px(kMargin + kTitleFont + i * kLine - (i > 0 ? 2 : 0)) + "\"" +
+               (i == 0 ? " font-size=\"" + Px(kTitleFont) + "\" font-weight=\"bold\"" : std::string()) + ">" +
+               XmlText(Fitted(titleLines[i], font, pictureWidth - 2 * kMargin)) + "</text>\n";
     }
     return svg;
 }
@@ -690,10 +693,11 @@ std::string Picture::PiecesSvg() const {
 std::string Picture::Svg() const {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-           Px(pictureWidth) + "\" height=\"" + Px(pictureHeight) + "\" viewBox=\"0 0 " + Px(pictureWidth) + " " +
-           Px(pictureHeight) + "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"" + Px(kFont) +
-           "\">\n<title>" + XmlText(titleLines.front()) + "</title>\n<rect width=\"100%\" height=\"100%\" fill=\"" +
-           preview::kPageColour + "\"/>\n" + TitleSvg() + SheetSvg() + PiecesSvg() + legend + "</svg>\n";
+           Px(pictureWidth) + "\" height=\"" + Px(pictureHeight) + "\" viewBox=\"0 0 " + Px(pictureWidth) +
+           " " + Px(pictureHeight) + "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"" +
+           Px(kFont) + "\">\n<title>" + XmlText(titleLines.front()) +
+           "</title>\n<rect width=\"100%\" height=\"100%\" fill=\"" + preview::kPageColour + "\"/>\n" +
+           TitleSvg() + SheetSvg() + PiecesSvg() + legend + "</svg>\n";
 }
 } // namespace
 

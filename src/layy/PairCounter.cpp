@@ -26,7 +26,8 @@ void PairCounter::MoveInto(Counts& counts) {
     for (const Slot& slot : slots) {
         const auto added = static_cast<uint32_t>(slot.count);
         if (added != 0) {
-            int32_t& count = counts[Key(static_cast<int32_t>(slot.key >> 32), static_cast<int32_t>(slot.key))];
+            int32_t& count =
+                counts[Key(static_cast<int32_t>(slot.key >> 32), static_cast<int32_t>(slot.key))];
             count = static_cast<int32_t>(static_cast<uint32_t>(count) + added);
         }
     }

@@ -11,11 +11,9 @@ uint32_t Bits(int32_t value) {
 }
 
 bool SamePieces(const std::vector<PieceTally>& a, const std::vector<PieceTally>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const PieceTally& x, const PieceTally& y) {
-                          return x.quantity == y.quantity && x.extraQuantity == y.extraQuantity &&
-                                 x.pieceName == y.pieceName;
-                      });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const PieceTally& x, const PieceTally& y) {
+        return x.quantity == y.quantity && x.extraQuantity == y.extraQuantity && x.pieceName == y.pieceName;
+    });
 }
 } // namespace
 
@@ -164,7 +162,8 @@ SizeModels::Model::const_iterator& SizeModels::Model::const_iterator::operator++
             std::push_heap(sources.begin(), sources.end(), After);
         }
     } while (!sources.empty() && sources.front().at->pieceName == current.pieceName &&
-             sources.front().sizeValue == current.sizeValue && sources.front().sizeCount == current.sizeCount);
+             sources.front().sizeValue == current.sizeValue &&
+             sources.front().sizeCount == current.sizeCount);
     current.quantity = static_cast<int32_t>(quantity);
     current.extraQuantity = static_cast<int32_t>(extraQuantity);
     return *this;

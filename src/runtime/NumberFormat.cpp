@@ -64,8 +64,8 @@ inline void Store8(char* out, uint64_t word) {
 // and the exponent with a sign and three digits; trailing zeros and a trailing point left out. Touches up
 // to kNumberRoom characters from `out`.
 inline char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
-    const uint64_t kept = PairWord(six / 10000) | (PairWord(six / 100 % 100) << 16) | (PairWord(six % 100) << 32) |
-                          (uint64_t{0x3030} << 48);
+    const uint64_t kept = PairWord(six / 10000) | (PairWord(six / 100 % 100) << 16) |
+                          (PairWord(six % 100) << 32) | (uint64_t{0x3030} << 48);
     // The digits up to the last that is not 0.
     const int used = kSignificantDigits - (six % 10 == 0 ? 1 : 0) - (six % 100 == 0 ? 1 : 0) -
                      (six % 1000 == 0 ? 1 : 0) - (six % 10000 == 0 ? 1 : 0) - (six % 100000 == 0 ? 1 : 0);
@@ -78,8 +78,8 @@ inline char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
     const bool fraction = shown < 0;
     const int whole = fraction ? 0 : shown + 1; // digits before the point
     const int shift = 8 * whole;
-    const uint64_t dotted = (kept & ((uint64_t{1} << shift) - 1)) | (uint64_t{'.'} << shift) |
-                            ((kept >> shift) << (shift + 8));
+    const uint64_t dotted =
+        (kept & ((uint64_t{1} << shift) - 1)) | (uint64_t{'.'} << shift) | ((kept >> shift) << (shift + 8));
     const bool point = !fraction && used > whole;
     const int prefix = fraction ? 1 - shown : 0; // "0." and -shown - 1 zeros
     std::memcpy(p, "0.000000", 8);
@@ -91,7 +91,8 @@ inline char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
     // A double's decimal exponent has at most three digits.
     const int magnitude = exponent < 0 ? -exponent : exponent;
     const char text[] = {'e', exponent < 0 ? '-' : '+', static_cast<char>('0' + magnitude / 100),
-                         static_cast<char>('0' + magnitude / 10 % 10), static_cast<char>('0' + magnitude % 10)};
+                         static_cast<char>('0' + magnitude / 10 % 10),
+                         static_cast<char>('0' + magnitude % 10)};
     std::memcpy(p, text, sizeof text);
     return p + sizeof text;
 }

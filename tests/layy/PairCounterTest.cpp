@@ -15,10 +15,11 @@ TEST(PairCounter, HandsOverWhatAPlainTallyCounts) {
         const char* name;
         std::vector<PairCounter::Key> placements;
     };
-    std::vector<Row> rows = {{"ordinary, in random order", {}},
-                             {"each pair once: the table grows seven times", {}},
-                             {"keys differing only in their top bits", {}},
-                             {"the extremes", {{INT32_MIN, INT32_MAX}, {INT32_MAX, INT32_MIN}, {-1, -1}, {-1, 0}, {0, -1}}}};
+    std::vector<Row> rows = {
+        {"ordinary, in random order", {}},
+        {"each pair once: the table grows seven times", {}},
+        {"keys differing only in their top bits", {}},
+        {"the extremes", {{INT32_MIN, INT32_MAX}, {INT32_MAX, INT32_MIN}, {-1, -1}, {-1, 0}, {0, -1}}}};
     uint32_t state = 1;
     for (int i = 0; i < 100000; ++i) {
         state = state * 1664525u + 1013904223u;
@@ -26,7 +27,8 @@ TEST(PairCounter, HandsOverWhatAPlainTallyCounts) {
         rows[1].placements.emplace_back(i / 300, i % 300 - 150);
         rows[2].placements.emplace_back(static_cast<int32_t>((state >> 19) << 19), 0);
     }
-    rows[3].placements.insert(rows[3].placements.end(), rows[3].placements.begin(), rows[3].placements.end() - 1);
+    rows[3].placements.insert(rows[3].placements.end(), rows[3].placements.begin(),
+                              rows[3].placements.end() - 1);
     for (const Row& row : rows) {
         PairCounter counter;
         // Counts are added onto the entries already there, in 32 bits.
