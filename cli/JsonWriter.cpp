@@ -109,10 +109,7 @@ void JsonWriter::Bytes(const std::string& bytes) {
         String(bytes);
         return;
     }
-    BeginObject();
-    Member("hex", HexOf(bytes));
-    Member("text", ToValidUtf8(bytes));
-    EndObject();
+    Object("hex", HexOf(bytes), "text", ToValidUtf8(bytes));
 }
 
 } // namespace quorix::cli

@@ -34,8 +34,10 @@ public:
     // string with each invalid byte shown as U+FFFD}, so that every byte is kept.
     void Bytes(const std::string& bytes);
 
-    // A member of the current object: its name, then its value written as its type asks.
-    template <typename T> void Member(std::string_view name, const T& value) {
+    // Members of the current object, each a name followed by its value, written as the value's type asks:
+    // Members("a", 1, "b", 2.5f, "c", true, "d", bytes).
+    template <typename T, typename... More>
+    void Members(std::string_view name, const T& value, const More&... more) {
         Key(name);
         if constexpr (std::is_same_v<T, bool>) {
             Bool(value);
@@ -46,6 +48,15 @@ public:
         } else {
             Bytes(value);
         }
+        if constexpr (sizeof...(more) > 0) {
+            Members(more...);
+        }
+    }
+    // An object of those members.
+    template <typename... M> void Object(const M&... members) {
+        BeginObject();
+        Members(members...);
+        EndObject();
     }
     // A member holding an array: `write(item)` writes each item's value.
     template <typename Items, typename Write>
