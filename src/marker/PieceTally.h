@@ -95,7 +95,6 @@ public:
 
     // The number of size models (of distinct size numbers).
     size_t size() const { return models; }
-    bool empty() const { return models == 0; }
     const_iterator begin() const { return const_iterator(*this, 0); }
     const_iterator end() const { return const_iterator(*this, sizes.size()); }
 
