@@ -60,10 +60,14 @@ inline void Store8(char* out, uint64_t word) {
 }
 
 // Writes the value of decimal exponent `exponent` whose six significant digits, rounded, are `six` (100000
-// to 999999): fixed notation unless the exponent is below -4 or at least 6, then one digit before the point
-// and the exponent with a sign and three digits; trailing zeros and a trailing point left out. Touches up
-// to kNumberRoom characters from `out`.
+// to 999999, or 1000000 when rounding carried out of them): fixed notation unless the exponent is below -4 or
+// at least 6, then one digit before the point and the exponent with a sign and three digits; trailing zeros
+// and a trailing point left out. Touches up to kNumberRoom characters from `out`.
 inline char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
+    if (six == 1000000) {
+        six = 100000;
+        ++exponent;
+    }
     const uint64_t kept = PairWord(six / 10000) | (PairWord(six / 100 % 100) << 16) |
                           (PairWord(six % 100) << 32) | (uint64_t{0x3030} << 48);
     // The digits up to the last that is not 0.
@@ -118,10 +122,6 @@ char* WriteByExpansion(char* out, double value) {
     int exponent = 0;
     const char* e = expansion + kExpansionDigits + 1;
     std::from_chars(e + (e[1] == '+' ? 2 : 1), result.ptr, exponent);
-    if (six == 1000000) {
-        six = 100000;
-        ++exponent;
-    }
     return WriteSix(out, std::signbit(value), six, exponent);
 }
 
@@ -172,10 +172,6 @@ char* WriteScaled(char* out, double value) {
     }
     six += rest >= half ? 1 : 0;
     int exponent = estimate + static_cast<int>(unit / 10);
-    if (six == 1000000) {
-        six = 100000;
-        ++exponent;
-    }
     return WriteSix(out, std::signbit(value), static_cast<uint32_t>(six), exponent);
 }
 } // namespace
