@@ -47,8 +47,9 @@ ADDED = [
          new="if (4 * used > 3 * slots.size()) {", kind="off-by-one (the table made before the first count)"),
     dict(id="PS4", file="src/runtime/NumberFormat.cpp", old="static_cast<unsigned char>(at[1])) << 8",
          new="static_cast<unsigned char>(at[0])) << 8", kind="wrong index (second digit of a pair)"),
-    dict(id="PS5", file="src/marker/PieceTally.cpp", old="    first.done = false;\n", new="",
-         kind="removed statement (a model's first tally)"),
+    dict(id="PS5", file="src/marker/PieceTally.cpp",
+         old="    std::make_heap(first.sources.begin(), first.sources.end(), const_iterator::After);\n", new="",
+         kind="removed statement (the sources ordered before the first tally)"),
     dict(id="PS6", file="src/marker/PieceTally.cpp", old="current.pieceName = source.at->pieceName;",
          new="current.pieceName += source.at->pieceName;", kind="changed assignment (a tally's name)"),
 ]

@@ -118,7 +118,6 @@ SizeModels::Model::const_iterator SizeModels::Model::begin() const {
         }
     }
     std::make_heap(first.sources.begin(), first.sources.end(), const_iterator::After);
-    first.done = false;
     return ++first;
 }
 
