@@ -14,8 +14,8 @@ RETARGETED = {
            "note": None},
     "N7": {"file": "src/runtime/NumberFormat.cpp", "old": "expansion[kSignificantDigits + 1] >= '5'",
            "new": "expansion[kSignificantDigits + 1] > '5'"},
-    "N8": {"file": "src/runtime/NumberFormat.cpp", "old": "const int used = kSignificantDigits - (",
-           "new": "const int used = kSignificantDigits - 1 - ("},
+    "N8": {"file": "src/runtime/NumberFormat.cpp", "old": "(differingBits >> 52) - 1023) / 8 + 1;",
+           "new": "(differingBits >> 52) - 1023) / 8;"},
     # Exponent -4 now shares the fixed layout's code, and scientific notation there shows.
     "N9": {"file": "src/runtime/NumberFormat.cpp", "old": "exponent < -4 ||", "new": "exponent <= -4 ||",
            "note": None},

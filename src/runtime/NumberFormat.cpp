@@ -70,9 +70,13 @@ inline char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
     }
     const uint64_t kept = PairWord(six / 10000) | (PairWord(six / 100 % 100) << 16) |
                           (PairWord(six % 100) << 32) | (uint64_t{0x3030} << 48);
-    // The digits up to the last that is not 0.
-    const int used = kSignificantDigits - (six % 10 == 0 ? 1 : 0) - (six % 100 == 0 ? 1 : 0) -
-                     (six % 1000 == 0 ? 1 : 0) - (six % 10000 == 0 ? 1 : 0) - (six % 100000 == 0 ? 1 : 0);
+    // The digits up to the last that is not '0': the highest of their bytes that differs from '0', whose
+    // place is the binary exponent of those differing bits as a double (exact below 2^53; never 0, the
+    // first digit is not '0').
+    const double differing = static_cast<double>((kept ^ 0x303030303030u) & 0xFFFFFFFFFFFFu);
+    uint64_t differingBits = 0;
+    std::memcpy(&differingBits, &differing, sizeof differingBits);
+    const int used = static_cast<int>((differingBits >> 52) - 1023) / 8 + 1;
     const bool scientific = exponent < -4 || exponent >= kSignificantDigits;
     const int shown = scientific ? 0 : exponent; // the exponent of the fixed layout
     // "0." and zeros before the digits when it is negative; else the digits with a point after the
@@ -101,40 +105,32 @@ inline char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
     return p + sizeof text;
 }
 
-// The reference path: the 21-digit expansion that the target's formatter rounds from, rounded half up on
-// its seventh digit.
-char* WriteByExpansion(char* out, double value) {
-    if (!std::isfinite(value)) {
-        return WriteSpecial(out, value);
-    }
-    if (value == 0.0) {
-        return Put(out, std::signbit(value) ? "-0" : "0");
-    }
+// The reference path: the six digits and the exponent of a finite `magnitude` above 0 from the 21-digit
+// expansion that the target's formatter rounds from, rounded half up on its seventh digit.
+void ExpansionDigits(double magnitude, uint32_t& six, int& exponent) {
     // d.dddddddddddddddddddde±x: the first 21 significant digits, correctly rounded.
     char expansion[64];
-    const auto result = std::to_chars(expansion, expansion + sizeof expansion, std::fabs(value),
+    const auto result = std::to_chars(expansion, expansion + sizeof expansion, magnitude,
                                       std::chars_format::scientific, kExpansionDigits - 1);
-    uint32_t six = static_cast<uint32_t>(expansion[0] - '0');
+    six = static_cast<uint32_t>(expansion[0] - '0');
     for (int i = 2; i <= kSignificantDigits; ++i) {
         six = 10 * six + static_cast<uint32_t>(expansion[i] - '0');
     }
     six += expansion[kSignificantDigits + 1] >= '5' ? 1 : 0;
-    int exponent = 0;
     const char* e = expansion + kExpansionDigits + 1;
     std::from_chars(e + (e[1] == '+' ? 2 : 1), result.ptr, exponent);
-    return WriteSix(out, std::signbit(value), six, exponent);
 }
 
-// The quick path, for magnitudes from 1e-5 to 1e15; null where it declines a value, which then takes the
-// reference path. The decimal exponent is estimated from the binary one, which gives it or one less; the
-// value is then scaled by one multiplication to 10^5 or 10^6 times its first digit, and by 2^20 more, which
-// leaves its first six or seven digits in the integer part and 20 bits of what follows below them. The
-// multiplication is off by at most 2^-52 relative (the powers of ten below 1 are themselves rounded), that
-// is less than 2.3e-9 units of the seventh digit: far less than 2^-20. Unless the rest lies within 2^-19 of
-// a half, the value rounds to six digits as the exact value does; and so does the 21-digit expansion, which
-// is far closer to the exact value than that. Everything after the one multiplication is integer work
-// without a branch on the digits.
-char* WriteScaled(char* out, double value) {
+// The quick path: the six digits and the exponent of `magnitude`, for magnitudes from 1e-5 to 1e15; false
+// where it declines a value, which then takes the reference path. The decimal exponent is estimated from the
+// binary one, which gives it or one less; the value is then scaled by one multiplication to 10^5 or 10^6
+// times its first digit, and by 2^20 more, which leaves its first six or seven digits in the integer part and
+// 20 bits of what follows below them. The multiplication is off by at most 2^-52 relative (the powers of ten
+// below 1 are themselves rounded), that is less than 2.3e-9 units of the seventh digit: far less than 2^-20.
+// Unless the rest lies within 2^-19 of a half, the value rounds to six digits as the exact value does; and so
+// does the 21-digit expansion, which is far closer to the exact value than that. Everything after the one
+// multiplication is integer work without a branch on the digits.
+bool ScaledDigits(double magnitude, uint32_t& six, int& exponent) {
     constexpr double kFractionScale = 1048576.0; // 2^20
     // 10^(5 - e) * 2^20 for the estimates e from -6 to 14.
     static constexpr double kScales[] = {1e11 * kFractionScale, 1e10 * kFractionScale, 1e9 * kFractionScale,
@@ -144,9 +140,8 @@ char* WriteScaled(char* out, double value) {
                                          1e-1 * kFractionScale, 1e-2 * kFractionScale, 1e-3 * kFractionScale,
                                          1e-4 * kFractionScale, 1e-5 * kFractionScale, 1e-6 * kFractionScale,
                                          1e-7 * kFractionScale, 1e-8 * kFractionScale, 1e-9 * kFractionScale};
-    const double magnitude = std::fabs(value);
     if (!(magnitude >= 1e-5 && magnitude < 1e15)) {
-        return nullptr;
+        return false;
     }
     uint64_t bits = 0;
     std::memcpy(&bits, &magnitude, sizeof bits);
@@ -157,22 +152,40 @@ char* WriteScaled(char* out, double value) {
     const uint64_t scaled = static_cast<uint64_t>(magnitude * kScales[estimate + 6]);
     const uint64_t leading = scaled >> 20; // six digits, or seven when the estimate was one too low
     if (leading < 100000 || leading > 9999999) {
-        return nullptr; // the estimate was off (a rounded power of ten)
+        return false; // the estimate was off (a rounded power of ten)
     }
     // Without a branch on which it is: the values of a lay fall on both sides at random.
     const uint64_t unit = leading >= 1000000 ? 10 : 1; // of the sixth digit, in units of `leading`
     const uint64_t tenth = leading / 10;
     const uint64_t sevenMask = uint64_t{0} - (unit / 10); // all ones when there are seven digits
-    uint64_t six = (tenth & sevenMask) | (leading & ~sevenMask);
+    const uint64_t kept = (tenth & sevenMask) | (leading & ~sevenMask);
     // What follows the six digits, in units of `leading` times 2^20, and its half.
-    const uint64_t rest = scaled - ((six * unit) << 20);
+    const uint64_t rest = scaled - ((kept * unit) << 20);
     const uint64_t half = unit << 19;
     if (rest - (half - 2) < 4) {
-        return nullptr; // too near a half to tell
+        return false; // too near a half to tell
     }
-    six += rest >= half ? 1 : 0;
-    int exponent = estimate + static_cast<int>(unit / 10);
-    return WriteSix(out, std::signbit(value), static_cast<uint32_t>(six), exponent);
+    six = static_cast<uint32_t>(kept) + (rest >= half ? 1 : 0);
+    exponent = estimate + static_cast<int>(unit / 10);
+    return true;
+}
+
+// The general notation, its digits by the quick path when `quick` and the value takes it, else by the
+// reference path, and laid out once.
+char* Write(char* out, double value, bool quick) {
+    const double magnitude = std::fabs(value);
+    uint32_t six = 0;
+    int exponent = 0;
+    if (!quick || !ScaledDigits(magnitude, six, exponent)) {
+        if (!std::isfinite(value)) {
+            return WriteSpecial(out, value);
+        }
+        if (value == 0.0) {
+            return Put(out, std::signbit(value) ? "-0" : "0");
+        }
+        ExpansionDigits(magnitude, six, exponent);
+    }
+    return WriteSix(out, std::signbit(value), six, exponent);
 }
 } // namespace
 
@@ -189,10 +202,7 @@ char* WriteInteger(char* out, int64_t value) {
 }
 
 char* WriteGeneral(char* out, double value) {
-    if (char* end = WriteScaled(out, value)) {
-        return end;
-    }
-    return WriteByExpansion(out, value);
+    return Write(out, value, true);
 }
 
 void AppendInteger(std::string& out, int64_t value) {
@@ -207,7 +217,7 @@ void AppendGeneral(std::string& out, double value) {
 
 void AppendGeneralByExpansion(std::string& out, double value) {
     char text[kNumberRoom];
-    out.append(text, static_cast<size_t>(WriteByExpansion(text, value) - text));
+    out.append(text, static_cast<size_t>(Write(text, value, false) - text));
 }
 
 } // namespace quorix::runtime
