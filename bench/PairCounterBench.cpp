@@ -1,4 +1,5 @@
-// The placement counter on its own: ordinary pairs against pairs that share one home slot.
+// The placement counter on its own: ordinary pairs against pairs that a hash keeping the low bits of the
+// product would send to one home slot.
 #include "layy/PairCounter.h"
 
 #include <benchmark/benchmark.h>

@@ -99,8 +99,8 @@ RETARGETED = {
     },
     "X10": {
         "file": "src/export/QuorMarkerExport.cpp",
-        "old": "writer.Piece(*tally.pieceName, tally.quantity);",
-        "new": "writer.Piece(*tally.pieceName, tally.extraQuantity);",
+        "old": "writer.Piece(tally.pieceName, tally.quantity);",
+        "new": "writer.Piece(tally.pieceName, tally.extraQuantity);",
         "kind": "wrong argument",
     },
 }

@@ -104,4 +104,12 @@ void JsonWriter::Float(float value) {
     buffer += ShortestText(value);
 }
 
+void JsonWriter::Bytes(const std::string& bytes) {
+    if (IsValidUtf8(bytes)) {
+        String(bytes);
+        return;
+    }
+    Object("hex", HexOf(bytes), "text", ToValidUtf8(bytes));
+}
+
 } // namespace quorix::cli

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace quorix::cli {
@@ -53,20 +54,14 @@ std::string Amount(double value) {
 std::string XmlText(const std::string& utf8) {
     std::string text;
     for (const char c : utf8) {
-        switch (c) {
-        case '&':
-            text += "&amp;";
-            break;
-        case '<':
-            text += "&lt;";
-            break;
-        case '>':
-            text += "&gt;";
-            break;
-        case '"':
-            text += "&quot;";
-            break;
-        default:
+        const char* escaped = c == '&'   ? "&amp;"
+                              : c == '<' ? "&lt;"
+                              : c == '>' ? "&gt;"
+                              : c == '"' ? "&quot;"
+                                         : nullptr;
+        if (escaped != nullptr) {
+            text += escaped;
+        } else {
             text += static_cast<unsigned char>(c) < 0x20 ? std::string("\xEF\xBF\xBD") : std::string(1, c);
         }
     }
@@ -84,8 +79,7 @@ double TextWidth(const std::string& utf8, double fontSize) {
         }
         if (byte >= 0x80) {
             ems += 0.72;
-        } else if (c == ' ' || c == '.' || c == ',' || c == ':' || c == ';' || c == '\'' || c == '/' ||
-                   c == '(' || c == ')' || c == 'i' || c == 'l' || c == 'j' || c == 'f' || c == 't') {
+        } else if (std::string_view(" .,:;'/()iljft").find(c) != std::string_view::npos) {
             ems += 0.36;
         } else if ((c >= 'A' && c <= 'Z') || c == 'm' || c == 'w' || c == '#') {
             ems += 0.78;
@@ -108,6 +102,7 @@ std::string NameAt(const std::vector<std::string>& names, int32_t index) {
 // so a label keeps more than a cell away from what it stands beside.
 class Room {
 public:
+    Room() = default;
     Room(double width, double height)
         : columns(Cell(width) + 1), rows(Cell(height) + 1), taken(columns * rows, 0) {}
 
@@ -138,8 +133,8 @@ public:
 private:
     static size_t Cell(double pixels) { return pixels <= 0.0 ? 0 : static_cast<size_t>(pixels / 2.0); }
 
-    size_t columns;
-    size_t rows;
+    size_t columns = 0;
+    size_t rows = 0;
     std::vector<uint8_t> taken;
 };
 
@@ -442,196 +437,255 @@ std::string Fitted(std::string text, double fontSize, double width) {
     }
     return text + "\xE2\x80\xA6";
 }
-} // namespace
 
-std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
-    const Sheet sheet = SheetOf(lay);
-    // The title's lines: the file, the width and the length (on two lines when either says more than its
-    // value), and the counts, added once the labels are placed.
-    std::vector<std::string> titleLines = {fileName.empty() ? std::string("lay") : CodePageText(fileName)};
-    if (sheet.widthText.size() + sheet.lengthText.size() < 70) {
-        titleLines.push_back(sheet.widthText + ", " + sheet.lengthText);
-    } else {
-        titleLines.push_back(sheet.widthText);
-        titleLines.push_back(sheet.lengthText);
+// A piece as drawn: a disc on the sheet or just off it, or an arrow at the sheet's edge for a piece far off
+// it, and its label.
+struct Drawn {
+    const Placement* p;
+    double x, y;       // pixel position of the disc's centre or the arrow's foot
+    bool farOff;       // drawn as an arrow at the sheet's edge
+    double dx, dy;     // the arrow's direction
+    double angle;      // the pointer's, in degrees counterclockwise
+    Box anchor;        // what the label stands beside
+    std::string label; // as placed, empty for none
+    Placed placed;
+};
+
+// The drawing of a lay, made in steps: the sheet and where it goes in the picture, which pieces are drawn
+// where, the room that labels may not take, the labels, then the SVG text.
+class Picture {
+public:
+    Picture(const QuorLayY& lay, const std::string& fileName) : lay(lay), sheet(SheetOf(lay)) {
+        // The title's lines: the file, the width and the length (on two lines when either says more than its
+        // value), and the counts, added once the labels are placed.
+        titleLines = {fileName.empty() ? std::string("lay") : CodePageText(fileName)};
+        if (sheet.widthText.size() + sheet.lengthText.size() < 70) {
+            titleLines.push_back(sheet.widthText + ", " + sheet.lengthText);
+        } else {
+            titleLines.push_back(sheet.widthText);
+            titleLines.push_back(sheet.lengthText);
+        }
+        titleHeight = (titleLines.size() + 1) * kLine + 4;
+        layout = LayoutOf(sheet, titleHeight);
+        pictureWidth =
+            std::ceil(std::max(2 * (kMargin + kOverhang) + layout.bandLength * layout.scale, kLeastPicture));
+        bandsBottom = layout.BandTop(layout.bands - 1) + sheet.width * layout.scale + kOverhang;
+        near = kOverhang / 2 / layout.scale;
+        SortPieces();
+        const double scaleBar = ScaleBarLength(layout.scale);
+        double legendHeight = 0.0;
+        legend =
+            Legend(kMargin, bandsBottom + 8, pictureWidth - 2 * kMargin, scaleBar * layout.scale,
+                   Amount(scaleBar) + " mm", !farOff.empty(), sheet.sheetLength < sheet.length, legendHeight);
+        pictureHeight = std::ceil(bandsBottom + 8 + legendHeight + kMargin);
+        room = Room(pictureWidth, pictureHeight);
+        TakeFixedRoom();
+        AddArrows();
+        AddDiscs();
+        PlaceLabels();
+        titleLines.push_back(CountsLine());
     }
-    const double titleHeight = (titleLines.size() + 1) * kLine + 4;
-    const Layout layout = LayoutOf(sheet, titleHeight);
-    const double bandPixels = layout.bandLength * layout.scale;
-    const double pictureWidth = std::ceil(std::max(2 * (kMargin + kOverhang) + bandPixels, kLeastPicture));
-    const double bandsBottom = layout.BandTop(layout.bands - 1) + sheet.width * layout.scale + kOverhang;
-    const double scaleBar = ScaleBarLength(layout.scale);
 
+    std::string Svg() const {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+               Px(pictureWidth) + "\" height=\"" + Px(pictureHeight) + "\" viewBox=\"0 0 " +
+               Px(pictureWidth) + " " + Px(pictureHeight) +
+               "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"" + Px(kFont) +
+               "\">\n<title>" + XmlText(titleLines.front()) +
+               "</title>\n<rect width=\"100%\" height=\"100%\" fill=\"" + preview::kPageColour + "\"/>\n" +
+               TitleSvg() + SheetSvg() + PiecesSvg() + legend + "</svg>\n";
+    }
+
+private:
     // Which pieces are drawn where: on the sheet or just off it, far off it, or nowhere.
-    const double near = kOverhang / 2 / layout.scale; // lay units a piece may lie off the sheet and be drawn
-    std::vector<const Placement*> onSheet;
-    std::vector<const Placement*> farOff;
-    size_t noPosition = 0;
-    for (const Placement& p : lay.GetPlacements()) {
-        if (std::isnan(p.x) || std::isnan(p.y)) {
-            ++noPosition;
-        } else if (p.x >= -near && p.x <= sheet.length + near && p.y >= -near && p.y <= sheet.width + near) {
-            onSheet.push_back(&p);
-        } else {
-            farOff.push_back(&p);
-        }
-    }
-    double legendHeight = 0.0;
-    const std::string legend =
-        Legend(kMargin, bandsBottom + 8, pictureWidth - 2 * kMargin, scaleBar * layout.scale,
-               Amount(scaleBar) + " mm", !farOff.empty(), sheet.sheetLength < sheet.length, legendHeight);
-    const double pictureHeight = std::ceil(bandsBottom + 8 + legendHeight + kMargin);
-
-    // Discs a little smaller where pieces crowd, so that most stay apart.
-    const double sheetPixels = sheet.length * sheet.width * layout.scale * layout.scale;
-    const double r = std::clamp(
-        std::min(sheet.width * layout.scale / 40.0,
-                 0.3 * std::sqrt(sheetPixels / static_cast<double>(std::max<size_t>(onSheet.size(), 1)))),
-        kSmallestDisc, kLargestDisc);
-
-    // The room that labels may not take: title, legend, captions, discs with their pointers, arrows.
-    Room room(pictureWidth, pictureHeight);
-    room.Take({0, 0, pictureWidth, kMargin + titleHeight});
-    room.Take({0, bandsBottom, pictureWidth, pictureHeight});
-    for (int band = 1; band < layout.bands; ++band) {
-        room.Take(
-            {0, layout.BandTop(band) - kOverhang - kCaption, pictureWidth, layout.BandTop(band) - kOverhang});
-    }
-    struct Drawn {
-        const Placement* p;
-        double x, y;       // pixel position of the disc's centre or the arrow's foot
-        bool farOff;       // drawn as an arrow at the sheet's edge
-        double dx, dy;     // the arrow's direction
-        double angle;      // the pointer's, in degrees counterclockwise
-        Box anchor;        // what the label stands beside
-        std::string label; // as placed, empty for none
-        Placed placed;
-    };
-    std::vector<Drawn> drawn;
-    drawn.reserve(onSheet.size() + farOff.size());
-    for (const Placement* p : farOff) {
-        // The foot of the arrow is the nearest point of the sheet; it points along the axes on which the
-        // piece lies off the sheet.
-        const double sx = p->x < -near ? -1.0 : p->x > sheet.length + near ? 1.0 : 0.0;
-        const double sy = p->y < -near ? -1.0 : p->y > sheet.width + near ? 1.0 : 0.0;
-        const double x = std::clamp(static_cast<double>(p->x), 0.0, sheet.length);
-        const double y = std::clamp(static_cast<double>(p->y), 0.0, sheet.width);
-        const double norm = std::hypot(sx, sy);
-        Drawn d{p, layout.X(x), layout.Y(x, y), true, sx / norm, -sy / norm, 0, {}, {}, {}};
-        const double tipX = d.x + (kOverhang - 3) * d.dx;
-        const double tipY = d.y + (kOverhang - 3) * d.dy;
-        d.anchor = {std::min(d.x, tipX) - 7, std::min(d.y, tipY) - 7, std::max(d.x, tipX) + 7,
-                    std::max(d.y, tipY) + 7};
-        room.Take(d.anchor);
-        drawn.push_back(d);
-    }
-    for (const Placement* p : onSheet) {
-        const float written = quorix::WrittenAngle(*p);
-        Drawn d{p, layout.X(p->x), layout.Y(p->x, p->y), false, 0, 0, written, {}, {}, {}};
-        d.anchor = {d.x - r, d.y - r, d.x + r, d.y + r};
-        room.Take(d.anchor);
-        if (std::isfinite(written)) {
-            const double a = written * kPi / 180.0;
-            const double mx = d.x + 1.45 * r * std::cos(a);
-            const double my = d.y - 1.45 * r * std::sin(a);
-            room.Take({mx - 0.6 * r, my - 0.6 * r, mx + 0.6 * r, my + 0.6 * r});
-        }
-        drawn.push_back(d);
-    }
-
-    // Labels: the arrows' first, as they tell where their pieces are, then the discs' in file order.
-    size_t dropped = 0;
-    size_t shortened = 0;
-    for (Drawn& d : drawn) {
-        const std::string names = NameAt(lay.GetPieceNames(), d.p->pieceIndex) + " / " +
-                                  NameAt(lay.GetModelNames(), d.p->modelIndex);
-        std::vector<std::string> texts;
-        if (d.farOff) {
-            const std::string at = "x " + ShortestText(d.p->x) + ", y " + ShortestText(d.p->y);
-            texts = {names + " at " + at, at};
-        } else {
-            texts = {names, NameAt(lay.GetPieceNames(), d.p->pieceIndex)};
-        }
-        d.placed = PlaceLabel(room, d.anchor, texts, d.farOff && d.dy == 0.0);
-        if (d.placed.text < 0) {
-            ++dropped;
-        } else {
-            shortened += d.placed.text > 0 ? 1 : 0;
-            d.label = texts[static_cast<size_t>(d.placed.text)];
+    void SortPieces() {
+        for (const Placement& p : lay.GetPlacements()) {
+            if (std::isnan(p.x) || std::isnan(p.y)) {
+                ++noPosition;
+            } else if (p.x >= -near && p.x <= sheet.length + near && p.y >= -near &&
+                       p.y <= sheet.width + near) {
+                onSheet.push_back(&p);
+            } else {
+                farOff.push_back(&p);
+            }
         }
     }
 
-    // The title: the file, the sheet, the counts.
-    std::string counts = std::to_string(lay.GetPlacements().size()) +
-                         " placements: " + std::to_string(onSheet.size()) + " drawn";
-    if (!farOff.empty()) {
-        counts += ", " + std::to_string(farOff.size()) + " far off the sheet";
+    // The title, the legend and the captions of the bands.
+    void TakeFixedRoom() {
+        room.Take({0, 0, pictureWidth, kMargin + titleHeight});
+        room.Take({0, bandsBottom, pictureWidth, pictureHeight});
+        for (int band = 1; band < layout.bands; ++band) {
+            room.Take({0, layout.BandTop(band) - kOverhang - kCaption, pictureWidth,
+                       layout.BandTop(band) - kOverhang});
+        }
     }
-    if (noPosition > 0) {
-        counts += ", " + std::to_string(noPosition) + " without a position";
+
+    // The foot of each far piece's arrow is the nearest point of the sheet; it points along the axes on which
+    // the piece lies off the sheet.
+    void AddArrows() {
+        for (const Placement* p : farOff) {
+            const double sx = p->x < -near ? -1.0 : p->x > sheet.length + near ? 1.0 : 0.0;
+            const double sy = p->y < -near ? -1.0 : p->y > sheet.width + near ? 1.0 : 0.0;
+            const double x = std::clamp(static_cast<double>(p->x), 0.0, sheet.length);
+            const double y = std::clamp(static_cast<double>(p->y), 0.0, sheet.width);
+            const double norm = std::hypot(sx, sy);
+            Drawn d{p, layout.X(x), layout.Y(x, y), true, sx / norm, -sy / norm, 0, {}, {}, {}};
+            const double tipX = d.x + (kOverhang - 3) * d.dx;
+            const double tipY = d.y + (kOverhang - 3) * d.dy;
+            d.anchor = {std::min(d.x, tipX) - 7, std::min(d.y, tipY) - 7, std::max(d.x, tipX) + 7,
+                        std::max(d.y, tipY) + 7};
+            room.Take(d.anchor);
+            drawn.push_back(d);
+        }
     }
-    if (dropped + shortened > 0) {
-        counts += "; labels: " + std::to_string(dropped) + " left out, " + std::to_string(shortened) +
-                  " shortened for room";
+
+    // Discs with their pointers; a little smaller where pieces crowd, so that most stay apart.
+    void AddDiscs() {
+        const double sheetPixels = sheet.length * sheet.width * layout.scale * layout.scale;
+        r = std::clamp(
+            std::min(sheet.width * layout.scale / 40.0,
+                     0.3 * std::sqrt(sheetPixels / static_cast<double>(std::max<size_t>(onSheet.size(), 1)))),
+            kSmallestDisc, kLargestDisc);
+        for (const Placement* p : onSheet) {
+            const float written = quorix::WrittenAngle(*p);
+            Drawn d{p, layout.X(p->x), layout.Y(p->x, p->y), false, 0, 0, written, {}, {}, {}};
+            d.anchor = {d.x - r, d.y - r, d.x + r, d.y + r};
+            room.Take(d.anchor);
+            if (std::isfinite(written)) {
+                const double a = written * kPi / 180.0;
+                const double mx = d.x + 1.45 * r * std::cos(a);
+                const double my = d.y - 1.45 * r * std::sin(a);
+                room.Take({mx - 0.6 * r, my - 0.6 * r, mx + 0.6 * r, my + 0.6 * r});
+            }
+            drawn.push_back(d);
+        }
     }
-    titleLines.push_back(counts);
-    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                      Px(pictureWidth) + "\" height=\"" + Px(pictureHeight) + "\" viewBox=\"0 0 " +
-                      Px(pictureWidth) + " " + Px(pictureHeight) +
-                      "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" font-size=\"" + Px(kFont) +
-                      "\">\n<title>" + XmlText(titleLines.front()) + "</title>\n";
-    svg += "<rect width=\"100%\" height=\"100%\" fill=\"" + std::string(kPageColour) + "\"/>\n";
-    for (size_t i = 0; i < titleLines.size(); ++i) {
-        const double font = i == 0 ? kTitleFont : kFont;
-        svg += "<text x=\"" + Px(kMargin) + "\" y=\"" +
-               Px(kMargin + kTitleFont + i * kLine - (i > 0 ? 2 : 0)) + "\"" +
-               (i == 0 ? " font-size=\"" + Px(kTitleFont) + "\" font-weight=\"bold\"" : std::string()) + ">" +
-               XmlText(Fitted(titleLines[i], font, pictureWidth - 2 * kMargin)) + "</text>\n";
+
+    // The arrows' labels first, as they tell where their pieces are, then the discs' in file order.
+    void PlaceLabels() {
+        for (Drawn& d : drawn) {
+            const std::string piece = NameAt(lay.GetPieceNames(), d.p->pieceIndex);
+            const std::string names = piece + " / " + NameAt(lay.GetModelNames(), d.p->modelIndex);
+            std::vector<std::string> texts;
+            if (d.farOff) {
+                const std::string at = "x " + ShortestText(d.p->x) + ", y " + ShortestText(d.p->y);
+                texts = {names + " at " + at, at};
+            } else {
+                texts = {names, piece};
+            }
+            d.placed = PlaceLabel(room, d.anchor, texts, d.farOff && d.dy == 0.0);
+            if (d.placed.text < 0) {
+                ++dropped;
+            } else {
+                shortened += d.placed.text > 0 ? 1 : 0;
+                d.label = texts[static_cast<size_t>(d.placed.text)];
+            }
+        }
+    }
+
+    std::string CountsLine() const {
+        std::string counts = std::to_string(lay.GetPlacements().size()) +
+                             " placements: " + std::to_string(onSheet.size()) + " drawn";
+        if (!farOff.empty()) {
+            counts += ", " + std::to_string(farOff.size()) + " far off the sheet";
+        }
+        if (noPosition > 0) {
+            counts += ", " + std::to_string(noPosition) + " without a position";
+        }
+        if (dropped + shortened > 0) {
+            counts += "; labels: " + std::to_string(dropped) + " left out, " + std::to_string(shortened) +
+                      " shortened for room";
+        }
+        return counts;
+    }
+
+    std::string TitleSvg() const {
+        std::string svg;
+        for (size_t i = 0; i < titleLines.size(); ++i) {
+            const double font = i == 0 ? kTitleFont : kFont;
+            svg += "<text x=\"" + Px(kMargin) + "\" y=\"" +
+                   Px(kMargin + kTitleFont + i * kLine - (i > 0 ? 2 : 0)) + "\"" +
+                   (i == 0 ? " font-size=\"" + Px(kTitleFont) + "\" font-weight=\"bold\"" : std::string()) +
+                   ">" + XmlText(Fitted(titleLines[i], font, pictureWidth - 2 * kMargin)) + "</text>\n";
+        }
+        return svg;
     }
 
     // The sheet, band by band: the declared sheet filled, the stretch beyond its end dashed.
-    for (int band = 0; band < layout.bands; ++band) {
-        const double from = band * layout.bandLength;
-        const double to = from + layout.bandLength;
-        const double top = layout.BandTop(band);
-        const double height = sheet.width * layout.scale;
-        if (layout.bands > 1) {
-            svg += "<text x=\"" + Px(layout.left) + "\" y=\"" + Px(top - kOverhang - 4) +
-                   "\" fill=\"#555555\">x " + Amount(from) + " to " + Amount(to) + " mm</text>\n";
+    std::string SheetSvg() const {
+        std::string svg;
+        for (int band = 0; band < layout.bands; ++band) {
+            const double from = band * layout.bandLength;
+            const double to = from + layout.bandLength;
+            const double top = layout.BandTop(band);
+            const double height = sheet.width * layout.scale;
+            if (layout.bands > 1) {
+                svg += "<text x=\"" + Px(layout.left) + "\" y=\"" + Px(top - kOverhang - 4) +
+                       "\" fill=\"#555555\">x " + Amount(from) + " to " + Amount(to) + " mm</text>\n";
+            }
+            const double solidTo = std::min(to, sheet.sheetLength);
+            if (solidTo > from) {
+                svg += "<rect x=\"" + Px(layout.left) + "\" y=\"" + Px(top) + "\" width=\"" +
+                       Px((solidTo - from) * layout.scale) + "\" height=\"" + Px(height) + "\" fill=\"" +
+                       preview::kLayColour + "\" stroke=\"#8c8c8c\"/>\n";
+            }
+            if (to > sheet.sheetLength) {
+                const double dashedFrom = std::max(from, sheet.sheetLength);
+                svg += "<rect x=\"" + Px(layout.left + (dashedFrom - from) * layout.scale) + "\" y=\"" +
+                       Px(top) + "\" width=\"" + Px((to - dashedFrom) * layout.scale) + "\" height=\"" +
+                       Px(height) + "\" fill=\"none\" stroke=\"#8c8c8c\" stroke-dasharray=\"6 4\"/>\n";
+            }
         }
-        const double solidTo = std::min(to, sheet.sheetLength);
-        if (solidTo > from) {
-            svg += "<rect x=\"" + Px(layout.left) + "\" y=\"" + Px(top) + "\" width=\"" +
-                   Px((solidTo - from) * layout.scale) + "\" height=\"" + Px(height) + "\" fill=\"" +
-                   kLayColour + "\" stroke=\"#8c8c8c\"/>\n";
-        }
-        if (to > sheet.sheetLength) {
-            const double dashedFrom = std::max(from, sheet.sheetLength);
-            svg += "<rect x=\"" + Px(layout.left + (dashedFrom - from) * layout.scale) + "\" y=\"" + Px(top) +
-                   "\" width=\"" + Px((to - dashedFrom) * layout.scale) + "\" height=\"" + Px(height) +
-                   "\" fill=\"none\" stroke=\"#8c8c8c\" stroke-dasharray=\"6 4\"/>\n";
-        }
+        return svg;
     }
 
     // The pieces, each a group with its hover text, so that hovering over the label shows it too.
-    for (const Drawn& d : drawn) {
-        svg += "<g>\n<title>" + XmlText((d.farOff ? "far off the sheet: " : "") + HoverText(lay, *d.p)) +
-               "</title>\n";
-        if (d.farOff) {
-            svg += Arrow(d.x, d.y, d.dx, d.dy);
-        } else {
-            if (std::isfinite(d.angle)) {
-                svg += Pointer(d.x, d.y, r, d.angle);
+    std::string PiecesSvg() const {
+        std::string svg;
+        for (const Drawn& d : drawn) {
+            svg += "<g>\n<title>" + XmlText((d.farOff ? "far off the sheet: " : "") + HoverText(lay, *d.p)) +
+                   "</title>\n";
+            if (d.farOff) {
+                svg += Arrow(d.x, d.y, d.dx, d.dy);
+            } else {
+                if (std::isfinite(d.angle)) {
+                    svg += Pointer(d.x, d.y, r, d.angle);
+                }
+                svg += Disc(d.x, d.y, r, d.p->isP, d.p->flag1, d.p->flag2);
             }
-            svg += Disc(d.x, d.y, r, d.p->isP, d.p->flag1, d.p->flag2);
+            if (!d.label.empty()) {
+                svg += Label(d.placed, d.label);
+            }
+            svg += "</g>\n";
         }
-        if (!d.label.empty()) {
-            svg += Label(d.placed, d.label);
-        }
-        svg += "</g>\n";
+        return svg;
     }
-    return svg + legend + "</svg>\n";
+
+    const QuorLayY& lay;
+    const Sheet sheet;
+    std::vector<std::string> titleLines;
+    double titleHeight = 0.0;
+    Layout layout;
+    double pictureWidth = 0.0;
+    double pictureHeight = 0.0;
+    double bandsBottom = 0.0; // pixel y below the last band and its overhang
+    double near = 0.0;        // lay units a piece may lie off the sheet and be drawn on it
+    double r = 0.0;           // the discs' radius
+    std::vector<const Placement*> onSheet;
+    std::vector<const Placement*> farOff;
+    size_t noPosition = 0;
+    std::string legend;
+    Room room;
+    std::vector<Drawn> drawn;
+    size_t dropped = 0;   // labels left out
+    size_t shortened = 0; // labels shortened for room
+};
+} // namespace
+
+std::string preview::Svg(const QuorLayY& lay, const std::string& fileName) {
+    return Picture(lay, fileName).Svg();
 }
 
 } // namespace quorix::cli

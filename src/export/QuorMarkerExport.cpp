@@ -25,19 +25,19 @@ size_t WriteDefinition(const QuorMarker& marker, TextModeWriter& file) {
     const std::string orderName = paths::OrderName(marker.GetFileName());
     // The tallies of a model are made as they are written: together the models can hold far more pieces
     // than the marker and its styles.
-    sizeModels.ForEach([&](int32_t sizeKey, TallyMerge& tallies) {
+    for (const auto& [sizeKey, model] : sizeModels) {
         writer.BeginModel(orderName, SizeLabel(sizeKey));
-        for (TallyMerge::Tally tally; tallies.Next(tally);) {
-            writer.Piece(*tally.pieceName, tally.quantity);
+        for (const PieceTally& tally : model) {
+            writer.Piece(tally.pieceName, tally.quantity);
             if (tally.extraQuantity > 0) {
                 writer.ExtraCount(tally.extraQuantity);
             }
         }
-    });
+    }
     writer.BeginOrder(orderName, kMarkerDescription,
                       static_cast<double>(marker.GetMarkerWidth()) / kMicrometresPerInch);
-    for (const auto& model : sizeModels) {
-        writer.OrderLine(orderName, SizeLabel(model.first));
+    for (const auto& [sizeKey, model] : sizeModels) {
+        writer.OrderLine(orderName, SizeLabel(sizeKey));
     }
     return sizeModels.size();
 }

@@ -6,17 +6,14 @@
 namespace quorix {
 
 namespace {
-// Counts are summed as the host sums them: plain 32-bit additions that wrap round.
 uint32_t Bits(int32_t value) {
     return static_cast<uint32_t>(value);
 }
 
-bool SamePieces(const std::vector<StylePieceSum>& a, const std::vector<StylePieceSum>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const StylePieceSum& x, const StylePieceSum& y) {
-                          return x.quantity == y.quantity && x.extraQuantity == y.extraQuantity &&
-                                 x.pieceName == y.pieceName;
-                      });
+bool SamePieces(const std::vector<PieceTally>& a, const std::vector<PieceTally>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const PieceTally& x, const PieceTally& y) {
+        return x.quantity == y.quantity && x.extraQuantity == y.extraQuantity && x.pieceName == y.pieceName;
+    });
 }
 } // namespace
 
@@ -29,12 +26,12 @@ uint32_t SizeModels::AddStyle(const std::vector<StylePiece>& pieces) {
     }
     std::sort(byName.begin(), byName.end(),
               [](const StylePiece* a, const StylePiece* b) { return a->pieceName < b->pieceName; });
-    std::vector<StylePieceSum> sums;
+    std::vector<PieceTally> sums;
     for (const StylePiece* piece : byName) {
         if (sums.empty() || sums.back().pieceName != piece->pieceName) {
-            sums.push_back({piece->pieceName, 0, 0});
+            sums.push_back({piece->pieceName});
         }
-        StylePieceSum& sum = sums.back();
+        PieceTally& sum = sums.back();
         sum.quantity = static_cast<int32_t>(Bits(sum.quantity) + Bits(piece->quantity));
         sum.extraQuantity = static_cast<int32_t>(Bits(sum.extraQuantity) + Bits(piece->extraQuantity));
     }
@@ -99,51 +96,32 @@ std::pair<int32_t, SizeModels::Model> SizeModels::const_iterator::operator*() co
     return {models->Item(at).sizeKey, Model(*models, at, models->RunEnd(at))};
 }
 
-SizeModels::const_iterator& SizeModels::const_iterator::operator++() {
-    at = models->RunEnd(at);
-    return *this;
-}
-
-SizeModels::Model::const_iterator::const_iterator(TallyMerge from) : merge(std::move(from)), done(false) {
-    ++*this;
-}
-
-SizeModels::Model::const_iterator& SizeModels::Model::const_iterator::operator++() {
-    TallyMerge::Tally tally;
-    done = !merge.Next(tally);
-    if (!done) {
-        current.pieceName = *tally.pieceName;
-        current.sizeValue = tally.sizeValue;
-        current.sizeCount = tally.sizeCount;
-        current.quantity = tally.quantity;
-        current.extraQuantity = tally.extraQuantity;
-    }
-    return *this;
-}
-
-TallyMerge::TallyMerge(const SizeModels& models, size_t from, size_t to) {
+SizeModels::Model::const_iterator SizeModels::Model::begin() const {
+    const_iterator first;
+    const SizeModels& of = *models;
     for (size_t at = from; at < to;) {
-        const SizeItem& first = models.Item(at);
-        const uint32_t style = models.StyleAt(at);
-        const SizeModels::SizeRef ref = models.sizes[at];
-        Source source{nullptr,         nullptr, first.sizeValue,
-                      first.sizeCount, 0u,      (uint64_t{ref.entry} << 32) | ref.item};
-        for (; at < to && models.StyleAt(at) == style && models.Item(at).sizeValue == first.sizeValue &&
-               models.Item(at).sizeCount == first.sizeCount;
+        const SizeItem& size = of.Item(at);
+        const uint32_t style = of.StyleAt(at);
+        const SizeRef ref = of.sizes[at];
+        const_iterator::Source source{nullptr,        nullptr, size.sizeValue,
+                                      size.sizeCount, 0u,      (uint64_t{ref.entry} << 32) | ref.item};
+        for (; at < to && of.StyleAt(at) == style && of.Item(at).sizeValue == size.sizeValue &&
+               of.Item(at).sizeCount == size.sizeCount;
              ++at) {
-            source.copies += models.Item(at).copies;
+            source.copies += of.Item(at).copies;
         }
-        const std::vector<StylePieceSum>& pieces = models.styles[style];
+        const std::vector<PieceTally>& pieces = of.styles[style];
         if (!pieces.empty()) {
             source.at = pieces.data();
             source.end = pieces.data() + pieces.size();
-            sources.push_back(source);
+            first.sources.push_back(source);
         }
     }
-    std::make_heap(sources.begin(), sources.end(), After);
+    std::make_heap(first.sources.begin(), first.sources.end(), const_iterator::After);
+    return ++first;
 }
 
-bool TallyMerge::After(const Source& a, const Source& b) {
+bool SizeModels::Model::const_iterator::After(const Source& a, const Source& b) {
     const int byName = a.at->pieceName.compare(b.at->pieceName);
     if (byName != 0) {
         return byName > 0;
@@ -154,9 +132,10 @@ bool TallyMerge::After(const Source& a, const Source& b) {
     return b.sizeCount < a.sizeCount;
 }
 
-bool TallyMerge::Next(Tally& tally) {
-    if (sources.empty()) {
-        return false;
+SizeModels::Model::const_iterator& SizeModels::Model::const_iterator::operator++() {
+    done = sources.empty();
+    if (done) {
+        return *this;
     }
     uint32_t quantity = 0;
     uint32_t extraQuantity = 0;
@@ -167,12 +146,12 @@ bool TallyMerge::Next(Tally& tally) {
         std::pop_heap(sources.begin(), sources.end(), After);
         Source& source = sources.back();
         if (firstSize == UINT64_MAX) {
-            tally.pieceName = &source.at->pieceName;
-            tally.sizeCount = source.sizeCount;
+            current.pieceName = source.at->pieceName;
+            current.sizeCount = source.sizeCount;
         }
         if (source.firstSize < firstSize) {
             firstSize = source.firstSize;
-            tally.sizeValue = source.sizeValue;
+            current.sizeValue = source.sizeValue;
         }
         quantity += source.copies * Bits(source.at->quantity);
         extraQuantity += source.copies * Bits(source.at->extraQuantity);
@@ -181,11 +160,12 @@ bool TallyMerge::Next(Tally& tally) {
         } else {
             std::push_heap(sources.begin(), sources.end(), After);
         }
-    } while (!sources.empty() && sources.front().at->pieceName == *tally.pieceName &&
-             sources.front().sizeValue == tally.sizeValue && sources.front().sizeCount == tally.sizeCount);
-    tally.quantity = static_cast<int32_t>(quantity);
-    tally.extraQuantity = static_cast<int32_t>(extraQuantity);
-    return true;
+    } while (!sources.empty() && sources.front().at->pieceName == current.pieceName &&
+             sources.front().sizeValue == current.sizeValue &&
+             sources.front().sizeCount == current.sizeCount);
+    current.quantity = static_cast<int32_t>(quantity);
+    current.extraQuantity = static_cast<int32_t>(extraQuantity);
+    return *this;
 }
 
 } // namespace quorix

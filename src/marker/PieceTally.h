@@ -12,7 +12,7 @@ namespace quorix {
 
 // One piece of a size model: the counts of a piece summed over the styles that list the size, for one
 // size value and size count. Tallies are ordered by piece name (bytes compared as unsigned), then size
-// value, then size count.
+// value, then size count. Counts are summed as the host sums them: plain 32-bit additions that wrap round.
 struct PieceTally {
     std::string pieceName;
     float sizeValue = 0.0f;
@@ -21,56 +21,11 @@ struct PieceTally {
     int32_t extraQuantity = 0;
 };
 
-// The pieces of one style that share a name, their counts summed in 32-bit wrapping arithmetic.
-struct StylePieceSum {
-    std::string pieceName;
-    int32_t quantity = 0;
-    int32_t extraQuantity = 0;
-};
-
-class SizeModels;
-
-// Makes the tallies of one size model, one at a time in tally order. A size model holds every piece of
-// every style that lists its size number, so the tallies of a marker can be far more than its files hold:
-// they are merged, while they are written, from the sizes with that number and the pieces of their
-// styles, and never all kept at once.
-class TallyMerge {
-public:
-    // A tally; `pieceName` points into the style it came from.
-    struct Tally {
-        const std::string* pieceName = nullptr;
-        float sizeValue = 0.0f;
-        int32_t sizeCount = 0;
-        int32_t quantity = 0;
-        int32_t extraQuantity = 0;
-    };
-
-    TallyMerge() = default;
-    // The tallies of the sizes [from, to) of `models`, which share one size number.
-    TallyMerge(const SizeModels& models, size_t from, size_t to);
-
-    // Makes the next tally; false once there is none.
-    bool Next(Tally& tally);
-
-private:
-    // The pieces of one style, taken for the sizes of one size value and size count.
-    struct Source {
-        const StylePieceSum* at; // the next piece
-        const StylePieceSum* end;
-        float sizeValue;
-        int32_t sizeCount;
-        uint32_t copies;    // of the size, summed over the sizes taken together
-        uint64_t firstSize; // the entry and place of the first of those sizes: the one read first
-    };
-    // Whether `a` comes after `b` in tally order (the order of a heap with the first at its front).
-    static bool After(const Source& a, const Source& b);
-
-    std::vector<Source> sources; // a heap
-};
-
 // The size models of a marker: for each size number in ascending order, its pieces summed over the
-// styles that list it. What is kept is the marker's sizes sorted by size number and, for each style, its
-// pieces summed per name in name order; TallyMerge makes a model's tallies from them when it is read.
+// styles that list it. A size model holds every piece of every style that lists its size number, so the
+// tallies of a marker can be far more than its files hold: what is kept is the marker's sizes sorted by
+// size number and each style's pieces summed per name, and a model's tallies are merged from them, in
+// tally order, while it is walked.
 class SizeModels {
 public:
     // One size model as a sequence of PieceTally, made while it is walked.
@@ -78,7 +33,6 @@ public:
     public:
         class const_iterator {
         public:
-            const_iterator() = default;
             const PieceTally& operator*() const { return current; }
             const PieceTally* operator->() const { return &current; }
             const_iterator& operator++();
@@ -87,14 +41,25 @@ public:
 
         private:
             friend class Model;
-            explicit const_iterator(TallyMerge from);
-            TallyMerge merge;
+            // The pieces of one style, taken for the sizes of one size value and size count.
+            struct Source {
+                const PieceTally* at; // the next piece
+                const PieceTally* end;
+                float sizeValue;
+                int32_t sizeCount;
+                uint32_t copies;    // of the size, summed over the sizes taken together
+                uint64_t firstSize; // the entry and place of the first of those sizes: the one read first
+            };
+            // Whether `a` comes after `b` in tally order (the order of a heap with the first at its front).
+            static bool After(const Source& a, const Source& b);
+
+            std::vector<Source> sources; // a heap
             PieceTally current;
             bool done = true;
         };
 
         Model(const SizeModels& of, size_t first, size_t last) : models(&of), from(first), to(last) {}
-        const_iterator begin() const { return const_iterator(TallyMerge(*models, from, to)); }
+        const_iterator begin() const;
         const_iterator end() const { return const_iterator(); }
 
     private:
@@ -107,7 +72,10 @@ public:
     class const_iterator {
     public:
         std::pair<int32_t, Model> operator*() const;
-        const_iterator& operator++();
+        const_iterator& operator++() {
+            at = models->RunEnd(at);
+            return *this;
+        }
         bool operator==(const const_iterator& other) const { return at == other.at; }
         bool operator!=(const const_iterator& other) const { return at != other.at; }
 
@@ -127,23 +95,10 @@ public:
 
     // The number of size models (of distinct size numbers).
     size_t size() const { return models; }
-    bool empty() const { return models == 0; }
     const_iterator begin() const { return const_iterator(*this, 0); }
     const_iterator end() const { return const_iterator(*this, sizes.size()); }
 
-    // Calls `visit(sizeKey, merge)` with each size model's number and a TallyMerge of its tallies, in size
-    // number order.
-    template <typename Visit> void ForEach(Visit visit) const {
-        for (size_t from = 0; from < sizes.size();) {
-            const size_t to = RunEnd(from);
-            TallyMerge merge(*this, from, to);
-            visit(Item(from).sizeKey, merge);
-            from = to;
-        }
-    }
-
 private:
-    friend class TallyMerge;
     // A size of a style entry: the entry and the size's place in the entry's list.
     struct SizeRef {
         uint32_t entry;
@@ -155,7 +110,8 @@ private:
     // The end of the sizes that share the size number of the size at `from`.
     size_t RunEnd(size_t from) const;
 
-    std::vector<std::vector<StylePieceSum>> styles;
+    // Each style's pieces summed per name, in name order, as tallies without a size.
+    std::vector<std::vector<PieceTally>> styles;
     const std::vector<StyleEntry>* entries = nullptr;
     std::vector<uint32_t> styleOfEntry;
     // Every size of every entry, by size number, style, size value and size count, then in the marker's

@@ -2,9 +2,7 @@
 
 namespace quorix::detail {
 
-// Stands in for the application base class that the marker reader carries beside its file base. The
-// module never starts an application object: it has no start-up or shutdown hooks, holds no state of the
-// host's framework, and constructing or destroying one changes nothing outside the object.
+// The marker reader's application base: empty, as the module starts no application and keeps no host state.
 class ApplicationBase {
 public:
     ApplicationBase() = default;
@@ -13,8 +11,7 @@ public:
     ApplicationBase& operator=(const ApplicationBase&) = delete;
 
 protected:
-    // Module handle of a resource library; no library is ever loaded, so it stays null.
-    void* resourceLibrary = nullptr;
+    void* resourceLibrary = nullptr; // a resource library's handle; none is ever loaded
 };
 
 } // namespace quorix::detail

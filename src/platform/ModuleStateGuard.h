@@ -2,11 +2,7 @@
 
 namespace quorix::detail {
 
-// Switches the current resource module to this module for the lifetime of the guard, so that messages are
-// looked up in this module's own string table and never in the host's. This module keeps no framework
-// module state of its own: on Windows the string table is read through this module's own handle
-// (ModuleHandle.h), elsewhere from the built-in table, so the guard has nothing to switch and exists to mark
-// the places where the lookup must be this module's.
+// Marks where messages come from this module's strings: empty, as there is no framework state to switch.
 class ModuleStateGuard {
 public:
     ModuleStateGuard() {}

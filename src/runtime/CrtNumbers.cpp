@@ -1,6 +1,3 @@
-// runtime/: what the Windows C runtime does to bytes and numbers (its text-mode reading and writing, its
-// atoi and atof, the way its output streams write numbers), done by hand here. The host that reads the
-// import files is a Windows program, and every file must come out byte-identical on every platform.
 #include "runtime/CrtNumbers.h"
 
 #include <cfloat>
@@ -41,75 +38,56 @@ double Atof(const char* text) {
     while (IsCSpace(*p)) {
         ++p;
     }
-    bool negative = false;
+    const bool negative = *p == '-';
     if (*p == '-' || *p == '+') {
-        negative = *p == '-';
         ++p;
     }
-    // Gather the significant digits and the power of ten that places them.
+    // The significant digits, and the power of ten of the last of them.
     std::string digits;
-    long long pointShift = 0; // decimal exponent adjustment from the digits' position
+    long long exponent = 0;
     bool sawDigit = false;
-    while (IsDigit(*p)) {
+    for (bool point = false; IsDigit(*p) || (*p == '.' && !point); ++p) {
+        if (*p == '.') {
+            point = true;
+            continue;
+        }
         sawDigit = true;
         if (!digits.empty() || *p != '0') {
             digits += *p;
         }
-        ++p;
-    }
-    if (*p == '.') {
-        ++p;
-        while (IsDigit(*p)) {
-            sawDigit = true;
-            if (!digits.empty() || *p != '0') {
-                digits += *p;
-            }
-            --pointShift;
-            ++p;
-        }
+        exponent -= point ? 1 : 0;
     }
     if (!sawDigit) {
         return 0.0;
     }
-    long long exponent = 0;
     if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
         const char* q = p + 1;
-        bool negativeExponent = false;
+        const bool negativeExponent = *q == '-';
         if (*q == '-' || *q == '+') {
-            negativeExponent = *q == '-';
             ++q;
         }
-        while (IsDigit(*q)) {
-            if (exponent < 100000) {
-                exponent = exponent * 10 + (*q - '0');
+        long long written = 0;
+        for (; IsDigit(*q); ++q) {
+            if (written < 100000) {
+                written = written * 10 + (*q - '0');
             }
-            ++q;
         }
-        if (negativeExponent) {
-            exponent = -exponent;
+        exponent += negativeExponent ? -written : written;
+    }
+    // The integer `digits` times 10^exponent, which lies below 10^magnitude; a value beyond the range of
+    // doubles becomes an infinity or zero, and an exponent far beyond it is not handed on.
+    const long long magnitude = exponent + static_cast<long long>(digits.size());
+    if (digits.empty() || magnitude < -400) {
+        return negative ? -0.0 : 0.0;
+    }
+    double value = std::numeric_limits<double>::infinity();
+    if (magnitude <= 400) {
+        digits += 'e' + std::to_string(exponent);
+        const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value,
+                                            std::chars_format::scientific);
+        if (result.ec == std::errc::result_out_of_range) {
+            value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
         }
-    }
-    const double signedZero = negative ? -0.0 : 0.0;
-    if (digits.empty()) {
-        return signedZero;
-    }
-    // The value is the integer `digits` times 10^decimalExponent; it lies below 10^magnitude.
-    const long long decimalExponent = pointShift + exponent;
-    const long long magnitude = decimalExponent + static_cast<long long>(digits.size());
-    if (magnitude > 400) {
-        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
-    }
-    if (magnitude < -400) {
-        return signedZero;
-    }
-    std::string normalized = digits;
-    normalized += 'e';
-    normalized += std::to_string(decimalExponent);
-    double value = 0.0;
-    const auto result = std::from_chars(normalized.data(), normalized.data() + normalized.size(), value,
-                                        std::chars_format::scientific);
-    if (result.ec == std::errc::result_out_of_range) {
-        value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
     return negative ? -value : value;
 }

@@ -1,9 +1,5 @@
 #pragma once
 
-// runtime/: what the Windows C runtime does to bytes and numbers (its text-mode reading and writing, its
-// atoi and atof, the way its output streams write numbers), done by hand here. The host that reads the
-// import files is a Windows program, and every file must come out byte-identical on every platform.
-
 #include <cstdint>
 
 namespace quorix::runtime {

@@ -1,9 +1,5 @@
 #pragma once
 
-// runtime/: what the Windows C runtime does to bytes and numbers (its text-mode reading and writing, its
-// atoi and atof, the way its output streams write numbers), done by hand here. The host that reads the
-// import files is a Windows program, and every file must come out byte-identical on every platform.
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,15 +23,13 @@ void AppendInteger(std::string& out, int64_t value);
 // half away from zero on the decimal expansion, as the target's formatter rounds. Special values are written
 // as the target writes them: 1.#INF, -1.#INF, 1.#QNAN, -1.#QNAN, -1.#IND.
 void AppendGeneral(std::string& out, double value);
-// The same, always by way of the 21-digit expansion that the target's formatter rounds from. AppendGeneral
-// takes the exact decimal expansion instead when it is short enough, with the same result.
+// The same, always by way of the 21-digit expansion that the target's formatter rounds from: the reference
+// that the quick path of AppendGeneral, taken by most values, must agree with.
 void AppendGeneralByExpansion(std::string& out, double value);
 
 // AppendInteger and AppendGeneral into a character buffer with kNumberRoom characters of room from `out`;
 // they return the end of the text.
 char* WriteInteger(char* out, int64_t value);
 char* WriteGeneral(char* out, double value);
-
-std::string GeneralText(double value);
 
 } // namespace quorix::runtime

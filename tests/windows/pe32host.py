@@ -120,6 +120,7 @@ MOVEFILE_REPLACE_EXISTING, MOVEFILE_COPY_ALLOWED, MOVEFILE_WRITE_THROUGH = 1, 2,
 INFINITE, WAIT_OBJECT_0, WAIT_TIMEOUT = 0xFFFFFFFF, 0, 0x102
 TLS_SLOTS = 1088  # 64 in the TEB and 1024 expansion slots
 FORMAT_MESSAGE_SYSTEM_TEXT = 0x1200  # FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS
+FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x100
 GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, GET_MODULE_HANDLE_EX_FLAGS = 4, 7
 RT_STRING, LANG_EN_US = 6, 0x409
 PAGE_READONLY, PAGE_READWRITE, PAGE_EXECUTE_READ, PAGE_EXECUTE_READWRITE = 0x02, 0x04, 0x20, 0x40
@@ -1113,15 +1114,28 @@ def SetLastError(host, code):
 
 @api(K32, 7)
 def FormatMessageA(host, flags, source, message, language, buffer, size, arguments):
-    if flags != FORMAT_MESSAGE_SYSTEM_TEXT:
+    allocate = flags & FORMAT_MESSAGE_ALLOCATE_BUFFER
+    if flags & ~FORMAT_MESSAGE_ALLOCATE_BUFFER != FORMAT_MESSAGE_SYSTEM_TEXT:
         raise Unimplemented("FormatMessageA with flags 0x%x" % flags)
     if message not in SYSTEM_MESSAGES:
         return host.fail(ERROR_MR_MID_NOT_FOUND)
     text = SYSTEM_MESSAGES[message].encode() + b"\r\n"
+    if allocate:  # `buffer` receives a block of the local heap, which the caller frees with LocalFree
+        block = host.malloc(len(text) + 1)
+        host.write(block, text + b"\0")
+        host.put32(buffer, block)
+        return len(text)
     if len(text) >= size:
         return host.fail(ERROR_INSUFFICIENT_BUFFER)
     host.write(buffer, text + b"\0")
     return len(text)
+
+
+@api(K32, 1)
+def LocalFree(host, block):
+    if block:
+        host.free(block)
+    return 0  # null: freed
 
 
 # --- Modules ------------------------------------------------------------------------------------------------
