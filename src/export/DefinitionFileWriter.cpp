@@ -1,11 +1,10 @@
 #include "export/DefinitionFileWriter.h"
 
-#include "platform/PathRules.h"
+#include "export/NameRules.h"
 #include "runtime/NumberFormat.h"
 
 namespace quorix::detail {
 
-using paths::CleanChar;
 using runtime::AppendGeneral;
 using runtime::AppendInteger;
 

@@ -13,7 +13,7 @@ namespace quorix::detail {
 class DefinitionFileWriter {
 public:
     // Writes the lines into `file`, which must outlive the writer.
-    explicit DefinitionFileWriter(runtime::TextModeWriter& file) : file(file) {}
+    explicit DefinitionFileWriter(runtime::ByteSink& file) : file(file) {}
 
     // "=:model" and "m:<order name>-<label>".
     void BeginModel(const std::string& orderName, const std::string& label);
@@ -30,7 +30,7 @@ private:
     void ModelName(const std::string& orderName, const std::string& label);
     void EndLine();
 
-    runtime::TextModeWriter& file;
+    runtime::TextModeWriter file;
     std::string line;
 };
 

@@ -1,6 +1,7 @@
 #include "export/PositionFileWriter.h"
 
 #include "runtime/NumberFormat.h"
+#include "runtime/TextModeWriter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,10 +18,6 @@ size_t PositionFileWriter::ExpectedLength(size_t pieceLength, size_t modelLength
     // The names, the kind and the flags (two digits at most), three numbers, three zeros, nine commas,
     // CR LF.
     return pieceLength + modelLength + 2 * 2 + 3 * kLongestGeneral + 3 + 9 + 2;
-}
-
-void PositionFileWriter::AppendLines(std::string_view lines) {
-    file.WriteStored(lines);
 }
 
 PositionFileWriter::Names::Names(const std::vector<std::string>& names) {

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "runtime/TextModeWriter.h"
+#include "runtime/ByteSink.h"
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace quorix::detail {
@@ -33,11 +32,8 @@ public:
         std::vector<size_t> starts; // of each name in `stored`, then the end of the last
     };
 
-    // Writes the lines into `file`, which must outlive the writer. A part of the file made at the same
-    // time as the rest goes into a TextModeWriter that collects in memory, and is appended to the file's
-    // own writer with AppendLines.
-    explicit PositionFileWriter(runtime::TextModeWriter& file) : file(file) {}
-    void AppendLines(std::string_view lines);
+    // Writes the lines into `file`, which must outlive the writer.
+    explicit PositionFileWriter(runtime::ByteSink& file) : file(file) {}
 
     // The longest line that Record writes with names of these stored lengths.
     static size_t ExpectedLength(size_t pieceLength, size_t modelLength);
@@ -48,7 +44,7 @@ public:
                 float angle, float x, float y);
 
 private:
-    runtime::TextModeWriter& file;
+    runtime::ByteSink& file;
 };
 
 } // namespace quorix::detail

@@ -58,7 +58,7 @@ void Fill(Position& entry, const Placement& p) {
     entry.angle = p.angle;
     entry.x = p.x;
     entry.y = p.y;
-    entry.flag1 = p.flag1;
+    entry.turned = p.flag1;
     entry.flag2 = p.flag2;
     entry.isP = p.isP;
 }

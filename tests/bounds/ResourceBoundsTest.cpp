@@ -5,6 +5,7 @@
 // small markers against a plain tally.
 #include "entry/QuorImport.h"
 #include "export/DefinitionFileWriter.h"
+#include "export/FileSink.h"
 #include "layy/QuorLayY.h"
 #include "marker/QuorMarker.h"
 #include "platform/Parallel.h"
@@ -30,8 +31,6 @@
 
 using namespace quorix;
 using quorix::detail::DefinitionFileWriter;
-
-using quorix::runtime::TextModeWriter;
 
 namespace {
 // Peak heap growth while `work` runs, in bytes above what was live before.
@@ -289,7 +288,7 @@ TEST(MarkerTallyOracle, RandomMarkersWriteWhatAPlainTallyWrites) {
         }
         Folder folder;
         ASSERT_EQ(folder.Open(dir.Path()), 0);
-        TextModeWriter file;
+        FileSink file;
         ASSERT_TRUE(file.Create(folder, "expected.txt"));
         DefinitionFileWriter writer(file);
         std::vector<Row> expected, models;

@@ -1,5 +1,6 @@
 // The import files: a lay's definition and position files, and the position matcher against the plain walk
 // of every (model, piece) pair over every placement.
+#include "export/FileSink.h"
 #include "export/PositionMatcher.h"
 #include "export/QuorLayYExport.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
@@ -19,7 +20,7 @@
 
 using namespace quorix;
 
-using quorix::runtime::TextModeWriter;
+using quorix::runtime::MemorySink;
 
 namespace {
 using B = LayBuilder;
@@ -34,24 +35,22 @@ PlacementSpec At(int32_t model, int32_t piece, float x, int flags = 0, float ang
 // The position file of `lay`, made in memory; when the writer throws, the error's message and what it
 // wrote before.
 std::string PositionsOf(const QuorLayY& lay) {
-    TextModeWriter file;
-    file.CollectInMemory(0);
+    MemorySink file;
     try {
         quorix::WritePositions(lay, file);
     } catch (const QuorUnhandledFormatFeatureException& e) {
-        return e.GetMessage() + std::string(file.Collected());
+        return e.GetMessage() + std::string(file.Bytes());
     }
-    return std::string(file.Collected());
+    return std::string(file.Bytes());
 }
 
 // Reads the lay `records` as a file named W12.LAY and makes its definition file and PositionsOf.
 std::pair<std::string, std::string> Export(const LayBuilder& records) {
     QuorLayY lay;
     EXPECT_TRUE(lay.Load("lays\\W12.LAY", records.Bytes()));
-    TextModeWriter definition;
-    definition.CollectInMemory(0);
+    MemorySink definition;
     quorix::WriteDefinition(lay, definition);
-    return {std::string(definition.Collected()), PositionsOf(lay)};
+    return {std::string(definition.Bytes()), PositionsOf(lay)};
 }
 
 // Piece names are cleaned in the definition file (each '.', '/' and '#', the first character too), model
@@ -151,7 +150,7 @@ TEST_P(LayYPositionFileInParts, IsTheLinesOfThePlacementsInOrder) {
     const TempDir dir;
     quorix::Folder folder;
     ASSERT_EQ(folder.Open(dir.Path()), 0);
-    TextModeWriter file;
+    FileSink file;
     ASSERT_TRUE(file.Create(folder, "posimport.txt"));
     quorix::WritePositions(lay, file);
     ASSERT_TRUE(file.Replace());
@@ -232,7 +231,7 @@ TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
         ASSERT_EQ(quorix::detail::MatchPositions(models, pieces, placements, counts, ordered), agrees)
             << "round " << round;
         for (const quorix::detail::Position& q : ordered) {
-            matched.emplace_back(models[q.model], pieces[q.piece], q.x, q.y, q.angle, q.flag1, q.flag2,
+            matched.emplace_back(models[q.model], pieces[q.piece], q.x, q.y, q.angle, q.turned, q.flag2,
                                  q.isP);
         }
         ASSERT_EQ(matched, agrees ? walked : std::vector<Row>()) << "round " << round;

@@ -1,4 +1,6 @@
 // The module's path rules, on paths in its backslash form, and the names it makes of them.
+#include "export/NameRules.h"
+#include "marker/QuorStyle.h"
 #include "platform/PathRules.h"
 
 #include <gtest/gtest.h>
