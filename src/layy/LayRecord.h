@@ -125,7 +125,8 @@ template <size_t Bytes, typename Take> void LayRecord::ReadEntries(RecordCount c
     }
 }
 
-template <size_t Bytes, typename Entry> void LayRecord::Reserve(RecordCount count, std::vector<Entry>& entries) {
+template <size_t Bytes, typename Entry>
+void LayRecord::Reserve(RecordCount count, std::vector<Entry>& entries) {
     if (count.value > 0 && entries.capacity() == 0) {
         try {
             entries.reserve(EntriesTheFileHolds(Bytes));

@@ -3,6 +3,8 @@
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/LayRecord.h"
 
+#include <algorithm>
+#include <iterator>
 #include <new>
 #include <string_view>
 
@@ -102,69 +104,55 @@ void DropListEntries(LayRecord& record, int64_t words) {
     }
 }
 
+// Passes over the fields of `layout`: 'w' a 4-byte field, 'b' a byte, 's' a string, '~' a byte passed over
+// unread.
+void DropFields(LayRecord& record, const char* layout) {
+    for (; *layout != '\0'; ++layout) {
+        if (*layout == 's') {
+            record.DropStrings(1);
+        } else if (*layout == '~') {
+            record.Skip(1);
+        } else {
+            record.DropBytes(*layout == 'w' ? 4 : 1);
+        }
+    }
+}
+
 using Handler = void (*)(LayRecord&, LayModel&);
 
-// The records the lay knows, by tag; a tag of none of them is not supported. The records that the model
-// does not keep are read field by field, so that the framing can hold them to their declared length.
+// The records the lay knows, by tag: each is read by its handler, or has the fields of its layout passed
+// over (read field by field, so that the framing can hold the record to its declared length). A tag of
+// none of them is not supported.
 const struct {
     const char* tags;
     Handler read;
+    const char* dropped;
 } kRecords[] = {
-    {"<F", [](LayRecord& r, LayModel&) { r.DropBytes(12); }},
-    {">r", [](LayRecord& r, LayModel&) { r.DropBytes(8); }},
-    {"Ym", [](LayRecord& r, LayModel&) { r.DropBytes(4); }},
-    {"=Bbs", [](LayRecord&, LayModel&) {}},
-    {"@",
-     [](LayRecord& r, LayModel&) {
-         r.Skip(3);
-         r.DropStrings(4);
-     }},
-    {"Cc", ReadCRecord},
-    {"Gi", [](LayRecord& r, LayModel&) { r.DropBytes(5); }},
-    {"H",
-     [](LayRecord& r, LayModel&) {
-         r.DropBytes(56);
-         r.DropStrings(2);
-     }},
-    {"I",
-     [](LayRecord& r, LayModel&) {
-         r.DropBytes(2);
-         r.DropStrings(1);
-         r.DropBytes(4);
-     }},
-    {"Kk", ReadKRecord},
-    {"L", [](LayRecord& r, LayModel&) { DropListEntries(r, 5); }},
-    {"M", ReadMRecord},
-    {"O", ReadORecord},
-    {"PT", ReadPlacementRecord},
-    {"S", [](LayRecord& r, LayModel&) { r.DropEntries(r.ReadCount(), 16); }},
-    {"W", ReadWRecord},
-    {"X",
-     [](LayRecord& r, LayModel&) {
-         r.DropBytes(8);
-         r.DropStrings(2);
-         r.DropBytes(12);
-         r.DropStrings(2);
-     }},
-    {"^",
-     [](LayRecord& r, LayModel&) {
-         r.DropBytes(r.LongerThan(4) ? 16 : 4);
-     }},
-    {"g", [](LayRecord& r, LayModel&) { r.DropEntries(r.ReadCount(), 6); }}, // a byte, a byte and a word each
-    {"lp", [](LayRecord& r, LayModel&) { DropListEntries(r, 6); }},
-    {"t", [](LayRecord& r, LayModel&) { r.DropBytes(r.LongerThan(4) ? 8 : 4); }},
-    {"|", ReadBarRecord},
+    {"<F", nullptr, "www"},
+    {">r", nullptr, "ww"},
+    {"Ym", nullptr, "w"},
+    {"=Bbs", nullptr, ""},
+    {"@", nullptr, "~~~ssss"},
+    {"Cc", ReadCRecord, nullptr},
+    {"G", nullptr, "wb"},
+    {"H", nullptr, "wwwwwwwwwwwwwwss"},
+    {"I", nullptr, "bbsw"},
+    {"Kk", ReadKRecord, nullptr},
+    {"L", [](LayRecord& r, LayModel&) { DropListEntries(r, 5); }, nullptr},
+    {"M", ReadMRecord, nullptr},
+    {"O", ReadORecord, nullptr},
+    {"PT", ReadPlacementRecord, nullptr},
+    {"S", [](LayRecord& r, LayModel&) { r.DropEntries(r.ReadCount(), 16); }, nullptr},
+    {"W", ReadWRecord, nullptr},
+    {"X", nullptr, "wwsswwwss"},
+    {"^", [](LayRecord& r, LayModel&) { DropFields(r, r.LongerThan(4) ? "wwww" : "w"); }, nullptr},
+    {"g", [](LayRecord& r, LayModel&) { r.DropEntries(r.ReadCount(), 6); },
+     nullptr}, // two bytes and a word each
+    {"i", nullptr, "bw"},
+    {"lp", [](LayRecord& r, LayModel&) { DropListEntries(r, 6); }, nullptr},
+    {"t", [](LayRecord& r, LayModel&) { DropFields(r, r.LongerThan(4) ? "ww" : "w"); }, nullptr},
+    {"|", ReadBarRecord, nullptr},
 };
-
-// The handler of `tag`; null when the tag is not supported.
-Handler HandlerOf(int32_t tag) {
-    for (const auto& kind : kRecords) {
-        if (tag != 0 && std::string_view(kind.tags).find(static_cast<char>(tag)) != std::string_view::npos) {
-            return kind.read;
-        }
-    }
-    return nullptr;
-}
 } // namespace
 
 bool QuorLayY::ReadRecordHeader(int32_t& tag, int32_t& contentLength) {
@@ -197,8 +185,8 @@ bool QuorLayY::Parse() {
 bool QuorLayY::ReadRecords() {
     bool first = true;
     int32_t previousTag = 0;
-    LayModel model{layWidth, layLength, cEntries,  kEntries, placements,
-                   pieceNames, modelNames, mValues, mGroups,  pairCounter};
+    LayModel model{layWidth,   layLength,  cEntries, kEntries, placements,
+                   pieceNames, modelNames, mValues,  mGroups,  pairCounter};
     try {
         for (;;) {
             int32_t tag = 0;
@@ -223,11 +211,17 @@ bool QuorLayY::ReadRecords() {
             }
             const int64_t contentStart = Position();
             LayRecord record(*this, static_cast<char>(tag), contentLength);
-            if (const Handler read = HandlerOf(tag)) {
-                read(record, model);
-            } else {
+            const auto kind = std::find_if(std::begin(kRecords), std::end(kRecords), [tag](const auto& row) {
+                return tag != 0 &&
+                       std::string_view(row.tags).find(static_cast<char>(tag)) != std::string_view::npos;
+            });
+            if (kind == std::end(kRecords)) {
                 Diagnose("WARNING - New not supported command found tagged as: '", tag);
                 Skip(contentLength); // the whole content
+            } else if (kind->read != nullptr) {
+                kind->read(record, model);
+            } else {
+                DropFields(record, kind->dropped);
             }
             if (AtEndOfFile()) {
                 Diagnose("FATAL ERROR - EOF reached accidentally during reading record tagged as: '", tag);
