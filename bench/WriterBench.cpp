@@ -2,6 +2,7 @@
 #include "BenchSupport.h"
 
 #include "export/DefinitionFileWriter.h"
+#include "export/FileSink.h"
 #include "export/PositionFileWriter.h"
 #include "export/QuorLayYExport.h"
 #include "layy/QuorLayY.h"
@@ -17,6 +18,13 @@ using quorix::detail::DefinitionFileWriter;
 using quorix::detail::PositionFileWriter;
 
 namespace {
+
+// Starts the file `name` in the scratch folder.
+bool Create(FileSink& file, const char* name) {
+    static Folder folder;
+    static const bool open = folder.Open(bench::ScratchFolder()) == 0;
+    return open && file.Create(folder, name);
+}
 
 // The values of a lay's position lines: angles, x and y as the generated lays hold them.
 std::vector<float> PositionValues(int64_t count) {
@@ -86,21 +94,16 @@ BENCHMARK(BM_NumberFormatInteger)->Unit(benchmark::kMillisecond);
 
 void BM_PositionFileWriter(benchmark::State& state) {
     const QuorLayY& lay = bench::LoadedLay(state.range(0));
-    const std::string path = bench::ModulePath(bench::ScratchFolder() + "/positions.txt");
     for (auto _ : state) {
-        TextModeWriter file;
-        if (!file.Create(path)) {
+        FileSink file;
+        if (!Create(file, "positions.txt")) {
             state.SkipWithError("cannot create the position file");
             return;
         }
-        PositionFileWriter writer(file);
-        const PositionFileWriter::Names pieces(lay.GetPieceNames());
-        const PositionFileWriter::Names models(lay.GetModelNames());
+        const PositionFileWriter writer(lay.GetPieceNames(), lay.GetModelNames());
         for (const Placement& p : lay.GetPlacements()) {
-            writer.Record(pieces, static_cast<size_t>(p.pieceIndex), models,
-                          static_cast<size_t>(p.modelIndex),
-                          p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT,
-                          (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0), quorix::WrittenAngle(p), p.x, p.y);
+            writer.Line(file, {static_cast<uint32_t>(p.modelIndex), static_cast<uint32_t>(p.pieceIndex), p.angle,
+                               p.x, p.y, p.flag1, p.flag2, p.isP});
         }
         if (!file.Replace()) {
             state.SkipWithError("cannot write the position file");
@@ -114,14 +117,13 @@ BENCHMARK(BM_PositionFileWriter)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMi
 
 void BM_DefinitionFileWriter(benchmark::State& state) {
     const int64_t pieces = state.range(0);
-    const std::string path = bench::ModulePath(bench::ScratchFolder() + "/definition.txt");
     std::vector<std::string> names;
     for (int64_t i = 0; i < 1000; ++i) {
         names.push_back("PIECE." + std::to_string(i) + "#A");
     }
     for (auto _ : state) {
-        TextModeWriter file;
-        if (!file.Create(path)) {
+        FileSink file;
+        if (!Create(file, "definition.txt")) {
             state.SkipWithError("cannot create the definition file");
             return;
         }
@@ -150,10 +152,9 @@ BENCHMARK(BM_DefinitionFileWriter)->Arg(200000)->Unit(benchmark::kMillisecond);
 void BM_LayYWritePositionFile(benchmark::State& state) {
     const QuorLayY& lay = bench::LoadedLay(state.range(0));
     const std::string system = bench::ScratchFolder() + "/posimport.txt";
-    const std::string path = bench::ModulePath(system);
     for (auto _ : state) {
-        TextModeWriter file;
-        if (!file.Create(path)) {
+        FileSink file;
+        if (!Create(file, "posimport.txt")) {
             state.SkipWithError("cannot create the position file");
             return;
         }

@@ -52,11 +52,7 @@ void WriteFiles(const Reader& reader, const Folder& folder, Placing placing, Imp
             folder, {ImportPaths::kDefinitionFileName, ImportPaths::kPositionFileName},
             definition.File().CreatedAt());
         writing.models = WriteDefinition(reader, definition);
-        if (eachAlone) {
-            definition.Replace();
-        } else {
-            definition.Finish();
-        }
+        eachAlone ? definition.Replace() : definition.Finish();
     }
     Record(writing.definition, definition, eachAlone && !definition.File().Failed());
     if (!eachAlone && definition.File().Failed()) {
@@ -75,11 +71,7 @@ void WriteFiles(const Reader& reader, const Folder& folder, Placing placing, Imp
             }
             throw; // with both together, the writers' files are removed on the way out
         }
-        if (eachAlone) {
-            position.Replace();
-        } else {
-            position.Finish();
-        }
+        eachAlone ? position.Replace() : position.Finish();
     }
     if (eachAlone) {
         Record(writing.position, position, !position.File().Failed());

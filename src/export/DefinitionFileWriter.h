@@ -27,8 +27,11 @@ public:
     void OrderLine(const std::string& orderName, const std::string& label);
 
 private:
-    void ModelName(const std::string& orderName, const std::string& label);
+    // Ends the line built so far.
     void EndLine();
+    // The line `key`, then `value` or `count`.
+    void Line(const char* key, const std::string& value = std::string());
+    void Count(const char* key, int32_t count);
 
     runtime::TextModeWriter file;
     std::string line;

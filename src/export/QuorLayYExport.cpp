@@ -64,19 +64,7 @@ size_t WritePositions(const QuorLayY& lay, runtime::ByteSink& file) {
                                 lay.GetPlacementCounts(), ordered)) {
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
-    detail::PositionFileWriter writer(file);
-    const detail::PositionFileWriter::Names pieces(lay.GetPieceNames());
-    const detail::PositionFileWriter::Names models(lay.GetModelNames());
-    const auto writeLines = [&pieces, &models, &ordered](detail::PositionFileWriter& to, size_t from,
-                                                         size_t end) {
-        for (size_t k = from; k < end; ++k) {
-            const detail::Position& p = ordered[k];
-            const int flags = (p.turned ? 1 : 0) + (p.flag2 ? 2 : 0);
-            to.Record(pieces, p.piece, models, p.model,
-                      p.isP ? detail::PositionFileWriter::kKindP : detail::PositionFileWriter::kKindT, flags,
-                      WrittenAngle(p.angle, p.turned), p.x, p.y);
-        }
-    };
+    const detail::PositionFileWriter writer(lay.GetPieceNames(), lay.GetModelNames());
     // A long list is cut into parts (see parallel::PartsFor), made at the same time: the first is written
     // to the file, the others are made in memory and follow it in their order, so the file is the same as
     // when written in one go.
@@ -87,19 +75,17 @@ size_t WritePositions(const QuorLayY& lay, runtime::ByteSink& file) {
     parallel::ForEachPart(parts, [&](size_t part) {
         const size_t from = partStart(part);
         const size_t end = partStart(part + 1);
-        if (part == 0) {
-            writeLines(writer, from, end);
-            return;
+        runtime::ByteSink& lines = part == 0 ? file : partLines[part - 1];
+        if (part != 0) {
+            size_t expected = 0;
+            for (size_t k = from; k < end; ++k) {
+                expected += writer.ExpectedLength(ordered[k]);
+            }
+            lines.Reserve(expected);
         }
-        size_t expected = 0;
         for (size_t k = from; k < end; ++k) {
-            expected += detail::PositionFileWriter::ExpectedLength(pieces.Length(ordered[k].piece),
-                                                                   models.Length(ordered[k].model));
+            writer.Line(lines, ordered[k]);
         }
-        runtime::MemorySink& lines = partLines[part - 1];
-        lines.Reserve(expected);
-        detail::PositionFileWriter partWriter(lines);
-        writeLines(partWriter, from, end);
     });
     for (const runtime::MemorySink& lines : partLines) {
         file.Append(lines.Bytes());
