@@ -23,16 +23,6 @@ bool InRange(int32_t index, size_t size) {
     return index >= 0 && static_cast<size_t>(index) < size;
 }
 
-// What the position file takes of a placement, besides the pair it is keyed by.
-void Fill(Position& entry, const Placement& p) {
-    entry.angle = p.angle;
-    entry.x = p.x;
-    entry.y = p.y;
-    entry.turned = p.flag1;
-    entry.flag2 = p.flag2;
-    entry.isP = p.isP;
-}
-
 // Turns counts into the start of each key's run (a counting sort's offsets).
 void Accumulate(std::vector<size_t>& start) {
     size_t sum = 0;
@@ -118,10 +108,8 @@ bool MatchPositions(const std::vector<std::string>& modelNames, const std::vecto
             const Placement& p = placements[i];
             if (inside(p)) {
                 const uint32_t model = static_cast<uint32_t>(firstModel[static_cast<size_t>(p.modelIndex)]);
-                Position& entry = sorted[start[model]++];
-                entry.model = model;
-                entry.piece = static_cast<uint32_t>(firstPiece[static_cast<size_t>(p.pieceIndex)]);
-                Fill(entry, p);
+                const uint32_t piece = static_cast<uint32_t>(firstPiece[static_cast<size_t>(p.pieceIndex)]);
+                sorted[start[model]++] = {model, piece, p.angle, p.x, p.y, p.flag1, p.flag2, p.isP};
             }
         }
     });
