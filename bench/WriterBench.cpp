@@ -102,8 +102,8 @@ void BM_PositionFileWriter(benchmark::State& state) {
         }
         const PositionFileWriter writer(lay.GetPieceNames(), lay.GetModelNames());
         for (const Placement& p : lay.GetPlacements()) {
-            writer.Line(file, {static_cast<uint32_t>(p.modelIndex), static_cast<uint32_t>(p.pieceIndex), p.angle,
-                               p.x, p.y, p.flag1, p.flag2, p.isP});
+            writer.Line(file, {static_cast<uint32_t>(p.modelIndex), static_cast<uint32_t>(p.pieceIndex),
+                               p.angle, p.x, p.y, p.flag1, p.flag2, p.isP});
         }
         if (!file.Replace()) {
             state.SkipWithError("cannot write the position file");

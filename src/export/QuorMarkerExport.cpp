@@ -2,8 +2,8 @@
 #include "export/QuorMarkerExport.h"
 
 #include "export/DefinitionFileWriter.h"
-#include "marker/QuorMarker.h"
 #include "export/NameRules.h"
+#include "marker/QuorMarker.h"
 
 #include <string>
 

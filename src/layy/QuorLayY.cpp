@@ -146,8 +146,8 @@ const struct {
     {"W", ReadWRecord, nullptr},
     {"X", nullptr, "wwsswwwss"},
     {"^", [](LayRecord& r, LayModel&) { DropFields(r, r.LongerThan(4) ? "wwww" : "w"); }, nullptr},
-    {"g", [](LayRecord& r, LayModel&) { r.DropEntries(r.ReadCount(), 6); },
-     nullptr}, // two bytes and a word each
+    // Entries of two bytes and a word.
+    {"g", [](LayRecord& r, LayModel&) { r.DropEntries(r.ReadCount(), 6); }, nullptr},
     {"i", nullptr, "bw"},
     {"lp", [](LayRecord& r, LayModel&) { DropListEntries(r, 6); }, nullptr},
     {"t", [](LayRecord& r, LayModel&) { DropFields(r, r.LongerThan(4) ? "ww" : "w"); }, nullptr},

@@ -11,8 +11,6 @@ namespace quorix::runtime {
 // buffer is full is the sink's own: a file passes what it holds on, memory keeps it and grows.
 class ByteSink {
 public:
-    ByteSink(const ByteSink&) = delete;
-    ByteSink& operator=(const ByteSink&) = delete;
     virtual ~ByteSink() = default;
 
     // Room for `room` bytes after those put so far: the caller puts bytes there and hands the end of them
