@@ -123,11 +123,12 @@ using Handler = void (*)(LayRecord&, LayModel&);
 // The records the lay knows, by tag: each is read by its handler, or has the fields of its layout passed
 // over (read field by field, so that the framing can hold the record to its declared length). A tag of
 // none of them is not supported.
-const struct {
+struct RecordKind {
     const char* tags;
     Handler read;
     const char* dropped;
-} kRecords[] = {
+};
+constexpr RecordKind kRecords[] = {
     {"<F", nullptr, "www"},
     {">r", nullptr, "ww"},
     {"Ym", nullptr, "w"},
