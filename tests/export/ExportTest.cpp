@@ -30,29 +30,24 @@ PlacementSpec At(int32_t model, int32_t piece, float x, int flags = 0, float ang
     return {model, piece, (flags & 1) != 0, 1, (flags & 2) != 0, angle, x, -0.5f};
 }
 
-// The position file of `lay`, made in memory; when the writer throws, the error's message and what it
-// wrote before.
-std::string PositionsOf(const QuorLayY& lay) {
-    MemorySink file;
-    try {
-        quorix::WritePositions(lay, file);
-    } catch (const QuorUnhandledFormatFeatureException& e) {
-        return e.GetMessage() + std::string(file.Bytes());
-    }
-    return std::string(file.Bytes());
-}
-
 std::string PartsName(const testing::TestParamInfo<size_t>& info) {
     return std::to_string(info.param) + "Parts";
 }
 
-// Reads the lay `records` as a file named W12.LAY and makes its definition file and PositionsOf.
+// Reads the lay `records` as a file named W12.LAY and makes its definition and position files in memory;
+// when the position writer throws, the error's message and what it wrote before.
 std::pair<std::string, std::string> Export(const LayBuilder& records) {
     QuorLayY lay;
     EXPECT_TRUE(lay.Load("lays\\W12.LAY", records.Bytes()));
-    MemorySink definition;
+    MemorySink definition, positions;
     quorix::WriteDefinition(lay, definition);
-    return {std::string(definition.Bytes()), PositionsOf(lay)};
+    std::string error;
+    try {
+        quorix::WritePositions(lay, positions);
+    } catch (const QuorUnhandledFormatFeatureException& e) {
+        error = e.GetMessage();
+    }
+    return {std::string(definition.Bytes()), error + std::string(positions.Bytes())};
 }
 
 // Piece names are cleaned in the definition file (each '.', '/' and '#', the first character too), model
@@ -138,7 +133,6 @@ TEST_P(LayYPositionFileInParts, IsTheFileMadeInOnePart) {
     quorix::WritePositions(lay, file);
     ASSERT_TRUE(file.Replace());
     EXPECT_TRUE(TempDir::ReadFile(dir.Path("posimport.txt")) == inOnePart.Bytes());
-    EXPECT_NE(inOnePart.Bytes().find(",8,3,"), std::string_view::npos); // turned pieces with the second flag
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, LayYPositionFileInParts, testing::Values(2, 3, 4), PartsName);
