@@ -47,6 +47,10 @@ RETARGETED = {
            "new": "    Line(\"m:\", orderName + '_' + label);\n    Line(\"q:1\");"},
     "C1": {"file": "src/export/NameRules.cpp", "old": "    for (char& c : name) {\n        CleanChar(c);\n    }\n",
            "new": ""},
+    # An i8 of a record is decoded where the record's entry is; the reader's own ReadInt8 reads only tags,
+    # which name no known record from 0x80 up whichever way the byte is widened.
+    "F10": {"file": "src/layy/QuorLayY.cpp", "old": "entry.value = static_cast<signed char>(bytes[16]);",
+            "new": "entry.value = static_cast<unsigned char>(bytes[16]);"},
     "T2": {"file": "src/runtime/ByteSink.cpp",
            "old": "    std::copy(buffer.get(), buffer.get() + used, grown.get());\n", "new": "", "note": None},
     "T4": {"file": "src/export/FileSink.cpp", "old": "        file.Write(buffer.get(), used);\n    }\n    used = 0;",

@@ -133,6 +133,11 @@ TEST_P(LayYPositionFileInParts, IsTheFileMadeInOnePart) {
     quorix::WritePositions(lay, file);
     ASSERT_TRUE(file.Replace());
     EXPECT_TRUE(TempDir::ReadFile(dir.Path("posimport.txt")) == inOnePart.Bytes());
+    std::string storedBack = "\r\nBA";
+    for (int i = 0; i < 40; ++i) {
+        storedBack += "\r\n";
+    }
+    EXPECT_NE(inOnePart.Bytes().find(storedBack + "CK,S,8,"), std::string_view::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, LayYPositionFileInParts, testing::Values(2, 3, 4), PartsName);
