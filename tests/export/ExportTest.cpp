@@ -103,7 +103,7 @@ TEST(LayYExport, DefinitionAndPositionFiles) {
 class LayYPositionFileInParts : public testing::TestWithParam<size_t> {};
 
 TEST_P(LayYPositionFileInParts, IsTheFileMadeInOnePart) {
-    const std::vector<std::string> pieces = {"FRONT", "BA" + std::string(40, '\n') + "CK", "SLEEVE", "CUFF"};
+    const std::vector<std::string> pieces = {"FRONT", "BA" + std::string(4000, '\n') + "CK", "SLEEVE", "CUFF"};
     LayBuilder records = B().Y().O(pieces, {"S", "M", "L"});
     std::vector<PlacementSpec> placed;
     for (int i = 0; i < 3000; ++i) {
@@ -134,7 +134,7 @@ TEST_P(LayYPositionFileInParts, IsTheFileMadeInOnePart) {
     ASSERT_TRUE(file.Replace());
     EXPECT_TRUE(TempDir::ReadFile(dir.Path("posimport.txt")) == inOnePart.Bytes());
     std::string storedBack = "\r\nBA";
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < 4000; ++i) {
         storedBack += "\r\n";
     }
     EXPECT_NE(inOnePart.Bytes().find(storedBack + "CK,S,8,"), std::string_view::npos);
