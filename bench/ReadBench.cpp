@@ -99,7 +99,9 @@ void BM_BinaryReadI32(benchmark::State& state) {
     RunBinary(state, BinaryStream(state.range(0)), kLogicalBytes, [](BinaryReader& reader) {
         int32_t sum = 0;
         for (int64_t i = 0; i < kLogicalBytes / 4; ++i) {
-            sum += reader.ReadI32();
+            char value[4];
+            reader.ReadInt32(value);
+            sum += value[0];
         }
         benchmark::DoNotOptimize(sum);
     });

@@ -2,10 +2,10 @@
 #include "BenchSupport.h"
 
 #include "export/DefinitionFileWriter.h"
+#include "export/FileSink.h"
 #include "export/PositionFileWriter.h"
 #include "export/QuorLayYExport.h"
 #include "layy/QuorLayY.h"
-#include "platform/Folder.h"
 #include "runtime/NumberFormat.h"
 
 #include <benchmark/benchmark.h>
@@ -19,21 +19,11 @@ using quorix::detail::PositionFileWriter;
 
 namespace {
 
-// Writes the scratch file `name` with `write`, the whole file replaced at the end as the import does;
-// false, with the benchmark told why, when the file cannot be created or written.
-template <typename Write> bool WriteScratchFile(benchmark::State& state, const char* name, Write write) {
-    Folder scratch;
-    TextModeWriter file;
-    if (scratch.Open(bench::ScratchFolder()) != 0 || !file.Create(scratch, name)) {
-        state.SkipWithError("cannot create the scratch file");
-        return false;
-    }
-    write(file);
-    if (!file.Replace()) {
-        state.SkipWithError("cannot write the scratch file");
-        return false;
-    }
-    return true;
+// Starts the file `name` in the scratch folder.
+bool Create(FileSink& file, const char* name) {
+    static Folder folder;
+    static const bool open = !folder.Open(bench::ScratchFolder());
+    return open && file.Create(folder, name);
 }
 
 // The values of a lay's position lines: angles, x and y as the generated lays hold them.
@@ -105,18 +95,18 @@ BENCHMARK(BM_NumberFormatInteger)->Unit(benchmark::kMillisecond);
 void BM_PositionFileWriter(benchmark::State& state) {
     const QuorLayY& lay = bench::LoadedLay(state.range(0));
     for (auto _ : state) {
-        const bool written = WriteScratchFile(state, "positions.txt", [&](TextModeWriter& file) {
-            PositionFileWriter writer(file);
-            const PositionFileWriter::Names pieces(lay.GetPieceNames());
-            const PositionFileWriter::Names models(lay.GetModelNames());
-            for (const Placement& p : lay.GetPlacements()) {
-                writer.Record(pieces, static_cast<size_t>(p.pieceIndex), models,
-                              static_cast<size_t>(p.modelIndex),
-                              p.isP ? PositionFileWriter::kKindP : PositionFileWriter::kKindT,
-                              (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0), quorix::WrittenAngle(p), p.x, p.y);
-            }
-        });
-        if (!written) {
+        FileSink file;
+        if (!Create(file, "positions.txt")) {
+            state.SkipWithError("cannot create the position file");
+            return;
+        }
+        const PositionFileWriter writer(lay.GetPieceNames(), lay.GetModelNames());
+        for (const Placement& p : lay.GetPlacements()) {
+            writer.Line(file, {static_cast<uint32_t>(p.modelIndex), static_cast<uint32_t>(p.pieceIndex),
+                               p.angle, p.x, p.y, p.flag1, p.flag2, p.isP});
+        }
+        if (!file.Replace()) {
+            state.SkipWithError("cannot write the position file");
             return;
         }
     }
@@ -132,20 +122,24 @@ void BM_DefinitionFileWriter(benchmark::State& state) {
         names.push_back("PIECE." + std::to_string(i) + "#A");
     }
     for (auto _ : state) {
-        const bool written = WriteScratchFile(state, "definition.txt", [&](TextModeWriter& file) {
-            DefinitionFileWriter writer(file);
-            for (int64_t i = 0; i < pieces; ++i) {
-                if (i % 1000 == 0) {
-                    writer.BeginModel("ORDER-LAY", "M" + std::to_string(i / 1000));
-                }
-                writer.Piece(names[static_cast<size_t>(i % 1000)], static_cast<int32_t>(i % 7 + 1));
+        FileSink file;
+        if (!Create(file, "definition.txt")) {
+            state.SkipWithError("cannot create the definition file");
+            return;
+        }
+        DefinitionFileWriter writer(file);
+        for (int64_t i = 0; i < pieces; ++i) {
+            if (i % 1000 == 0) {
+                writer.BeginModel("ORDER-LAY", "M" + std::to_string(i / 1000));
             }
-            writer.BeginOrder("ORDER-LAY", quorix::kLayDescription, 62.99212598425197);
-            for (int64_t m = 0; m < pieces / 1000; ++m) {
-                writer.OrderLine("ORDER-LAY", "M" + std::to_string(m));
-            }
-        });
-        if (!written) {
+            writer.Piece(names[static_cast<size_t>(i % 1000)], static_cast<int32_t>(i % 7 + 1));
+        }
+        writer.BeginOrder("ORDER-LAY", quorix::kLayDescription, 62.99212598425197);
+        for (int64_t m = 0; m < pieces / 1000; ++m) {
+            writer.OrderLine("ORDER-LAY", "M" + std::to_string(m));
+        }
+        if (!file.Replace()) {
+            state.SkipWithError("cannot write the definition file");
             return;
         }
     }
@@ -157,14 +151,21 @@ BENCHMARK(BM_DefinitionFileWriter)->Arg(200000)->Unit(benchmark::kMillisecond);
 // The lay's whole position file: matching, then one line per placement.
 void BM_LayYWritePositionFile(benchmark::State& state) {
     const QuorLayY& lay = bench::LoadedLay(state.range(0));
+    const std::string system = bench::ScratchFolder() + "/posimport.txt";
     for (auto _ : state) {
-        if (!WriteScratchFile(state, "posimport.txt",
-                              [&](TextModeWriter& file) { quorix::WritePositions(lay, file); })) {
+        FileSink file;
+        if (!Create(file, "posimport.txt")) {
+            state.SkipWithError("cannot create the position file");
+            return;
+        }
+        quorix::WritePositions(lay, file);
+        if (!file.Replace()) {
+            state.SkipWithError("cannot write the position file");
             return;
         }
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lay.GetPlacements().size()));
-    state.SetBytesProcessed(state.iterations() * bench::FileSize(bench::ScratchFolder() + "/posimport.txt"));
+    state.SetBytesProcessed(state.iterations() * bench::FileSize(system));
 }
 BENCHMARK(BM_LayYWritePositionFile)->Arg(250000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 

@@ -4,20 +4,16 @@
 # E8 spans the import's write steps: the definition file is put in place after the position file instead of
 # before it.
 _E8_OLD = (
-    "        if (eachAlone) {\n"
-    "            definition.Replace();\n"
-    "        } else {\n"
-    "            definition.Finish();\n"
-    "        }\n"
+    "        eachAlone ? definition.Replace() : definition.Finish();\n"
     "    }\n"
-    "    Record(writing.definition, definition, eachAlone && !definition.Output().Failed());\n"
-    "    if (!eachAlone && definition.Output().Failed()) {\n"
+    "    Record(writing.definition, definition, eachAlone && !definition.File().Failed());\n"
+    "    if (!eachAlone && definition.File().Failed()) {\n"
     "        return; // neither file will be replaced\n"
     "    }\n"
     "\n"
     "    // The position file is created before the placements are matched, so that a position file that\n"
     "    // cannot be created fails quietly and the position error is not raised.\n"
-    "    TextModeWriter position;\n"
+    "    FileSink position;\n"
     "    if (position.Create(folder, ImportPaths::kPositionFileName)) {\n"
     "        try {\n"
     "            writing.positionLines = WritePositions(reader, position);\n"
@@ -27,18 +23,13 @@ _E8_OLD = (
     "            }\n"
     "            throw; // with both together, the writers' files are removed on the way out\n"
     "        }\n"
-    "        if (eachAlone) {\n"
-    "            position.Replace();\n"
-    "        } else {\n"
-    "            position.Finish();\n"
-    "        }\n"
+    "        eachAlone ? position.Replace() : position.Finish();\n"
 )
 _E8_NEW = (_E8_OLD
-           .replace("        if (eachAlone) {\n            definition.Replace();\n        } else {\n"
-                    "            definition.Finish();\n        }\n",
+           .replace("        eachAlone ? definition.Replace() : definition.Finish();\n",
                     "        if (!eachAlone) {\n            definition.Finish();\n        }\n")
-           .replace("            position.Replace();\n        } else {\n",
-                    "            position.Replace();\n            definition.Replace();\n        } else {\n"))
+           .replace("        eachAlone ? position.Replace() : position.Finish();\n",
+                    "        eachAlone ? (position.Replace(), definition.Replace()) : position.Finish();\n"))
 
 RETARGETED = {
     "E8": {
@@ -57,8 +48,8 @@ RETARGETED = {
     },
     "Y13": {
         "file": "src/layy/QuorLayY.cpp",
-        "old": "const bool fromP = tag == 'P';",
-        "new": "const bool fromP = tag == 'T';",
+        "old": "const bool fromP = record.Tag() == 'P';",
+        "new": "const bool fromP = record.Tag() == 'T';",
         "kind": "changed literal",
     },
     "Y14": {
@@ -80,9 +71,9 @@ RETARGETED = {
         "kind": "swapped offsets",
     },
     "Y17": {
-        "file": "src/layy/QuorLayY.cpp",
-        "old": "        ReadBytesFolding(folded, static_cast<int>(kPlacementBytes));\n",
-        "new": "        ReadBytesFolding(folded + 4, static_cast<int>(kPlacementBytes) - 4);\n        ReadBytesFolding(folded, 4);\n",
+        "file": "src/layy/LayRecord.h",
+        "old": "        file.ReadBytesFolding(folded, static_cast<int>(bytes));\n",
+        "new": "        file.ReadBytesFolding(folded + 4, static_cast<int>(bytes) - 4);\n        file.ReadBytesFolding(folded, 4);\n",
         "kind": "swapped reads (slow path)",
     },
     "Y23": {
@@ -93,7 +84,7 @@ RETARGETED = {
     },
     "X6": {
         "file": "src/export/QuorLayYExport.cpp",
-        "old": "        writer.AppendLines(partFile.Collected());\n",
+        "old": "        file.Append(lines.Bytes());\n",
         "new": "",
         "kind": "removed statement (parts written)",
     },
@@ -106,9 +97,9 @@ RETARGETED = {
 }
 
 ADDED = [
-    dict(id="RW1", file="src/layy/QuorLayY.cpp",
-         old="ReadBytesFolding(folded, static_cast<int>(kPlacementBytes));",
-         new="ReadBytesFolding(folded, static_cast<int>(kPlacementBytes) - 1);",
+    dict(id="RW1", file="src/layy/LayRecord.h",
+         old="ReadBytesFolding(folded, static_cast<int>(bytes));",
+         new="ReadBytesFolding(folded, static_cast<int>(bytes) - 1);",
          kind="off-by-one (an entry read through the folding)"),
     dict(id="RW2", file="src/layy/Placement.h",
          old="p.ordinalB = static_cast<int16_t>(BigEndian16(entry + 24)) - 1;",

@@ -1,6 +1,7 @@
 #include "Converter.h"
 
 #include "Platform.h"
+#include "export/NameRules.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "platform/PathMapping.h"
 #include "platform/PathRules.h"
@@ -125,7 +126,7 @@ Converter::Converter(std::string outputDir)
     : systemOutputDir(outputDir.empty() ? std::string(".") : std::move(outputDir)) {}
 
 std::string Converter::FullOrderName(const std::string& file) {
-    return quorix::paths::OrderName(paths::FromCallerPath(platform::AbsolutePath(file)));
+    return quorix::OrderName(paths::FromCallerPath(platform::AbsolutePath(file)));
 }
 
 Conversion Converter::Read(const InputFile& input, const ConvertOptions& options) {

@@ -10,7 +10,7 @@
 
 using namespace quorix;
 
-using quorix::runtime::TextModeWriter;
+using quorix::runtime::MemorySink;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QuorLayY lay;
@@ -27,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (counted != static_cast<uint32_t>(lay.GetPlacements().size())) {
         std::abort();
     }
-    TextModeWriter files; // both files, one after the other, in memory: ImportFuzzer writes them to the disk
-    files.CollectInMemory(0);
+    MemorySink files; // both files, one after the other, in memory: ImportFuzzer writes them to the disk
     quorix::WriteDefinition(lay, files);
     try {
         quorix::WritePositions(lay, files);

@@ -12,7 +12,7 @@
 
 using namespace quorix;
 
-using quorix::runtime::TextModeWriter;
+using quorix::runtime::MemorySink;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
@@ -35,8 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The marker itself is read from memory, as if it were markers/m.mkr beside the styles folder.
     QuorMarker reader;
     if (reader.Load(paths::FromCallerPath(FuzzScratch::Path("markers/m.mkr")), parts[0])) {
-        TextModeWriter definition; // kept in memory: ImportFuzzer writes the files to the disk
-        definition.CollectInMemory(0);
+        MemorySink definition; // kept in memory: ImportFuzzer writes the files to the disk
         quorix::WriteDefinition(reader, definition);
     }
     return 0;

@@ -1,5 +1,7 @@
 #include "entry/QuorImport.h"
 
+#include "export/FileSink.h"
+#include "export/NameRules.h"
 #include "export/QuorLayYExport.h"
 #include "export/QuorMarkerExport.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
@@ -9,14 +11,11 @@
 #include "platform/PathRules.h"
 #include "platform/StringTable.h"
 #include "platform/Folder.h"
-#include "runtime/TextModeWriter.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace quorix {
-
-using runtime::TextModeWriter;
 
 namespace {
 template <typename Reader>
@@ -34,10 +33,10 @@ bool LoadInto(Reader& reader, const std::string& modulePath, const ReadOptions& 
     return loaded;
 }
 
-void Record(ImportFileResult& result, const TextModeWriter& file, bool written) {
+void Record(ImportFileResult& result, const FileSink& file, bool written) {
     result.written = written;
-    result.failedStep = file.Output().FailedStep();
-    result.error = file.Output().Error();
+    result.failedStep = file.File().FailedStep();
+    result.error = file.File().Error();
 }
 
 // Writes both files of an import into the open `folder`, whose writer lock the caller holds.
@@ -45,28 +44,24 @@ template <typename Reader>
 void WriteFiles(const Reader& reader, const Folder& folder, Placing placing, ImportWriting& writing) {
     const bool eachAlone = placing == Placing::EachWhenComplete;
 
-    TextModeWriter definition;
+    FileSink definition;
     if (definition.Create(folder, ImportPaths::kDefinitionFileName)) {
         // Temporary files older than this one's are left by runs that ended without removing them: no
         // writer that holds the lock, as this one does, is still at them.
         writing.leftoversRemoved = ReplacementFile::RemoveLeftovers(
             folder, {ImportPaths::kDefinitionFileName, ImportPaths::kPositionFileName},
-            definition.Output().CreatedAt());
+            definition.File().CreatedAt());
         writing.models = WriteDefinition(reader, definition);
-        if (eachAlone) {
-            definition.Replace();
-        } else {
-            definition.Finish();
-        }
+        eachAlone ? definition.Replace() : definition.Finish();
     }
-    Record(writing.definition, definition, eachAlone && !definition.Output().Failed());
-    if (!eachAlone && definition.Output().Failed()) {
+    Record(writing.definition, definition, eachAlone && !definition.File().Failed());
+    if (!eachAlone && definition.File().Failed()) {
         return; // neither file will be replaced
     }
 
     // The position file is created before the placements are matched, so that a position file that
     // cannot be created fails quietly and the position error is not raised.
-    TextModeWriter position;
+    FileSink position;
     if (position.Create(folder, ImportPaths::kPositionFileName)) {
         try {
             writing.positionLines = WritePositions(reader, position);
@@ -76,18 +71,14 @@ void WriteFiles(const Reader& reader, const Folder& folder, Placing placing, Imp
             }
             throw; // with both together, the writers' files are removed on the way out
         }
-        if (eachAlone) {
-            position.Replace();
-        } else {
-            position.Finish();
-        }
+        eachAlone ? position.Replace() : position.Finish();
     }
     if (eachAlone) {
-        Record(writing.position, position, !position.Output().Failed());
+        Record(writing.position, position, !position.File().Failed());
         return;
     }
-    const bool both = !definition.Output().Failed() && !position.Output().Failed() &&
-                      ReplacementFile::CommitBoth(definition.Output(), position.Output());
+    const bool both = !definition.File().Failed() && !position.File().Failed() &&
+                      ReplacementFile::CommitBoth(definition.File(), position.File());
     Record(writing.definition, definition, both);
     Record(writing.position, position, both);
 }
@@ -152,7 +143,7 @@ ImportReading ReadImport(const std::string& callerPath, const ReadOptions& optio
     lay->SetDiagnosticSink(nullptr);
     if (layLoaded) {
         reading.kind = ImportKind::LayY;
-        reading.orderName = paths::OrderName(lay->GetFileName());
+        reading.orderName = OrderName(lay->GetFileName());
         reading.lay = std::move(lay);
         return reading;
     }
@@ -160,7 +151,7 @@ ImportReading ReadImport(const std::string& callerPath, const ReadOptions& optio
     marker->KeepStyleFiles(options.keepStyleFiles);
     if (LoadInto(*marker, modulePath, options, reading.markerVerdict)) {
         reading.kind = ImportKind::Marker;
-        reading.orderName = paths::OrderName(marker->GetFileName());
+        reading.orderName = OrderName(marker->GetFileName());
     }
     reading.marker = std::move(marker);
     return reading;

@@ -1,13 +1,9 @@
 #include "export/DefinitionFileWriter.h"
 
-#include "platform/PathRules.h"
+#include "export/NameRules.h"
 #include "runtime/NumberFormat.h"
 
 namespace quorix::detail {
-
-using paths::CleanChar;
-using runtime::AppendGeneral;
-using runtime::AppendInteger;
 
 void DefinitionFileWriter::EndLine() {
     line += '\n';
@@ -15,18 +11,21 @@ void DefinitionFileWriter::EndLine() {
     line.clear();
 }
 
-void DefinitionFileWriter::ModelName(const std::string& orderName, const std::string& label) {
-    line += "m:";
-    line += orderName;
-    line += '-';
-    line += label;
+void DefinitionFileWriter::Line(const char* key, const std::string& value) {
+    line += key;
+    line += value;
     EndLine();
 }
 
 void DefinitionFileWriter::BeginModel(const std::string& orderName, const std::string& label) {
-    line += "=:model";
+    Line("=:model");
+    Line("m:", orderName + '-' + label);
+}
+
+void DefinitionFileWriter::Count(const char* key, int32_t count) {
+    line += key;
+    runtime::AppendInteger(line, count);
     EndLine();
-    ModelName(orderName, label);
 }
 
 void DefinitionFileWriter::Piece(const std::string& pieceName, int32_t count) {
@@ -36,39 +35,27 @@ void DefinitionFileWriter::Piece(const std::string& pieceName, int32_t count) {
         CleanChar(line[i]);
     }
     EndLine();
-    line += "i:";
-    AppendInteger(line, count);
-    EndLine();
+    Count("i:", count);
 }
 
 void DefinitionFileWriter::ExtraCount(int32_t extraCount) {
-    line += "x:";
-    AppendInteger(line, extraCount);
-    EndLine();
+    Count("x:", extraCount);
 }
 
 void DefinitionFileWriter::BeginOrder(const std::string& orderName, const std::string& description,
                                       double widthInches) {
-    line += "=:order";
-    EndLine();
-    line += "o:";
-    line += orderName;
-    EndLine();
-    line += "d:";
-    line += description;
-    EndLine();
+    Line("=:order");
+    Line("o:", orderName);
+    Line("d:", description);
     line += "w:";
-    AppendGeneral(line, widthInches);
+    runtime::AppendGeneral(line, widthInches);
     EndLine();
 }
 
 void DefinitionFileWriter::OrderLine(const std::string& orderName, const std::string& label) {
-    ModelName(orderName, label);
-    line += "q:1";
-    EndLine();
-    line += "s:";
-    line += label;
-    EndLine();
+    Line("m:", orderName + '-' + label);
+    Line("q:1");
+    Line("s:", label);
 }
 
 } // namespace quorix::detail

@@ -13,7 +13,7 @@ namespace quorix::detail {
 class DefinitionFileWriter {
 public:
     // Writes the lines into `file`, which must outlive the writer.
-    explicit DefinitionFileWriter(runtime::TextModeWriter& file) : file(file) {}
+    explicit DefinitionFileWriter(runtime::ByteSink& file) : file(file) {}
 
     // "=:model" and "m:<order name>-<label>".
     void BeginModel(const std::string& orderName, const std::string& label);
@@ -27,10 +27,13 @@ public:
     void OrderLine(const std::string& orderName, const std::string& label);
 
 private:
-    void ModelName(const std::string& orderName, const std::string& label);
+    // Ends the line built so far.
     void EndLine();
+    // The line `key`, then `value` or `count`.
+    void Line(const char* key, const std::string& value = std::string());
+    void Count(const char* key, int32_t count);
 
-    runtime::TextModeWriter& file;
+    runtime::TextModeWriter file;
     std::string line;
 };
 

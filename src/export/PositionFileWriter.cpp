@@ -1,6 +1,8 @@
 #include "export/PositionFileWriter.h"
 
+#include "export/QuorLayYExport.h"
 #include "runtime/NumberFormat.h"
+#include "runtime/TextModeWriter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,14 +15,10 @@ using runtime::TextModeWriter;
 using runtime::WriteGeneral;
 using runtime::WriteInteger;
 
-size_t PositionFileWriter::ExpectedLength(size_t pieceLength, size_t modelLength) {
+size_t PositionFileWriter::ExpectedLength(const Position& p) const {
     // The names, the kind and the flags (two digits at most), three numbers, three zeros, nine commas,
     // CR LF.
-    return pieceLength + modelLength + 2 * 2 + 3 * kLongestGeneral + 3 + 9 + 2;
-}
-
-void PositionFileWriter::AppendLines(std::string_view lines) {
-    file.WriteStored(lines);
+    return pieces.Length(p.piece) + models.Length(p.model) + 2 * 2 + 3 * kLongestGeneral + 3 + 9 + 2;
 }
 
 PositionFileWriter::Names::Names(const std::vector<std::string>& names) {
@@ -51,25 +49,24 @@ char* PositionFileWriter::Names::CopyTo(char* out, size_t i) const {
     return out + length;
 }
 
-void PositionFileWriter::Record(const Names& pieces, size_t piece, const Names& models, size_t model,
-                                int kind, int flags, float angle, float x, float y) {
+void PositionFileWriter::Line(runtime::ByteSink& file, const Position& position) const {
     // The line is put together in place in its stored form: the names, each rounded up to whole blocks,
     // then five numbers with room for each.
-    char* p =
-        file.Reserve(pieces.Length(piece) + models.Length(model) + 2 * Names::kBlock + 5 * kNumberRoom + 16);
-    p = pieces.CopyTo(p, piece);
+    char* p = file.Reserve(pieces.Length(position.piece) + models.Length(position.model) + 2 * Names::kBlock +
+                           5 * kNumberRoom + 16);
+    p = pieces.CopyTo(p, position.piece);
     *p++ = ',';
-    p = models.CopyTo(p, model);
+    p = models.CopyTo(p, position.model);
     *p++ = ',';
-    p = WriteInteger(p, kind);
+    p = WriteInteger(p, position.isP ? kKindP : kKindT);
     *p++ = ',';
-    p = WriteInteger(p, flags);
+    p = WriteInteger(p, (position.turned ? 1 : 0) + (position.flag2 ? 2 : 0));
     *p++ = ',';
-    p = WriteGeneral(p, angle);
+    p = WriteGeneral(p, WrittenAngle(position.angle, position.turned));
     *p++ = ',';
-    p = WriteGeneral(p, x);
+    p = WriteGeneral(p, position.x);
     *p++ = ',';
-    p = WriteGeneral(p, y);
+    p = WriteGeneral(p, position.y);
     std::memcpy(p, ",0,0,0\r\n", 8);
     file.Commit(p + 8);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "runtime/TextModeWriter.h"
+#include "export/PositionMatcher.h"
+#include "runtime/ByteSink.h"
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace quorix::detail {
@@ -14,41 +14,35 @@ public:
     static constexpr int kKindP = 8;
     static constexpr int kKindT = 16;
 
-    // A list of names (the pieces' or the models') in the form a line stores them, each line feed as
-    // CR LF, one after another, so that lines copy them in whole blocks of 16 bytes.
+    // Lines name the pieces and models of these lists, which must outlive the writer.
+    PositionFileWriter(const std::vector<std::string>& pieceNames, const std::vector<std::string>& modelNames)
+        : pieces(pieceNames), models(modelNames) {}
+
+    // The longest line that Line writes for `p`.
+    size_t ExpectedLength(const Position& p) const;
+    // "<piece>,<model>,<kind>,<flags>,<angle>,<x>,<y>,0,0,0" for `p`, into `file`.
+    void Line(runtime::ByteSink& file, const Position& p) const;
+
+private:
+    // A list of names in the form a line stores them, each line feed as CR LF, one after another, so that
+    // lines copy them in whole blocks of 16 bytes.
     class Names {
     public:
         explicit Names(const std::vector<std::string>& names);
-        size_t Size() const { return starts.size() - 1; }
         // The stored length of name `i`.
         size_t Length(size_t i) const { return starts[i + 1] - starts[i]; }
-
-    private:
-        friend class PositionFileWriter;
-        static constexpr size_t kBlock = 16;
         // Puts name `i` at `out`, writing up to a block past its end; returns the end of the name.
         char* CopyTo(char* out, size_t i) const;
 
+        static constexpr size_t kBlock = 16;
+
+    private:
         std::string stored;         // the names, then a block of room
         std::vector<size_t> starts; // of each name in `stored`, then the end of the last
     };
 
-    // Writes the lines into `file`, which must outlive the writer. A part of the file made at the same
-    // time as the rest goes into a TextModeWriter that collects in memory, and is appended to the file's
-    // own writer with AppendLines.
-    explicit PositionFileWriter(runtime::TextModeWriter& file) : file(file) {}
-    void AppendLines(std::string_view lines);
-
-    // The longest line that Record writes with names of these stored lengths.
-    static size_t ExpectedLength(size_t pieceLength, size_t modelLength);
-
-    // "<piece>,<model>,<kind>,<flags>,<angle>,<x>,<y>,0,0,0": piece name `piece` of `pieces`, model name
-    // `model` of `models`.
-    void Record(const Names& pieces, size_t piece, const Names& models, size_t model, int kind, int flags,
-                float angle, float x, float y);
-
-private:
-    runtime::TextModeWriter& file;
+    Names pieces;
+    Names models;
 };
 
 } // namespace quorix::detail

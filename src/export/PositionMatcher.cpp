@@ -23,46 +23,6 @@ bool InRange(int32_t index, size_t size) {
     return index >= 0 && static_cast<size_t>(index) < size;
 }
 
-// The pairs that `counts` gives a count other than 0, inside the name lists, in key order.
-class CountedPairs {
-public:
-    CountedPairs(const std::map<PairKey, int32_t>& counts, size_t models, size_t pieces)
-        : it(counts.lower_bound(PairKey(0, 0))), end(counts.end()), models(models), pieces(pieces) {
-        SkipUncounted();
-    }
-    bool Done() const { return it == end; }
-    size_t Model() const { return static_cast<size_t>(it->first.first); }
-    size_t Piece() const { return static_cast<size_t>(it->first.second); }
-    uint32_t Count() const { return static_cast<uint32_t>(it->second); }
-    void Next() {
-        ++it;
-        SkipUncounted();
-    }
-
-private:
-    void SkipUncounted() {
-        while (it != end &&
-               (!InRange(it->first.first, models) || !InRange(it->first.second, pieces) || it->second == 0)) {
-            ++it;
-        }
-    }
-
-    std::map<PairKey, int32_t>::const_iterator it;
-    std::map<PairKey, int32_t>::const_iterator end;
-    size_t models;
-    size_t pieces;
-};
-
-// What the position file takes of a placement, besides the pair it is keyed by.
-void Fill(Position& entry, const Placement& p) {
-    entry.angle = p.angle;
-    entry.x = p.x;
-    entry.y = p.y;
-    entry.flag1 = p.flag1;
-    entry.flag2 = p.flag2;
-    entry.isP = p.isP;
-}
-
 // Turns counts into the start of each key's run (a counting sort's offsets).
 void Accumulate(std::vector<size_t>& start) {
     size_t sum = 0;
@@ -77,38 +37,38 @@ void Accumulate(std::vector<size_t>& start) {
 // through `scratch` when the model has at least as many placements as there are pieces (a model's
 // placements are a small share of the lay, so this stays in the cache), else a merge sort, so that
 // many pieces and few placements cost no more than the placements.
-template <typename Entry>
-void SortByPiece(Entry* first, Entry* last, size_t pieces, std::vector<Entry>& scratch,
+void SortByPiece(Position* first, Position* last, size_t pieces, std::vector<Position>& scratch,
                  std::vector<size_t>& start) {
     const size_t count = static_cast<size_t>(last - first);
     if (count < 2) {
         return;
     }
     if (count < pieces) {
-        std::stable_sort(first, last, [](const Entry& a, const Entry& b) { return a.piece < b.piece; });
+        std::stable_sort(first, last, [](const Position& a, const Position& b) { return a.piece < b.piece; });
         return;
     }
     start.assign(pieces, 0);
-    for (const Entry* e = first; e != last; ++e) {
+    for (const Position* e = first; e != last; ++e) {
         ++start[e->piece];
     }
     Accumulate(start);
     scratch.resize(count);
-    for (const Entry* e = first; e != last; ++e) {
+    for (const Position* e = first; e != last; ++e) {
         scratch[start[e->piece]++] = *e;
     }
     std::copy(scratch.begin(), scratch.end(), first);
 }
 
-// Sorts the placements inside the name lists into `sorted` by their key pair (model first), keeping the
-// lay's order within a pair, and checks each pair's run against its count. A counting sort by model
-// writes to as few places at once as there are models, then each model's run is put in piece order.
-// A long lay is cut into parts that are counted and sorted at the same time: each part's placements of
-// a model go after those of the parts before it, so the order is the same as in one go.
-template <typename Entry>
-bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
-                  const std::vector<Placement>& placements, CountedPairs counted,
-                  std::vector<Entry>& sorted) {
+} // namespace
+
+// The placements inside the name lists are sorted by their key pair (model first), keeping the lay's
+// order within a pair, and each pair's run is checked against its count. A counting sort by model writes
+// to as few places at once as there are models, then each model's run is put in piece order. A long lay
+// is cut into parts that are counted and sorted at the same time: each part's placements of a model go
+// after those of the parts before it, so the order is the same as in one go.
+bool MatchPositions(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
+                    const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
+                    std::vector<Position>& sorted) {
     constexpr size_t kLeastPartPlacements = 65536;
     const std::vector<size_t> firstModel = FirstIndexByName(modelNames);
     const std::vector<size_t> firstPiece = FirstIndexByName(pieceNames);
@@ -148,17 +108,15 @@ bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<
             const Placement& p = placements[i];
             if (inside(p)) {
                 const uint32_t model = static_cast<uint32_t>(firstModel[static_cast<size_t>(p.modelIndex)]);
-                Entry& entry = sorted[start[model]++];
-                entry.model = model;
-                entry.piece = static_cast<uint32_t>(firstPiece[static_cast<size_t>(p.pieceIndex)]);
-                Fill(entry, p);
+                const uint32_t piece = static_cast<uint32_t>(firstPiece[static_cast<size_t>(p.pieceIndex)]);
+                sorted[start[model]++] = {model, piece, p.angle, p.x, p.y, p.flag1, p.flag2, p.isP};
             }
         }
     });
     starts = std::vector<std::vector<size_t>>();
     // Each part puts a run of whole models in piece order, the runs about equally long.
     parallel::ForEachPart(parts, [&](size_t part) {
-        std::vector<Entry> scratch;
+        std::vector<Position> scratch;
         std::vector<size_t> start;
         size_t from = 0;
         for (size_t m = 0; m < models; ++m) {
@@ -171,35 +129,26 @@ bool SortAndCheck(const std::vector<std::string>& modelNames, const std::vector<
         }
     });
 
-    // Both sides in key order: each run of equal keys must be as long as its pair's count.
+    // Both sides in key order: each run of equal keys must be as long as its pair's count, which pairs
+    // outside the name lists do not have.
     size_t k = 0;
-    while (!counted.Done() || k < sorted.size()) {
-        if (counted.Done() || k == sorted.size() || counted.Model() != sorted[k].model ||
-            counted.Piece() != sorted[k].piece) {
-            return false;
+    for (const auto& [pair, count] : counts) {
+        if (!InRange(pair.first, models) || !InRange(pair.second, firstPiece.size())) {
+            continue;
         }
         size_t end = k;
-        while (end < sorted.size() && sorted[end].model == sorted[k].model &&
-               sorted[end].piece == sorted[k].piece) {
+        while (end < sorted.size() && sorted[end].model == static_cast<uint32_t>(pair.first) &&
+               sorted[end].piece == static_cast<uint32_t>(pair.second)) {
             ++end;
         }
-        if (static_cast<uint32_t>(end - k) != counted.Count()) {
+        if (end - k != static_cast<uint32_t>(count)) {
+            sorted.clear();
             return false;
         }
         k = end;
-        counted.Next();
     }
-    return true;
-}
-} // namespace
-
-bool MatchPositions(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
-                    const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
-                    std::vector<Position>& ordered) {
-    ordered.clear();
-    if (!SortAndCheck(modelNames, pieceNames, placements,
-                      CountedPairs(counts, modelNames.size(), pieceNames.size()), ordered)) {
-        ordered.clear();
+    if (k != sorted.size()) {
+        sorted.clear();
         return false;
     }
     return true;

@@ -33,7 +33,7 @@ struct Position {
     float angle; // as stored
     float x;
     float y;
-    bool flag1;
+    bool turned; // the placement's flag1
     bool flag2;
     bool isP;
 };

@@ -2,12 +2,12 @@
 #include "export/QuorLayYExport.h"
 
 #include "export/DefinitionFileWriter.h"
+#include "export/NameRules.h"
 #include "export/PositionFileWriter.h"
 #include "export/PositionMatcher.h"
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/QuorLayY.h"
 #include "platform/Parallel.h"
-#include "platform/PathRules.h"
 
 #include <algorithm>
 #include <vector>
@@ -17,12 +17,12 @@ namespace {
 constexpr double kMillimetresPerInch = 25.4;
 }
 
-size_t WriteDefinition(const QuorLayY& lay, TextModeWriter& file) {
+size_t WriteDefinition(const QuorLayY& lay, runtime::ByteSink& file) {
     const std::vector<std::string>& modelNames = lay.GetModelNames();
     const std::vector<std::string>& pieceNames = lay.GetPieceNames();
     const std::map<QuorLayY::PairKey, int32_t>& placementCounts = lay.GetPlacementCounts();
     detail::DefinitionFileWriter writer(file);
-    const std::string orderName = paths::OrderName(lay.GetFileName());
+    const std::string orderName = OrderName(lay.GetFileName());
     const int32_t pieceCount = static_cast<int32_t>(pieceNames.size());
     for (size_t i = 0; i < modelNames.size(); ++i) {
         writer.BeginModel(orderName, modelNames[i]);
@@ -47,62 +47,48 @@ float WrittenAngle(const Placement& placement) {
     return WrittenAngle(placement.angle, placement.flag1);
 }
 
-float WrittenAngle(float angle, bool turned180) {
-    if (!turned180) {
+float WrittenAngle(float angle, bool turned) {
+    if (!turned) {
         return angle;
     }
-    float turned = angle + 180.0f;
-    if (turned >= 360.0f) {
-        turned = turned - 360.0f;
+    float written = angle + 180.0f;
+    if (written >= 360.0f) {
+        written = written - 360.0f;
     }
-    return turned;
+    return written;
 }
 
-size_t WritePositions(const QuorLayY& lay, TextModeWriter& file) {
+size_t WritePositions(const QuorLayY& lay, runtime::ByteSink& file) {
     std::vector<detail::Position> ordered;
     if (!detail::MatchPositions(lay.GetModelNames(), lay.GetPieceNames(), lay.GetPlacements(),
                                 lay.GetPlacementCounts(), ordered)) {
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
-    detail::PositionFileWriter writer(file);
-    const detail::PositionFileWriter::Names pieces(lay.GetPieceNames());
-    const detail::PositionFileWriter::Names models(lay.GetModelNames());
-    const auto writeLines = [&pieces, &models, &ordered](detail::PositionFileWriter& to, size_t from,
-                                                         size_t end) {
-        for (size_t k = from; k < end; ++k) {
-            const detail::Position& p = ordered[k];
-            const int flags = (p.flag1 ? 1 : 0) + (p.flag2 ? 2 : 0);
-            to.Record(pieces, p.piece, models, p.model,
-                      p.isP ? detail::PositionFileWriter::kKindP : detail::PositionFileWriter::kKindT, flags,
-                      WrittenAngle(p.angle, p.flag1), p.x, p.y);
-        }
-    };
+    const detail::PositionFileWriter writer(lay.GetPieceNames(), lay.GetModelNames());
     // A long list is cut into parts (see parallel::PartsFor), made at the same time: the first is written
     // to the file, the others are made in memory and follow it in their order, so the file is the same as
     // when written in one go.
     constexpr size_t kLeastPartLines = 32768;
     const size_t parts = parallel::PartsFor(ordered.size(), kLeastPartLines);
     const auto partStart = [&](size_t part) { return ordered.size() * part / parts; };
-    std::vector<TextModeWriter> partFiles(parts - 1);
+    std::vector<runtime::MemorySink> partLines(parts - 1);
     parallel::ForEachPart(parts, [&](size_t part) {
         const size_t from = partStart(part);
         const size_t end = partStart(part + 1);
-        if (part == 0) {
-            writeLines(writer, from, end);
-            return;
+        runtime::ByteSink& lines = part == 0 ? file : partLines[part - 1];
+        if (part != 0) {
+            size_t expected = 0;
+            for (size_t k = from; k < end; ++k) {
+                expected += writer.ExpectedLength(ordered[k]);
+            }
+            lines.Reserve(expected);
         }
-        size_t expected = 0;
         for (size_t k = from; k < end; ++k) {
-            expected += detail::PositionFileWriter::ExpectedLength(pieces.Length(ordered[k].piece),
-                                                                   models.Length(ordered[k].model));
+            writer.Line(lines, ordered[k]);
         }
-        TextModeWriter& partFile = partFiles[part - 1];
-        partFile.CollectInMemory(expected);
-        detail::PositionFileWriter partWriter(partFile);
-        writeLines(partWriter, from, end);
     });
-    for (const TextModeWriter& partFile : partFiles) {
-        writer.AppendLines(partFile.Collected());
+    for (const runtime::MemorySink& lines : partLines) {
+        file.Append(lines.Bytes());
     }
     return ordered.size();
 }

@@ -2,9 +2,8 @@
 #include "export/QuorMarkerExport.h"
 
 #include "export/DefinitionFileWriter.h"
+#include "export/NameRules.h"
 #include "marker/QuorMarker.h"
-#include "platform/PathRules.h"
-#include "runtime/TextModeWriter.h"
 
 #include <string>
 
@@ -19,10 +18,10 @@ std::string SizeLabel(int32_t sizeKey) {
 }
 } // namespace
 
-size_t WriteDefinition(const QuorMarker& marker, TextModeWriter& file) {
+size_t WriteDefinition(const QuorMarker& marker, runtime::ByteSink& file) {
     const SizeModels& sizeModels = marker.GetSizeModels();
     detail::DefinitionFileWriter writer(file);
-    const std::string orderName = paths::OrderName(marker.GetFileName());
+    const std::string orderName = OrderName(marker.GetFileName());
     // The tallies of a model are made as they are written: together the models can hold far more pieces
     // than the marker and its styles.
     for (const auto& [sizeKey, model] : sizeModels) {
@@ -42,7 +41,7 @@ size_t WriteDefinition(const QuorMarker& marker, TextModeWriter& file) {
     return sizeModels.size();
 }
 
-size_t WritePositions(const QuorMarker&, TextModeWriter&) {
+size_t WritePositions(const QuorMarker&, runtime::ByteSink&) {
     return 0;
 }
 } // namespace quorix

@@ -80,19 +80,6 @@ public:
     // Moves the read position forward by `count` file bytes without folding; 0 or less does nothing.
     void Skip(int count);
 
-    // The next four bytes as a big-endian 32-bit value, on a host of either byte order.
-    int32_t ReadI32() {
-        char bytes[4] = {0, 0, 0, 0};
-        ReadBytes(bytes, 4);
-        return static_cast<int32_t>(detail::BigEndian32(bytes));
-    }
-    uint32_t ReadWord() { return static_cast<uint32_t>(ReadI32()); }
-    float ReadF32() {
-        char bytes[4] = {0, 0, 0, 0};
-        ReadBytes(bytes, 4);
-        return detail::BigEndianFloat(bytes);
-    }
-
     static constexpr const char* kEndOfFileText = "Exceeding End of File while reading file...";
 
 protected:

@@ -19,7 +19,7 @@ struct Placement {
     float angle = 0.0f;   // degrees
     int32_t ordinalB = 0; // the file's value minus 1
     int32_t ordinalC = 0; // the file's value minus 1
-    bool flag1 = false;   // the piece is turned: its written angle is turned by a further 180 degrees
+    bool flag1 = false;   // the piece is turned: its angle is written turned by a further 180 degrees
     bool flag2 = false;
     bool isP = false; // from a 'P' record (true) or a 'T' record (false)
 };

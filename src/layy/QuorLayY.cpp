@@ -1,25 +1,159 @@
 #include "layy/QuorLayY.h"
 
 #include "files/QuorUnhandledFormatFeatureException.h"
+#include "layy/LayRecord.h"
 
 #include <algorithm>
+#include <iterator>
 #include <new>
+#include <string_view>
 
 namespace quorix {
 
 namespace {
-// Loop bound for a count of the file: as a 32-bit signed number, so 0 or less gives no entries.
-bool Below(int32_t index, int32_t count) {
-    return index < count;
+using detail::BigEndian32;
+
+// What the records of a lay fill: the lay's model, without the file that it is read from, so that a
+// handler reads only through its record.
+struct LayModel {
+    float& layWidth;
+    float& layLength;
+    std::vector<CEntry>& cEntries;
+    std::vector<KEntry>& kEntries;
+    std::vector<Placement>& placements;
+    std::vector<std::string>& pieceNames;
+    std::vector<std::string>& modelNames;
+    std::vector<int32_t>& mValues;
+    std::vector<MGroup>& mGroups;
+    detail::PairCounter& pairCounter;
+};
+
+void ReadWRecord(LayRecord& record, LayModel& lay) {
+    // One field at a time: the width is kept when the file ends in the length.
+    record.ReadFields<4>([&lay](const char* field) { lay.layWidth = detail::BigEndianFloat(field); });
+    record.ReadFields<4>([&lay](const char* field) { lay.layLength = detail::BigEndianFloat(field); });
+    record.DropBytes(16);
 }
 
-uint32_t Wrap(int32_t value) {
-    return static_cast<uint32_t>(value);
+void ReadORecord(LayRecord& record, LayModel& lay) {
+    record.ReadNames(record.ReadCount(), lay.pieceNames);
+    record.ReadNames(record.ReadCount(), lay.modelNames);
 }
 
-// The longest name that a record can hold whole: its content is at most 32766 bytes, and a name of n bytes
-// takes at least n + 1 bytes of the file with its NUL, less one that may have been read ahead before.
-constexpr size_t kLongestName = 32766;
+void ReadCRecord(LayRecord& record, LayModel& lay) {
+    // The count includes one entry more than the record holds, so a count of 1 or less gives none.
+    record.ReadEntries<36>(record.ReadCount().Less(1), [&lay](const char* bytes) {
+        CEntry entry;
+        for (size_t i = 0; i < entry.words.size(); ++i) {
+            entry.words[i] = BigEndian32(bytes + 4 * i);
+        }
+        lay.cEntries.push_back(entry);
+    });
+}
+
+void ReadKRecord(LayRecord& record, LayModel& lay) {
+    record.ReadEntries<17>(record.ReadCount(), [&lay](const char* bytes) {
+        KEntry entry;
+        for (size_t i = 0; i < entry.words.size(); ++i) {
+            entry.words[i] = BigEndian32(bytes + 4 * i);
+        }
+        entry.value = static_cast<signed char>(bytes[16]);
+        lay.kEntries.push_back(entry);
+    });
+}
+
+void ReadMRecord(LayRecord& record, LayModel& lay) {
+    record.ReadNamedLists(record.ReadCount(), lay.mGroups);
+    record.ReadEntries<4>(record.ReadCount(), [&lay](const char* value) {
+        lay.mValues.push_back(static_cast<int32_t>(BigEndian32(value)));
+    });
+}
+
+void ReadPlacementRecord(LayRecord& record, LayModel& lay) {
+    const RecordCount entries = record.ReadCount();
+    record.Reserve<kPlacementBytes>(entries, lay.placements);
+    const bool fromP = record.Tag() == 'P';
+    record.ReadEntries<kPlacementBytes>(entries, [&lay, fromP](const char* entry) {
+        Placement p = DecodePlacement(entry);
+        p.isP = fromP;
+        lay.placements.push_back(p);
+        lay.pairCounter.Add(p.modelIndex, p.pieceIndex);
+    });
+}
+
+void ReadBarRecord(LayRecord& record, LayModel&) {
+    // The optional second and third lists are present when the declared content reaches past the lists
+    // before them.
+    const RecordCount pairs = record.ReadCount();
+    record.DropEntries(pairs, 8);
+    if (!record.ReachesPast({{pairs, 8}})) {
+        return;
+    }
+    const RecordCount second = record.ReadCount();
+    record.DropEntries(second, 4);
+    if (record.ReachesPast({{pairs, 8}, {second, 4}})) {
+        record.DropEntries(record.ReadCount(), 4);
+    }
+}
+
+// The entries of an 'L', 'l' or 'p' record, each `words` 4-byte fields and a string, are read whole while
+// the running count stays below the declared content length.
+void DropListEntries(LayRecord& record, int64_t words) {
+    for (int64_t running = 0; record.LongerThan(running); running += 4 * words + record.DropString()) {
+        record.DropBytes(4 * words);
+    }
+}
+
+// Passes over the fields of `layout`: 'w' a 4-byte field, 'b' a byte, 's' a string, '~' a byte passed over
+// unread.
+void DropFields(LayRecord& record, const char* layout) {
+    for (; *layout != '\0'; ++layout) {
+        if (*layout == 's') {
+            record.DropStrings(1);
+        } else if (*layout == '~') {
+            record.Skip(1);
+        } else {
+            record.DropBytes(*layout == 'w' ? 4 : 1);
+        }
+    }
+}
+
+using Handler = void (*)(LayRecord&, LayModel&);
+
+// The records the lay knows, by tag: each is read by its handler, or has the fields of its layout passed
+// over (read field by field, so that the framing can hold the record to its declared length). A tag of
+// none of them is not supported.
+struct RecordKind {
+    const char* tags;
+    Handler read;
+    const char* dropped;
+};
+constexpr RecordKind kRecords[] = {
+    {"<F", nullptr, "www"},
+    {">r", nullptr, "ww"},
+    {"Ym", nullptr, "w"},
+    {"=Bbs", nullptr, ""},
+    {"@", nullptr, "~~~ssss"},
+    {"Cc", ReadCRecord, nullptr},
+    {"G", nullptr, "wb"},
+    {"H", nullptr, "wwwwwwwwwwwwwwss"},
+    {"I", nullptr, "bbsw"},
+    {"Kk", ReadKRecord, nullptr},
+    {"L", [](LayRecord& r, LayModel&) { DropListEntries(r, 5); }, nullptr},
+    {"M", ReadMRecord, nullptr},
+    {"O", ReadORecord, nullptr},
+    {"PT", ReadPlacementRecord, nullptr},
+    {"S", [](LayRecord& r, LayModel&) { r.DropEntries(r.ReadCount(), 16); }, nullptr},
+    {"W", ReadWRecord, nullptr},
+    {"X", nullptr, "wwsswwwss"},
+    {"^", [](LayRecord& r, LayModel&) { DropFields(r, r.LongerThan(4) ? "wwww" : "w"); }, nullptr},
+    // Entries of two bytes and a word.
+    {"g", [](LayRecord& r, LayModel&) { r.DropEntries(r.ReadCount(), 6); }, nullptr},
+    {"i", nullptr, "bw"},
+    {"lp", [](LayRecord& r, LayModel&) { DropListEntries(r, 6); }, nullptr},
+    {"t", [](LayRecord& r, LayModel&) { DropFields(r, r.LongerThan(4) ? "ww" : "w"); }, nullptr},
+    {"|", ReadBarRecord, nullptr},
+};
 } // namespace
 
 bool QuorLayY::ReadRecordHeader(int32_t& tag, int32_t& contentLength) {
@@ -52,6 +186,8 @@ bool QuorLayY::Parse() {
 bool QuorLayY::ReadRecords() {
     bool first = true;
     int32_t previousTag = 0;
+    LayModel model{layWidth,   layLength,  cEntries, kEntries, placements,
+                   pieceNames, modelNames, mValues,  mGroups,  pairCounter};
     try {
         for (;;) {
             int32_t tag = 0;
@@ -75,8 +211,19 @@ bool QuorLayY::ReadRecords() {
                 first = false;
             }
             const int64_t contentStart = Position();
-            recordEnd = contentStart + contentLength;
-            DispatchRecord(tag, contentLength);
+            LayRecord record(*this, static_cast<char>(tag), contentLength);
+            const auto kind = std::find_if(std::begin(kRecords), std::end(kRecords), [tag](const auto& row) {
+                return tag != 0 &&
+                       std::string_view(row.tags).find(static_cast<char>(tag)) != std::string_view::npos;
+            });
+            if (kind == std::end(kRecords)) {
+                Diagnose("WARNING - New not supported command found tagged as: '", tag);
+                Skip(contentLength); // the whole content
+            } else if (kind->read != nullptr) {
+                kind->read(record, model);
+            } else {
+                DropFields(record, kind->dropped);
+            }
             if (AtEndOfFile()) {
                 Diagnose("FATAL ERROR - EOF reached accidentally during reading record tagged as: '", tag);
                 throw QuorUnhandledFormatFeatureException(kOverReadAtEndText);
@@ -107,330 +254,6 @@ void QuorLayY::Diagnose(const char* text, int32_t tag) const {
         line += static_cast<char>(tag);
         line += '\'';
         diagnosticSink(recordOffset, line);
-    }
-}
-
-void QuorLayY::DispatchRecord(int32_t tag, int32_t contentLength) {
-    switch (tag) {
-    case '<':
-    case 'F':
-        DropWords(3);
-        break;
-    case '>':
-    case 'r':
-        DropWords(2);
-        break;
-    case 'Y':
-    case 'm':
-        DropWords(1);
-        break;
-    case '=':
-    case 'B':
-    case 'b':
-    case 's':
-        break;
-    case '@': {
-        Skip(3);
-        DropStrings(4);
-        break;
-    }
-    case 'C':
-    case 'c':
-        ReadCRecord();
-        break;
-    case 'G': {
-        DropWords(1);
-        char byte = 0;
-        ReadByte(byte);
-        break;
-    }
-    case 'H':
-        DropWords(14);
-        DropStrings(2);
-        break;
-    case 'I': {
-        int dropped = 0;
-        ReadInt16(dropped);
-        DropStrings(1);
-        DropWords(1);
-        break;
-    }
-    case 'K':
-    case 'k':
-        ReadKRecord();
-        break;
-    case 'L':
-        ReadListRecord(contentLength, 5);
-        break;
-    case 'M':
-        ReadMRecord();
-        break;
-    case 'O':
-        ReadORecord();
-        break;
-    case 'P':
-    case 'T':
-        ReadPlacementRecord(tag);
-        break;
-    case 'S':
-        DropWords(4 * static_cast<int64_t>(ReadI32()));
-        break;
-    case 'W':
-        ReadWRecord();
-        break;
-    case 'X':
-        DropWords(2);
-        DropStrings(2);
-        DropWords(3);
-        DropStrings(2);
-        break;
-    case '^':
-        DropWords(1);
-        if (contentLength > 4) {
-            DropWords(3);
-        }
-        break;
-    case 'g':
-        DropBytes(6 * static_cast<int64_t>(ReadI32())); // entries of two bytes and a word
-        break;
-    case 'i': {
-        char byte = 0;
-        ReadByte(byte);
-        DropWords(1);
-        break;
-    }
-    case 'l':
-    case 'p':
-        ReadListRecord(contentLength, 6);
-        break;
-    case 't':
-        DropWords(1);
-        if (contentLength > 4) {
-            DropWords(1);
-        }
-        break;
-    case '|':
-        ReadBarRecord(contentLength);
-        break;
-    default:
-        // Not supported: the whole content is passed over.
-        Diagnose("WARNING - New not supported command found tagged as: '", tag);
-        Skip(contentLength);
-        break;
-    }
-}
-
-template <typename ReadEntry>
-bool QuorLayY::ReadEntries(int64_t count, int64_t entryBytes, ReadEntry readEntry) {
-    for (int64_t left = count; left > 0;) {
-        const int64_t room = recordEnd - Position();
-        if (room < 0) {
-            DropBytes(left * entryBytes);
-            return false;
-        }
-        // An entry takes at least as many bytes of the file as it holds, but for one byte that may have
-        // been read ahead: after this run the read position stands at the record's end or past it.
-        const int64_t run = std::min(left, room / entryBytes + 1);
-        for (int64_t i = 0; i < run; ++i) {
-            readEntry();
-        }
-        left -= run;
-    }
-    return true;
-}
-
-bool QuorLayY::ReadNames(int32_t count, std::vector<std::string>& names) {
-    std::string name;
-    for (int32_t i = 0; Below(i, count); ++i) {
-        if (PastRecordEnd()) {
-            DropStrings(static_cast<int64_t>(count) - i);
-            return false;
-        }
-        ReadString(name, kLongestName); // a longer name is never within the record
-        names.push_back(name);
-    }
-    return true;
-}
-
-void QuorLayY::RequireFileBytes(int64_t bytes) {
-    // Folding makes one byte of two at most, so each byte delivered takes at least one byte of the file,
-    // except a byte already read ahead. The last one is looked for where it would be, then the read
-    // position is put back.
-    const int64_t fileBytes = bytes - 1;
-    const char* data = nullptr;
-    if (fileBytes <= 0 || static_cast<int64_t>(stream.Window(data)) >= fileBytes || !stream.Good()) {
-        return;
-    }
-    stream.SeekRelative(fileBytes - 1);
-    const bool held = stream.Window(data) > 0;
-    stream.SeekRelative(-(fileBytes - 1));
-    if (!held) {
-        throw QuorUnhandledFormatFeatureException(kEndOfFileText);
-    }
-}
-
-void QuorLayY::DropBytes(int64_t count) {
-    if (count <= 0) {
-        return;
-    }
-    RequireFileBytes(count);
-    // Read in parts: folding delivers the same bytes and ends in the same place however they are split.
-    char part[4096];
-    while (count > 0) {
-        const int size = static_cast<int>(std::min<int64_t>(count, sizeof part));
-        ReadBytes(part, size);
-        count -= size;
-    }
-}
-
-void QuorLayY::DropWords(int64_t count) {
-    DropBytes(4 * count);
-}
-
-void QuorLayY::DropStrings(int64_t count) {
-    if (count <= 0) {
-        return;
-    }
-    RequireFileBytes(count);
-    for (int64_t i = 0; i < count; ++i) {
-        SkipString();
-    }
-}
-
-void QuorLayY::ReadWRecord() {
-    layWidth = ReadF32();
-    layLength = ReadF32();
-    DropWords(4);
-}
-
-void QuorLayY::ReadORecord() {
-    if (!ReadNames(ReadI32(), pieceNames)) {
-        DropStrings(ReadI32());
-        return;
-    }
-    ReadNames(ReadI32(), modelNames);
-}
-
-void QuorLayY::ReadCRecord() {
-    // The count includes one entry more than the record holds, so a count of 1 or less gives none; the
-    // lowest count must not wrap round to the highest.
-    const int32_t count = ReadI32();
-    ReadEntries(static_cast<int64_t>(count) - 1, 36, [this] {
-        CEntry entry;
-        for (uint32_t& word : entry.words) {
-            word = ReadWord();
-        }
-        cEntries.push_back(entry);
-    });
-}
-
-void QuorLayY::ReadKRecord() {
-    ReadEntries(ReadI32(), 17, [this] {
-        KEntry entry;
-        for (uint32_t& word : entry.words) {
-            word = ReadWord();
-        }
-        int value = 0;
-        ReadInt8(value);
-        entry.value = value;
-        kEntries.push_back(entry);
-    });
-}
-
-void QuorLayY::ReadMRecord() {
-    const int32_t groups = ReadI32();
-    for (int32_t i = 0; Below(i, groups); ++i) {
-        if (PastRecordEnd()) {
-            PassOverMGroups(static_cast<int64_t>(groups) - i);
-            return;
-        }
-        MGroup group;
-        ReadString(group.name, kLongestName);
-        const bool whole = ReadEntries(ReadI32(), 4, [&] { group.values.push_back(ReadI32()); });
-        mGroups.push_back(std::move(group));
-        if (!whole) {
-            PassOverMGroups(static_cast<int64_t>(groups) - i - 1);
-            return;
-        }
-    }
-    ReadEntries(ReadI32(), 4, [this] { mValues.push_back(ReadI32()); });
-}
-
-void QuorLayY::PassOverMGroups(int64_t groups) {
-    // Each group takes at least its NUL and its count; the count of the record's own values follows.
-    RequireFileBytes(5 * groups + 4);
-    for (int64_t i = 0; i < groups; ++i) {
-        SkipString();
-        DropWords(ReadI32());
-    }
-    DropWords(ReadI32());
-}
-
-void QuorLayY::ReadPlacementRecord(int32_t tag) {
-    const int32_t entries = ReadI32();
-    if (entries > 0 && placements.capacity() == 0) {
-        ReservePlacements();
-    }
-    const bool fromP = tag == 'P';
-    ReadEntries(entries, kPlacementBytes, [this, fromP] { ReadPlacement(fromP); });
-}
-
-void QuorLayY::ReservePlacements() {
-    // Each placement takes at least 44 bytes of the file: room for as many as a lay of up to 256 MiB can
-    // hold, so that the list does not move while it grows. Larger lays, and lays whose size is not known,
-    // grow the list as it goes, so that no more address space is taken than the placements need.
-    constexpr int64_t kLargestReserved = int64_t{256} << 20;
-    const int64_t fileSize = stream.SizeHint();
-    if (fileSize > 0 && fileSize <= kLargestReserved) {
-        try {
-            placements.reserve(static_cast<size_t>(fileSize) / kPlacementBytes);
-        } catch (const std::bad_alloc&) {
-            // Then the list grows as it goes.
-        }
-    }
-}
-
-void QuorLayY::ReadPlacement(bool fromP) {
-    // An entry that lies whole in the buffer, holds no CR LF pair, does not end in a CR and follows no
-    // carried byte is decoded where it stands. Any other is first read through the folding, which delivers
-    // the bytes that reading its fields one by one would deliver and fails as those reads would at the end
-    // of the file.
-    const char* entry = TakeDirect(kPlacementBytes);
-    char folded[kPlacementBytes];
-    if (entry == nullptr) {
-        ReadBytesFolding(folded, static_cast<int>(kPlacementBytes));
-        entry = folded;
-    }
-    Placement p = DecodePlacement(entry);
-    p.isP = fromP;
-    placements.push_back(p);
-    pairCounter.Add(p.modelIndex, p.pieceIndex);
-}
-
-void QuorLayY::ReadBarRecord(int32_t contentLength) {
-    // The optional second and third lists are present when the declared content reaches past the lists
-    // before them, as computed from the counts in plain 32-bit arithmetic.
-    const int32_t pairs = ReadI32();
-    DropWords(2 * static_cast<int64_t>(pairs));
-    const uint32_t firstEnd = 8u * Wrap(pairs) + 4u;
-    if (contentLength <= static_cast<int32_t>(firstEnd)) {
-        return;
-    }
-    const int32_t second = ReadI32();
-    DropWords(second);
-    const uint32_t secondEnd = firstEnd + 4u * Wrap(second) + 4u;
-    if (contentLength <= static_cast<int32_t>(secondEnd)) {
-        return;
-    }
-    DropWords(ReadI32());
-}
-
-void QuorLayY::ReadListRecord(int32_t contentLength, int wordsPerEntry) {
-    // Entries are read whole while the running count stays below the declared content length.
-    int64_t running = 0;
-    while (running < contentLength) {
-        DropWords(wordsPerEntry);
-        running += 4 * wordsPerEntry + SkipString();
     }
 }
 

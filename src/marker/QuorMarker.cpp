@@ -115,7 +115,7 @@ void QuorMarker::ReadStyleSlot() {
 }
 
 bool QuorMarker::Resolve() {
-    const std::string folder = paths::StylesFolder(fileName);
+    const std::string folder = StylesFolder(fileName);
     bool result = true;
     styleReadings.clear();
     sizeModels = SizeModels();

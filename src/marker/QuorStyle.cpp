@@ -1,6 +1,12 @@
 #include "marker/QuorStyle.h"
 
+#include "platform/PathRules.h"
+
 namespace quorix {
+
+std::string StylesFolder(const std::string& markerPath) {
+    return paths::ParentFolder(paths::ParentFolder(markerPath)) + "\\styles";
+}
 
 bool QuorStyle::IsSupportedVersion() const {
     return QuorTextFile::IsSupportedVersion() &&

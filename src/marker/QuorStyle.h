@@ -26,4 +26,8 @@ private:
     std::vector<StylePiece> pieces;
 };
 
+// The folder of the style files that the marker file at `markerPath` names: the folder above the
+// marker's folder, then "styles". A cut that finds no backslash keeps its whole input.
+std::string StylesFolder(const std::string& markerPath);
+
 } // namespace quorix

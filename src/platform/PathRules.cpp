@@ -20,20 +20,4 @@ std::string Join(const std::string& folder, const std::string& name) {
     return joined + name;
 }
 
-std::string StylesFolder(const std::string& markerPath) {
-    return ParentFolder(ParentFolder(markerPath)) + "\\styles";
-}
-
-std::string& CleanName(std::string& name) {
-    for (char& c : name) {
-        CleanChar(c);
-    }
-    return name;
-}
-
-std::string OrderName(const std::string& path) {
-    std::string name = BaseName(path);
-    return CleanName(name);
-}
-
 } // namespace quorix::paths

@@ -144,7 +144,7 @@ std::vector<FramingCase> Cases() {
         {'m', std::string("\0\r\n\5\6", 5)}, // a CR LF pair is one byte of the value, two of the record
         {'G', words(1) + "\x05"},
         {'i', "\x05" + words(1)},
-        {'I', B::I16(3) + B::Str("name") + words(1)},
+        {'I', B::I16(256) + B::Str("name") + words(1)}, // its second byte 0: a string of its own
         // The three bytes before the strings are skipped as file bytes: a CR LF pair there counts twice.
         {'@', "\r\nz" + B::Str("") + B::Str("a") + B::Str("") + B::Str("bc")},
         {'X', words(2) + B::Str("a") + B::Str("b") + words(3) + B::Str("") + B::Str("cd")},

@@ -1,5 +1,7 @@
 // The module's path rules, on paths in its backslash form, and the names it makes of them.
 #include "platform/PathRules.h"
+#include "export/NameRules.h"
+#include "marker/QuorStyle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,8 @@
-// Text-mode reading as the host's runtime does it, a file given in chunks: CR LF pairs fold, a lone CR
-// stays, 0x1A ends the file, and a CR that ends a chunk waits for the next one.
+// Text mode as the host's runtime does it. Reading a file given in chunks: CR LF pairs fold, a lone CR
+// stays, 0x1A ends the file, and a CR that ends a chunk waits for the next one. Writing into memory: each
+// line feed is stored as CR LF, whatever stands before it.
 #include "runtime/TextModeReader.h"
+#include "runtime/TextModeWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -56,5 +58,18 @@ TEST_P(TextModeReading, GivesWhatTheRuntimeReads) {
 
 INSTANTIATE_TEST_SUITE_P(Files, TextModeReading, testing::ValuesIn(kRows),
                          [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });
+
+// Texts written one after another, a lone CR among them: long ones are stored in pieces, and the sink
+// grows while it holds the texts before them (line feeds at the edge of a piece and of its first 64 KiB).
+TEST(TextModeWriting, StoresEachLineFeedAsCrLf) {
+    const std::string ab = std::string(32767, 'a') + "\n" + std::string(32767, 'b') + "\n";
+    const std::string abStored = std::string(32767, 'a') + "\r\n" + std::string(32767, 'b') + "\r\n";
+    quorix::runtime::MemorySink sink;
+    quorix::runtime::TextModeWriter writer(sink);
+    for (const std::string& text : {std::string("x\r\n"), ab, ab}) {
+        writer.Write(text);
+    }
+    EXPECT_TRUE(sink.Bytes() == "x\r\r\n" + abStored + abStored);
+}
 
 } // namespace
