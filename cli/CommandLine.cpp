@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,22 +21,56 @@ namespace {
 // Values of the long options that have no short form.
 enum LongOnly { kDump = 256, kPreview, kName, kDiagnosticLog, kStrict, kEach, kWait, kMaxInput };
 
-const option kOptions[] = {
-    {"output-dir", required_argument, nullptr, 'o'},
-    {"jobs", required_argument, nullptr, 'j'},
-    {"verbose", no_argument, nullptr, 'v'},
-    {"quiet", no_argument, nullptr, 'q'},
-    {"strict", no_argument, nullptr, kStrict},
-    {"each", no_argument, nullptr, kEach},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},
-    {"dump", no_argument, nullptr, kDump},
-    {"preview", required_argument, nullptr, kPreview},
-    {"name", required_argument, nullptr, kName},
-    {"diagnostic-log", no_argument, nullptr, kDiagnosticLog},
-    {"wait", required_argument, nullptr, kWait},
-    {"max-input", required_argument, nullptr, kMaxInput},
-    {nullptr, 0, nullptr, 0},
+// Every option once, in the order --help lists them: what getopt_long is told, what the help says (lines
+// after the first are indented under it), and the switch or the text that the option sets. The numbers
+// (-j, --wait, --max-input) are parsed in Parse.
+struct Row {
+    const char* name;
+    int key;           // the short option, or a LongOnly value
+    const char* value; // the value's name, null for a switch
+    const char* help;
+    bool CommandLine::*flag;
+    std::string CommandLine::*text;
+};
+
+const Row kRows[] = {
+    {"output-dir", 'o', "DIR",
+     "write the import files into DIR (default: the current folder),\ncreated with its parents when missing",
+     nullptr, &CommandLine::outputDir},
+    {"each", kEach, nullptr, "write each import into DIR/NAME/, also for a single FILE", &CommandLine::each,
+     nullptr},
+    {"jobs", 'j', "N", "convert up to N FILEs at the same time (1 to 256; default 1)", nullptr, nullptr},
+    {"name", kName, "NAME",
+     "import STREAM, an input that is not a regular file (- for standard\ninput, a named pipe), as the file "
+     "NAME in the current folder: NAME\ngives the order name and the styles folder; a usage error for a\n"
+     "regular file or for several FILEs",
+     nullptr, &CommandLine::streamName},
+    {"strict", kStrict, nullptr,
+     "refuse a file (status 65, nothing written) when a warning says that\nits import files would lose or "
+     "distort anything",
+     &CommandLine::strict, nullptr},
+    {"quiet", 'q', nullptr, "show no warnings, only errors", &CommandLine::quiet, nullptr},
+    {"verbose", 'v', nullptr,
+     "show also what the readers found: the lay's record warnings with their\noffsets, each reader's reason, "
+     "and what looks odd without changing the\nimport files",
+     &CommandLine::verbose, nullptr},
+    {"dump", kDump, nullptr, "print what the readers make of FILE as JSON and write no import files",
+     &CommandLine::dump, nullptr},
+    {"preview", kPreview, "SVG",
+     "draw the lay FILE into the picture SVG (- for standard output) and\nwrite no import files", nullptr,
+     &CommandLine::previewFile},
+    {"wait", kWait, "SECONDS",
+     "wait at most SECONDS (default 30) for another conversion writing into\nthe same output folder to "
+     "finish, else give up with status 75",
+     nullptr, nullptr},
+    {"max-input", kMaxInput, "SIZE",
+     "read at most SIZE bytes from a STREAM (K, M, G suffixes; default 1G),\nelse refuse it with status 65",
+     nullptr, nullptr},
+    {"diagnostic-log", kDiagnosticLog, nullptr,
+     "create the module's diagnostic log Log.txt in the current folder", &CommandLine::diagnosticLog,
+     nullptr},
+    {"help", 'h', nullptr, "show this help and exit", &CommandLine::help, nullptr},
+    {"version", 'V', nullptr, "show the version and exit", &CommandLine::version, nullptr},
 };
 
 // Why getopt_long refused an option: `code` is what it returned (':' for a missing value, '?' else),
@@ -44,25 +79,25 @@ const option kOptions[] = {
 std::string Refusal(int code, int option, const std::string& word) {
     const bool isLong = word.compare(0, 2, "--") == 0;
     const std::string written = isLong ? word.substr(2, word.find('=') - 2) : std::string(); // the name
-    std::vector<const struct option*> matches;
-    for (const struct option* o = kOptions; isLong && o->name != nullptr; ++o) {
-        if (std::strncmp(o->name, written.c_str(), written.size()) == 0) {
-            if (written.size() == std::strlen(o->name)) {
-                matches.assign(1, o);
+    std::vector<const Row*> matches;
+    for (const Row& row : kRows) {
+        if (isLong && std::strncmp(row.name, written.c_str(), written.size()) == 0) {
+            if (written.size() == std::strlen(row.name)) {
+                matches.assign(1, &row);
                 break;
             }
-            matches.push_back(o);
+            matches.push_back(&row);
         }
     }
     // The word is the long option refused unless the parser names a short one (it stopped inside a
     // bundle, after an earlier word).
-    if (isLong && (option == 0 || (matches.size() == 1 && matches[0]->val == option))) {
+    if (isLong && (option == 0 || (matches.size() == 1 && matches[0]->key == option))) {
         if (matches.empty()) {
             return "unrecognized option '" + word + "'";
         }
         if (matches.size() > 1) {
             std::string text = "option '" + word + "' is ambiguous; possibilities:";
-            for (const struct option* match : matches) {
+            for (const Row* match : matches) {
                 text += std::string(" '--") + match->name + "'";
             }
             return text;
@@ -78,23 +113,23 @@ std::string Refusal(int code, int option, const std::string& word) {
 // The longest wait: a day.
 constexpr int kMostWaitSeconds = 86400;
 
-bool ParseWait(const char* text, int& seconds) {
-    const size_t length = std::strlen(text);
-    if (length == 0 || length > 5 || std::strspn(text, "0123456789") != length) {
+// A whole number of at most `digits` decimal digits, from `least` to `most`.
+bool ParseWhole(const std::string& text, size_t digits, int least, int most, int& value) {
+    if (text.empty() || text.size() > digits || text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
-    seconds = std::atoi(text);
-    return seconds <= kMostWaitSeconds;
+    value = std::atoi(text.c_str());
+    return value >= least && value <= most;
 }
 
 // A size in bytes, or with the binary suffix K, M or G (1K is 1024 bytes); at least 1 byte, at most 1 TiB.
-bool ParseSize(const char* text, uint64_t& bytes) {
-    const size_t digits = std::strspn(text, "0123456789");
+bool ParseSize(const std::string& text, uint64_t& bytes) {
+    const size_t digits = std::strspn(text.c_str(), "0123456789");
     if (digits == 0 || digits > 13) {
         return false;
     }
-    uint64_t value = std::strtoull(text, nullptr, 10);
-    const std::string unit = text + digits;
+    uint64_t value = std::strtoull(text.c_str(), nullptr, 10);
+    const std::string unit = text.substr(digits);
     const std::string units = "KMG";
     if (unit.size() > 1 || (unit.size() == 1 && units.find(unit[0]) == std::string::npos)) {
         return false;
@@ -106,14 +141,6 @@ bool ParseSize(const char* text, uint64_t& bytes) {
     return value >= 1 && value <= (uint64_t{1} << 40);
 }
 
-bool ParseJobs(const char* text, int& jobs) {
-    const size_t length = std::strlen(text);
-    if (length == 0 || length > 4 || std::strspn(text, "0123456789") != length) {
-        return false;
-    }
-    jobs = std::atoi(text);
-    return jobs >= 1 && jobs <= CommandLine::kMaxJobs;
-}
 } // namespace
 
 CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
@@ -127,78 +154,50 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
     }
     argv.push_back(nullptr);
     const int argc = static_cast<int>(words.size());
-
-    bool outputDirGiven = false;
-    bool previewGiven = false;
-    bool nameGiven = false;
-    optind = 0; // a fresh scan
-    opterr = 0; // what the parser refuses is told below
-    for (int c; (c = getopt_long(argc, argv.data(), ":o:j:vqhV", kOptions, nullptr)) != -1;) {
-        switch (c) {
-        case 'o':
-            line.outputDir = optarg;
-            outputDirGiven = true;
-            break;
-        case 'j':
-            if (!ParseJobs(optarg, line.jobs)) {
-                line.error = "the number of jobs must be a whole number from 1 to " +
-                             std::to_string(kMaxJobs) + ", not '" + optarg + "'";
-                return line;
-            }
-            line.jobsGiven = true;
-            break;
-        case 'v':
-            line.verbose = true;
-            break;
-        case 'q':
-            line.quiet = true;
-            break;
-        case kStrict:
-            line.strict = true;
-            break;
-        case kEach:
-            line.each = true;
-            break;
-        case 'h':
-            line.help = true;
-            break;
-        case 'V':
-            line.version = true;
-            break;
-        case kDump:
-            line.dump = true;
-            break;
-        case kPreview:
-            line.previewFile = optarg;
-            previewGiven = true;
-            break;
-        case kName:
-            line.streamName = optarg;
-            nameGiven = true;
-            break;
-        case kDiagnosticLog:
-            line.diagnosticLog = true;
-            break;
-        case kWait:
-            if (!ParseWait(optarg, line.waitSeconds)) {
-                line.error = "the wait must be a whole number of seconds from 0 to " +
-                             std::to_string(kMostWaitSeconds) + ", not '" + optarg + "'";
-                return line;
-            }
-            break;
-        case kMaxInput:
-            if (!ParseSize(optarg, line.maxInput)) {
-                line.error = "the input size must be a whole number of bytes, or of K, M or G (1024, "
-                             "1024K, 1024M), from 1 byte to 1024G, not '" +
-                             std::string(optarg) + "'";
-                return line;
-            }
-            break;
-        default:
-            line.error = Refusal(c, optopt, argv[static_cast<size_t>(optind > 0 ? optind - 1 : 0)]);
-            return line;
+    std::string shortOptions = ":";
+    std::vector<option> options;
+    for (const Row& row : kRows) {
+        options.push_back(
+            {row.name, row.value != nullptr ? required_argument : no_argument, nullptr, row.key});
+        if (row.key < kDump) {
+            shortOptions += static_cast<char>(row.key);
+            shortOptions += row.value != nullptr ? ":" : "";
         }
     }
+    options.push_back({nullptr, 0, nullptr, 0});
+
+    std::vector<int> given; // the options given, for the checks below
+    optind = 0;             // a fresh scan
+    opterr = 0;             // what the parser refuses is told below
+    for (int c; (c = getopt_long(argc, argv.data(), shortOptions.c_str(), options.data(), nullptr)) != -1;) {
+        const std::string value = optarg != nullptr ? optarg : "";
+        if (c == '?' || c == ':') {
+            line.error = Refusal(c, optopt, argv[static_cast<size_t>(optind > 0 ? optind - 1 : 0)]);
+        } else if (c == 'j' && !ParseWhole(value, 4, 1, kMaxJobs, line.jobs)) {
+            line.error = "the number of jobs must be a whole number from 1 to " + std::to_string(kMaxJobs);
+        } else if (c == kWait && !ParseWhole(value, 5, 0, kMostWaitSeconds, line.waitSeconds)) {
+            line.error =
+                "the wait must be a whole number of seconds from 0 to " + std::to_string(kMostWaitSeconds);
+        } else if (c == kMaxInput && !ParseSize(value, line.maxInput)) {
+            line.error =
+                "the input size must be a whole number of bytes, or of K, M or G (1024, 1024K, 1024M), "
+                "from 1 byte to 1024G";
+        }
+        if (!line.error.empty()) {
+            line.error += c == '?' || c == ':' ? std::string() : ", not '" + value + "'";
+            return line;
+        }
+        for (const Row& row : kRows) {
+            if (row.key == c && row.flag != nullptr) {
+                line.*row.flag = true;
+            } else if (row.key == c && row.text != nullptr) {
+                line.*row.text = value;
+            }
+        }
+        given.push_back(c);
+    }
+    const auto gave = [&given](int key) { return std::find(given.begin(), given.end(), key) != given.end(); };
+    line.jobsGiven = gave('j');
     for (int i = optind; i < argc; ++i) {
         line.files.push_back(argv[static_cast<size_t>(i)]);
     }
@@ -207,15 +206,15 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
     }
     if (line.files.empty()) {
         line.error = "missing input file";
-    } else if (outputDirGiven && line.outputDir.empty()) {
+    } else if (gave('o') && line.outputDir.empty()) {
         line.error = "empty output folder";
-    } else if (previewGiven && line.previewFile.empty()) {
+    } else if (gave(kPreview) && line.previewFile.empty()) {
         line.error = "empty preview file name";
-    } else if (nameGiven && line.streamName.empty()) {
+    } else if (gave(kName) && line.streamName.empty()) {
         line.error = "empty name for the input";
     } else if (line.verbose && line.quiet) {
         line.error = "-v shows more and -q shows less: give one of them";
-    } else if (nameGiven && line.files.size() > 1) {
+    } else if (gave(kName) && line.files.size() > 1) {
         line.error = "--name names one input that is not a regular file, " +
                      std::to_string(line.files.size()) + " given";
     } else if (line.IsInspection() && (line.each || line.strict)) {
@@ -223,7 +222,7 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
     } else if (line.IsInspection() && line.files.size() > 1) {
         line.error =
             "--dump and --preview read one input file, " + std::to_string(line.files.size()) + " given";
-    } else if (line.IsInspection() && outputDirGiven) {
+    } else if (line.IsInspection() && gave('o')) {
         line.error = "--dump and --preview write no import files; leave out -o";
     } else if (line.dump && line.previewFile == "-") {
         line.error = "--dump and --preview - would both write to standard output";
@@ -231,7 +230,22 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
     return line;
 }
 
-const char* CommandLine::UsageText() {
+std::string CommandLine::UsageText() {
+    // The options' lines: the names padded to the column of the help, whose further lines start there too.
+    constexpr size_t kHelpColumn = 24;
+    std::string options;
+    for (const Row& row : kRows) {
+        std::string names =
+            row.key < kDump ? std::string("  -") + static_cast<char>(row.key) + ", --" : "      --";
+        names += row.name + (row.value != nullptr ? "=" + std::string(row.value) : std::string());
+        names.resize(std::max(names.size() + 2, kHelpColumn), ' ');
+        options += names;
+        for (const char* c = row.help; *c != '\0'; ++c) {
+            options += *c;
+            options.append(*c == '\n' ? kHelpColumn : 0, ' ');
+        }
+        options += '\n';
+    }
     return "Usage: quorix-import [-o DIR] [-v|-q] [--strict] [--diagnostic-log] FILE\n"
            "       quorix-import [-o DIR] [-v|-q] [--strict] --name NAME STREAM\n"
            "       quorix-import [-o DIR] [-j N] [-v|-q] [--strict] [--each] FILE...\n"
@@ -248,31 +262,8 @@ const char* CommandLine::UsageText() {
            "turned into '-'); one line per file is printed: NAME, kind (lay, marker or -), models,\n"
            "placements and result, separated by tabs.\n"
            "\n"
-           "Options:\n"
-           "  -o, --output-dir=DIR  write the import files into DIR (default: the current folder),\n"
-           "                        created with its parents when missing\n"
-           "      --each            write each import into DIR/NAME/, also for a single FILE\n"
-           "  -j, --jobs=N          convert up to N FILEs at the same time (1 to 256; default 1)\n"
-           "      --name=NAME       import STREAM, an input that is not a regular file (- for standard\n"
-           "                        input, a named pipe), as the file NAME in the current folder: NAME\n"
-           "                        gives the order name and the styles folder; a usage error for a\n"
-           "                        regular file or for several FILEs\n"
-           "      --strict          refuse a file (status 65, nothing written) when a warning says that\n"
-           "                        its import files would lose or distort anything\n"
-           "  -q, --quiet           show no warnings, only errors\n"
-           "  -v, --verbose         show also what the readers found: the lay's record warnings with their\n"
-           "                        offsets, each reader's reason, and what looks odd without changing the\n"
-           "                        import files\n"
-           "      --dump            print what the readers make of FILE as JSON and write no import files\n"
-           "      --preview=SVG     draw the lay FILE into the picture SVG (- for standard output) and\n"
-           "                        write no import files\n"
-           "      --wait=SECONDS    wait at most SECONDS (default 30) for another conversion writing into\n"
-           "                        the same output folder to finish, else give up with status 75\n"
-           "      --max-input=SIZE  read at most SIZE bytes from a STREAM (K, M, G suffixes; default 1G),\n"
-           "                        else refuse it with status 65\n"
-           "      --diagnostic-log  create the module's diagnostic log Log.txt in the current folder\n"
-           "  -h, --help            show this help and exit\n"
-           "  -V, --version         show the version and exit\n"
+           "Options:\n" +
+           options +
            "\n"
            "Warnings (shown unless -q): placements left out of the position file, names whose comma or line\n"
            "feed splits a line, an empty input, a marker's style file that could not be read, a width that\n"

@@ -36,7 +36,7 @@ struct CommandLine {
     bool IsInspection() const { return dump || !previewFile.empty(); }
 
     static CommandLine Parse(const std::vector<std::string>& arguments);
-    static const char* UsageText();
+    static std::string UsageText();
 };
 
 } // namespace quorix::cli
