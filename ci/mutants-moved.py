@@ -23,5 +23,5 @@ RETARGETED = {
     "T7": {"file": "src/platform/posix/RawFile.cpp",
            "old": "return S_ISDIR(mode) ? SystemError(std::errc::is_a_directory) : FileError::NotRegularFile;",
            "new": "return FileError::NotRegularFile;"},
-    "T8": {"file": "src/platform/posix/RawFile.cpp", "old": "        if (got <= 0) {", "new": "        if (got < 0) {"},
+    "T8": {"file": "src/platform/RawFile.cpp", "old": "        if (got <= 0) {", "new": "        if (got < 0) {"},
 }

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <new>
 #include <exception>
@@ -65,11 +64,8 @@ std::string FolderNameOf(const std::string& file) {
 
 void ConvertOne(FileJob& job, const std::string& outputDir, const CommandLine& line) try {
     const Converter converter(platform::JoinPath(outputDir, job.name));
-    ConvertOptions options;
-    options.verbose = line.verbose;
-    options.strict = line.strict;
-    options.lockWait = std::chrono::seconds(line.waitSeconds);
-    job.result = converter.Convert(InputFile::Open(job.file, line.streamName, line.maxInput), options);
+    job.result =
+        converter.Convert(InputFile::Open(job.file, line.streamName, line.maxInput), ConvertOptions::Of(line));
 } catch (const std::bad_alloc&) {
     // On a worker thread: the file fails, the batch goes on, what the other files hold is kept.
     job.result.exitCode = kExitSoftware;
@@ -120,9 +116,7 @@ private:
 };
 
 void Report(const FileJob& job, const CommandLine& line) {
-    for (const std::string& message : MessagesOf(job.result, line.verbose, line.quiet)) {
-        PrintMessage(job.file, message);
-    }
+    PrintMessages(job.file, MessagesOf(job.result, line.verbose, line.quiet));
     const bool ok = job.result.exitCode == kExitOk;
     const std::string result = ok ? "ok" : "error " + std::to_string(job.result.exitCode);
     // What was written: the definition file's model blocks and the position file's lines.
@@ -143,7 +137,7 @@ int RunBatch(const CommandLine& line) {
         // A stream named by --name (the only FILE then) gets the folder of that name.
         jobs[i].name = FolderNameOf(line.streamName.empty() ? line.files[i] : line.streamName);
         if (jobs[i].name.empty()) {
-            PrintMessage(jobs[i].file, "no file name to name its output folder after");
+            PrintMessages(jobs[i].file, {"no file name to name its output folder after"});
             return kExitUsage;
         }
         const auto [known, added] = fileOfName.emplace(jobs[i].name, jobs[i].file);

@@ -90,8 +90,10 @@ std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose, 
     return lines;
 }
 
-void PrintMessage(const std::string& file, const std::string& message) {
-    std::fprintf(stderr, "quorix-import: %s: %s\n", EscapedPath(file).c_str(), message.c_str());
+void PrintMessages(const std::string& file, const std::vector<std::string>& messages) {
+    for (const std::string& message : messages) {
+        std::fprintf(stderr, "quorix-import: %s: %s\n", EscapedPath(file).c_str(), message.c_str());
+    }
 }
 
 int MoreSeriousExitCode(int a, int b) {
@@ -120,6 +122,15 @@ InputFile InputFile::Open(const std::string& argument, const std::string& stream
         input.error = FileError::NameForRegularFile;
     }
     return input;
+}
+
+ConvertOptions ConvertOptions::Of(const CommandLine& line) {
+    ConvertOptions options;
+    options.verbose = line.verbose;
+    options.keepStyleFiles = line.dump;
+    options.strict = line.strict;
+    options.lockWait = std::chrono::seconds(line.waitSeconds);
+    return options;
 }
 
 Converter::Converter(std::string outputDir)
@@ -157,9 +168,8 @@ Conversion Converter::Read(const InputFile& input, const ConvertOptions& options
     const bool unread = refused == RefusalKind::CannotRead || refused == RefusalKind::StyleMissing;
     result.exitCode = unread ? kExitNoInput : kExitDataError;
     result.errors.push_back(VerdictText(result.findings.refusal));
-    if (!unread && refused != RefusalKind::StyleRefused) {
-        result.errors.insert(result.errors.end(), result.findings.refusals.begin(), result.findings.refusals.end());
-    }
+    // Only a damaged lay or marker has a reader's reason that tells more.
+    result.errors.insert(result.errors.end(), result.findings.refusals.begin(), result.findings.refusals.end());
     return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandLine.h"
 #include "Findings.h"
 #include "entry/QuorImport.h"
 
@@ -68,6 +69,9 @@ struct ConvertOptions {
     bool strict = false;         // refuse a file whose import files would lose anything a warning tells
     // The longest wait for another conversion writing into the same output folder.
     std::chrono::milliseconds lockWait{std::chrono::seconds(30)};
+
+    // The options as the command line gives them.
+    static ConvertOptions Of(const CommandLine& line);
 };
 
 // Runs the import of the exported function, but into a folder of the user's choice, and turns its
@@ -102,7 +106,7 @@ private:
 // with it too when they are why --strict refused the file), then the errors, and a hint to run with -v when
 // that would tell more about a refused file.
 std::vector<std::string> MessagesOf(const Conversion& conversion, bool verbose, bool quiet);
-// One line on standard error: "quorix-import: FILE: message", the file name escaped.
-void PrintMessage(const std::string& file, const std::string& message);
+// One line on standard error for each message: "quorix-import: FILE: message", the file name escaped.
+void PrintMessages(const std::string& file, const std::vector<std::string>& messages);
 
 } // namespace quorix::cli

@@ -10,7 +10,6 @@
 #include "log/Log.h"
 #include "platform/ReplacementFile.h"
 
-#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -23,12 +22,6 @@
 
 namespace quorix::cli {
 namespace {
-void PrintMessages(const std::string& file, const std::vector<std::string>& messages) {
-    for (const std::string& message : messages) {
-        PrintMessage(file, message);
-    }
-}
-
 const char* const kVersionText =
     "quorix-import (quorix_marker) " QUORIX_VERSION "\n"
     "Copyright (C) 2026 quorix_marker developers.\n"
@@ -58,18 +51,16 @@ int WritePicture(const std::string& path, const std::string& svg) {
     if (const int signal = platform::StopSignal()) {
         return 128 + signal;
     }
-    PrintMessage(path, std::string(created ? "cannot write file" : "cannot create file") + ": " +
-                           ErrorText(error));
+    PrintMessages(path, {std::string(created ? "cannot write file" : "cannot create file") + ": " +
+                         ErrorText(error)});
     return created ? kExitIoError : kExitCannotCreate;
 }
 
 // --dump and --preview: the file is read with the readers and shown, nothing is converted.
 int Show(const CommandLine& line) {
     const std::string& file = line.files.front();
-    ConvertOptions options;
-    options.verbose = line.verbose;
-    options.keepStyleFiles = line.dump;
-    const Conversion read = Converter::Read(InputFile::Open(file, line.streamName, line.maxInput), options);
+    const Conversion read =
+        Converter::Read(InputFile::Open(file, line.streamName, line.maxInput), ConvertOptions::Of(line));
     PrintMessages(file, MessagesOf(read, line.verbose, line.quiet));
     if (read.exitCode != kExitOk) {
         return read.exitCode;
@@ -92,11 +83,7 @@ int Show(const CommandLine& line) {
 int ConvertOne(const CommandLine& line) {
     const std::string& file = line.files.front();
     const InputFile input = InputFile::Open(file, line.streamName, line.maxInput);
-    ConvertOptions options;
-    options.verbose = line.verbose;
-    options.strict = line.strict;
-    options.lockWait = std::chrono::seconds(line.waitSeconds);
-    const Conversion result = Converter(line.outputDir).Convert(input, options);
+    const Conversion result = Converter(line.outputDir).Convert(input, ConvertOptions::Of(line));
     PrintMessages(file, MessagesOf(result, line.verbose, line.quiet));
     if (result.exitCode == kExitOk) {
         WriteOutput(result.reading.orderName.substr(0, kOrderNameLength) + "\n");

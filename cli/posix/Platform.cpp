@@ -192,29 +192,6 @@ bool ReplacedWhole(const std::string& path) {
     return ::lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode);
 }
 
-std::error_code WriteThrough(const std::string& path, const std::string& bytes, bool& opened) {
-    opened = false;
-    // No O_NONBLOCK: a pipe's reader is waited for, as cat waits; a stop signal ends the wait.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return LastSystemError();
-    }
-    opened = true;
-    std::error_code error;
-    for (size_t done = 0; done < bytes.size() && !error;) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put > 0) {
-            done += static_cast<size_t>(put);
-        } else if (put == 0 || errno != EINTR || StopSignal() != 0) {
-            error = put == 0 ? SystemError(std::errc::io_error) : LastSystemError();
-        }
-    }
-    if (::close(fd) != 0 && !error) {
-        error = LastSystemError();
-    }
-    return error;
-}
-
 void CatchStopSignals() {
     // A write past the file-size limit then fails with EFBIG, which is reported, instead of ending the
     // process halfway through a file.

@@ -320,28 +320,4 @@ bool ReplacedWhole(const std::string& path) {
     return disk;
 }
 
-std::error_code WriteThrough(const std::string& path, const std::string& bytes, bool& opened) {
-    opened = false;
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return LastSystemError();
-    }
-    opened = true;
-    std::error_code error;
-    for (size_t done = 0; done < bytes.size() && !error;) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
-        DWORD put = 0;
-        if (WriteFile(handle, bytes.data() + done, chunk, &put, nullptr) && put > 0) {
-            done += put;
-        } else {
-            error = LastSystemError();
-        }
-    }
-    if (!CloseHandle(handle) && !error) {
-        error = LastSystemError();
-    }
-    return error;
-}
-
 } // namespace quorix::cli::platform

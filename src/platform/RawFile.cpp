@@ -28,6 +28,38 @@ RawFile::~RawFile() {
     Close();
 }
 
+size_t RawFile::Read(char* buffer, size_t count) {
+    size_t total = 0;
+    while (IsOpen() && total < count) {
+        const long got = ReadSome(buffer + total, count - total);
+        if (got <= 0) {
+            break;
+        }
+        total += static_cast<size_t>(got);
+    }
+    return total;
+}
+
+bool RawFile::Write(const char* buffer, size_t count) {
+    if (!IsOpen()) {
+        return false;
+    }
+    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Write, openPath)) {
+        WriteSome(buffer, count / 2); // as a full disk does: part of the bytes land (or not), then it fails
+        lastError = injected;
+        return false;
+    }
+    for (size_t total = 0; total < count;) {
+        const long put = WriteSome(buffer + total, count - total);
+        if (put <= 0) {
+            lastError = put < 0 ? LastSystemError() : SystemError(std::errc::io_error);
+            return false;
+        }
+        total += static_cast<size_t>(put);
+    }
+    return true;
+}
+
 bool RawFile::Close() {
     if (!IsOpen()) {
         return true;

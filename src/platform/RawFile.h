@@ -70,6 +70,9 @@ private:
 
     // Closes the system's file, whatever it reports: the error it reports.
     std::error_code Release();
+    // One read or write of the system's, of at most `count` bytes: the bytes it moved, -1 on an error.
+    long ReadSome(char* buffer, size_t count);
+    long WriteSome(const char* buffer, size_t count);
 
     void* handle = nullptr; // Windows: the file's handle
     int fd = -1;            // POSIX: the file's descriptor

@@ -89,55 +89,29 @@ bool RawFile::IsOpen() const {
     return fd >= 0;
 }
 
+long RawFile::ReadSome(char* buffer, size_t count) {
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, count);
+        if (got >= 0 || errno != EINTR) {
+            return static_cast<long>(got);
+        }
+    }
+}
+
+long RawFile::WriteSome(const char* buffer, size_t count) {
+    for (;;) {
+        const ssize_t put = ::write(fd, buffer, count);
+        if (put >= 0 || errno != EINTR) {
+            return static_cast<long>(put);
+        }
+    }
+}
+
 std::error_code RawFile::Release() {
     // Not retried on EINTR: the descriptor is released whatever close reports.
     const bool closed = ::close(fd) == 0;
     fd = -1;
     return ErrorUnless(closed);
-}
-
-size_t RawFile::Read(char* buffer, size_t count) {
-    if (fd < 0) {
-        return 0;
-    }
-    size_t total = 0;
-    while (total < count) {
-        const ssize_t got = ::read(fd, buffer + total, count - total);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;
-        }
-        total += static_cast<size_t>(got);
-    }
-    return total;
-}
-
-bool RawFile::Write(const char* buffer, size_t count) {
-    if (fd < 0) {
-        return false;
-    }
-    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Write, openPath)) {
-        // As a full disk does: part of the bytes land (or not), then the write fails.
-        const ssize_t landed = ::write(fd, buffer, count / 2);
-        static_cast<void>(landed);
-        lastError = injected;
-        return false;
-    }
-    size_t total = 0;
-    while (total < count) {
-        const ssize_t put = ::write(fd, buffer + total, count - total);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            lastError = put < 0 ? LastSystemError() : SystemError(std::errc::io_error);
-            return false;
-        }
-        total += static_cast<size_t>(put);
-    }
-    return true;
 }
 
 bool RawFile::SeekTo(int64_t offset) {

@@ -83,49 +83,23 @@ bool RawFile::IsOpen() const {
     return handle != nullptr;
 }
 
+// At most a gigabyte at a time: the count of one call is a DWORD.
+long RawFile::ReadSome(char* buffer, size_t count) {
+    DWORD got = 0;
+    const DWORD chunk = static_cast<DWORD>(count > 0x40000000u ? 0x40000000u : count);
+    return ReadFile(static_cast<HANDLE>(handle), buffer, chunk, &got, nullptr) ? static_cast<long>(got) : -1;
+}
+
+long RawFile::WriteSome(const char* buffer, size_t count) {
+    DWORD put = 0;
+    const DWORD chunk = static_cast<DWORD>(count > 0x40000000u ? 0x40000000u : count);
+    return WriteFile(static_cast<HANDLE>(handle), buffer, chunk, &put, nullptr) ? static_cast<long>(put) : -1;
+}
+
 std::error_code RawFile::Release() {
     const bool closed = CloseHandle(static_cast<HANDLE>(handle)) != 0;
     handle = nullptr;
     return ErrorUnless(closed);
-}
-
-size_t RawFile::Read(char* buffer, size_t count) {
-    if (handle == nullptr) {
-        return 0;
-    }
-    size_t total = 0;
-    while (total < count) {
-        const DWORD chunk = static_cast<DWORD>(count - total > 0x40000000u ? 0x40000000u : count - total);
-        DWORD got = 0;
-        if (!ReadFile(static_cast<HANDLE>(handle), buffer + total, chunk, &got, nullptr) || got == 0) {
-            break;
-        }
-        total += got;
-    }
-    return total;
-}
-
-bool RawFile::Write(const char* buffer, size_t count) {
-    if (handle == nullptr) {
-        return false;
-    }
-    if (const std::error_code injected = FileFaults::Check(FileFaults::Operation::Write, openPath)) {
-        DWORD put = 0;
-        WriteFile(static_cast<HANDLE>(handle), buffer, static_cast<DWORD>(count / 2), &put, nullptr);
-        lastError = injected;
-        return false;
-    }
-    size_t total = 0;
-    while (total < count) {
-        const DWORD chunk = static_cast<DWORD>(count - total > 0x40000000u ? 0x40000000u : count - total);
-        DWORD put = 0;
-        if (!WriteFile(static_cast<HANDLE>(handle), buffer + total, chunk, &put, nullptr) || put == 0) {
-            lastError = LastSystemError();
-            return false;
-        }
-        total += put;
-    }
-    return true;
 }
 
 bool RawFile::SeekTo(int64_t offset) {
