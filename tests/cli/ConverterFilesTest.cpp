@@ -13,14 +13,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -36,8 +34,6 @@ namespace fs = std::filesystem;
 
 const std::string kConverter = QUORIX_CONVERTER;
 const std::string kExamples = QUORIX_EXAMPLES_DIR;
-// Rounds of the races: many natively, fewer where every run starts an emulator.
-constexpr int kRaceRounds = QUORIX_CONVERTER_EMULATED ? 60 : 1000;
 const std::string kPrecious = "bytes that must survive";
 // What a dangling link points at: writing through the link would make it.
 const char* const kNeverMade = "made-through-a-link.txt";
@@ -215,80 +211,6 @@ TEST(ConverterOutputFiles, OwnerGroupAndPermissionsStayExactly) {
             EXPECT_EQ(TempDir::ReadFile(scene.Out(file)), ExpectedW12(file)) << file;
         }
     }
-}
-
-// A neighbour who may write the output folder swaps every temporary file it sees for a link to a file of
-// the runner's, over and over while conversions run: whatever the conversions make of it, the link's
-// target keeps its permissions and bytes (the new file gets its permissions through its own descriptor).
-TEST(ConverterNeighbours, ALinkSwappedForTheNewFileNeverChangesItsTarget) {
-    QUORIX_SKIP_ON_WINDOWS(kNoLinks);
-    Scene scene;
-    ASSERT_EQ(chmod(scene.victim.c_str(), 0600), 0);
-    // The neighbour hears of each new name in the folder at once (inotify), as an attacker would.
-    const int watch = inotify_init1(IN_NONBLOCK);
-    ASSERT_GE(inotify_add_watch(watch, scene.out.c_str(), IN_CREATE), 0);
-    std::atomic<bool> running{true};
-    std::atomic<int> swaps{0};
-    std::thread neighbour([&] {
-        alignas(inotify_event) char events[4096];
-        while (running) {
-            const ssize_t got = read(watch, events, sizeof events);
-            for (ssize_t at = 0; at < got;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
-                const std::string name = event->len > 0 ? event->name : "";
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                if (name.size() > 4 && name[0] == '.' && name.compare(name.size() - 4, 4, ".tmp") == 0 &&
-                    unlink(scene.Out(name).c_str()) == 0 &&
-                    symlink(scene.victim.c_str(), scene.Out(name).c_str()) == 0) {
-                    ++swaps;
-                }
-            }
-        }
-    });
-    for (int round = 0; round < kRaceRounds; ++round) {
-        // An old file of permissions that a change by name would show on the target.
-        fs::remove(scene.Out("csvimprt.txt"));
-        scene.dir.Write("out/csvimprt.txt", "old definition");
-        chmod(scene.Out("csvimprt.txt").c_str(), 0606);
-        RunProcess({kConverter, "-o", scene.out, scene.input});
-    }
-    running = false;
-    neighbour.join();
-    close(watch);
-    struct stat info {};
-    ASSERT_EQ(stat(scene.victim.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
-    EXPECT_EQ(TempDir::ReadFile(scene.victim), kPrecious);
-    EXPECT_GT(swaps.load(), 0) << "the neighbour never got in";
-    RecordProperty("swaps", swaps.load());
-}
-
-// Two converters writing different lays into one folder at the same time, round after round: the folder
-// always holds the pair of one of them, never one file of each.
-TEST(ConverterNeighbours, TwoConvertersInOneFolderLeaveOnePair) {
-    Scene scene;
-    const std::string other = scene.dir.Write(
-        "other.lay", LayBuilder().Y().O({"BACK"}, {"XL"}).P({PlacementSpec{0, 0}, PlacementSpec{0, 0}}).Bytes());
-    const auto pairOf = [&](const std::string& input) {
-        const std::string folder = scene.dir.MakeDir("alone" + std::to_string(input.size()));
-        EXPECT_EQ(RunProcess({kConverter, "-o", folder, input}).exitCode, 0);
-        return TempDir::ReadFile(folder + "/csvimprt.txt") + TempDir::ReadFile(folder + "/posimport.txt");
-    };
-    const std::string pairs[] = {pairOf(scene.input), pairOf(other)};
-    int mixed = 0;
-    for (int round = 0; round < kRaceRounds * 3 / 10; ++round) {
-        ProcessResult second;
-        std::thread starter([&] { second = RunProcess({kConverter, "-o", scene.out, other}); });
-        const ProcessResult first = RunProcess({kConverter, "-o", scene.out, scene.input});
-        starter.join();
-        // Each writes its whole pair in turn: neither takes the other's files for a killed run's leftovers.
-        ASSERT_EQ(first.exitCode, 0) << first.err;
-        ASSERT_EQ(second.exitCode, 0) << second.err;
-        const std::string now =
-            TempDir::ReadFile(scene.Out("csvimprt.txt")) + TempDir::ReadFile(scene.Out("posimport.txt"));
-        mixed += now != pairs[0] && now != pairs[1];
-    }
-    EXPECT_EQ(mixed, 0);
 }
 
 // Another conversion holds the folder (its lock is taken here, as a converter holds it): the converter waits

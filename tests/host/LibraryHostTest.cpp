@@ -16,7 +16,6 @@
 #include <functional>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -176,39 +175,4 @@ TEST(LibraryHostFolders, AReadOnlyFolderIsCannotWriteWithTheSystemsReason) {
     EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
-// Threads importing into folders of their own at the same time each get their own complete pair.
-TEST(LibraryHostFolders, ThreadsOnDifferentFoldersEachGetTheirPair) {
-    const TempDir dir;
-    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
-    const LibraryImport import = LoadImport();
-    ASSERT_NE(import, nullptr) << dlerror();
-    const std::string inputs[] = {Example(dir, "lays/W12.LAY"), Example(dir, "markers/m1.mkr")};
-    Example(dir, "styles/shirt.sty");
-    Example(dir, "styles/trousers.sty");
-    const char* const orderNames[] = {"W12-LAY", "m1-mkr"};
-    constexpr int kThreads = 4;
-    constexpr int kRounds = 20;
-    std::vector<std::string> failures(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            const std::string out = dir.MakeDir("out" + std::to_string(t));
-            for (int round = 0; round < kRounds && failures[t].empty(); ++round) {
-                const int which = (t + round) % 2;
-                quorix_result result;
-                if (import(inputs[which].c_str(), out.c_str(), &result) != QUORIX_IMPORTED ||
-                    TempDir::ReadFile(out + "/csvimprt.txt") != Expected(orderNames[which], "csvimprt.txt") ||
-                    TempDir::ReadFile(out + "/posimport.txt") !=
-                        Expected(orderNames[which], "posimport.txt")) {
-                    failures[t] = "round " + std::to_string(round) + ": " + result.message;
-                }
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(failures, std::vector<std::string>(kThreads));
-    EXPECT_FALSE(TempDir::Exists(dir.Path("Log.txt")));
-}
 } // namespace

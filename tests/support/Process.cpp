@@ -169,12 +169,10 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
         }
     }
     int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
+    waitpid(child, &status, 0);
     if (interrupted) {
         result.secondsAfterInterrupt = Now() - interruptedAt;
     }
-    result.peakKilobytes = usage.ru_maxrss;
     if (inPipe[1] >= 0) {
         close(inPipe[1]);
     }

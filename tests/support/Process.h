@@ -12,7 +12,6 @@ struct ProcessResult {
     int signal = 0;    // the signal that ended it, if one did
     bool timedOut = false;
     double secondsAfterInterrupt = -1; // from the SIGINT of interruptWhen to the end, when it was sent
-    long peakKilobytes = 0;            // the most memory the program held at once
     std::string out;
     std::string err;
 };
