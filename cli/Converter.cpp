@@ -63,8 +63,7 @@ void ReportFile(const ImportFileResult& file, Conversion& result) {
     if (file.failedStep == ReplacementFile::Step::None) {
         return;
     }
-    result.errors.push_back(EscapedPath(file.path) + ": " + ReplacementFile::FailureText(file.failedStep) +
-                            ": " + ErrorText(file.error));
+    result.errors.push_back(FileFailureText(file));
     result.exitCode = MoreSeriousExitCode(
         result.exitCode, file.failedStep == ReplacementFile::Step::Create ? kExitCannotCreate : kExitIoError);
 }

@@ -210,6 +210,11 @@ Losses LossesOf(const ImportReading& reading, int64_t inputSize, size_t perKind)
     return losses;
 }
 
+std::string FileFailureText(const ImportFileResult& file) {
+    return Escaped(file.path, paths::kBackslashSeparates) + ": " + ReplacementFile::FailureText(file.failedStep) +
+           ": " + ErrorText(file.error);
+}
+
 std::string PositionErrorText(const QuorLayY& lay, const std::string& message) {
     std::vector<bool> modelPlaced(lay.GetModelNames().size());
     std::vector<bool> piecePlaced(lay.GetPieceNames().size());

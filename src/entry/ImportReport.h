@@ -48,6 +48,10 @@ struct Losses {
 // `inputSize` is the input's size in bytes, -1 when it is not known.
 Losses LossesOf(const ImportReading& reading, int64_t inputSize, size_t perKind);
 
+// What the user is told of an import file that could not be put in place: "PATH: cannot create file:
+// REASON", the path escaped (where a backslash separates folders, it is shown as itself).
+std::string FileFailureText(const ImportFileResult& file);
+
 // The lay position writer's error, completed by the name listed twice that caused it when one is found:
 // its placements are taken by the first entry of that name, so they disagree with the counts.
 std::string PositionErrorText(const QuorLayY& lay, const std::string& message);

@@ -62,9 +62,7 @@ bool Failed(const ImportFileResult& file, quorix_result& result) {
     if (file.failedStep == ReplacementFile::Step::None) {
         return false;
     }
-    Set(result, QUORIX_CANNOT_WRITE,
-        Escaped(file.path) + ": " + ReplacementFile::FailureText(file.failedStep) + ": " + ErrorText(file.error),
-        file.error);
+    Set(result, QUORIX_CANNOT_WRITE, FileFailureText(file), file.error);
     return true;
 }
 
