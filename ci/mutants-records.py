@@ -75,8 +75,11 @@ ADDED = [
          new="        } else if (*layout == '~') {\n            record.DropBytes(1);", kind="folding where the format skips"),
     dict(id="RV8", file="src/layy/QuorLayY.cpp", old='{"I", nullptr, "bbsw"},', new='{"I", nullptr, "bsw"},',
          kind="dropped field (record layout)"),
+    # A byte lost where one piece of a long text ends (an off-by-one that still ends: one that never
+    # advances would write without end and fill the disk).
     dict(id="SK3", file="src/runtime/TextModeWriter.cpp", old="        text.remove_prefix(piece);\n",
-         new="        text.remove_prefix(piece - 1);\n", kind="off-by-one (a long text written in pieces)"),
+         new="        text.remove_prefix(piece < text.size() ? piece + 1 : piece);\n",
+         kind="off-by-one (a long text written in pieces)"),
     dict(id="SK4", file="src/export/QuorLayYExport.cpp", old="        runtime::ByteSink& lines = part == 0 ? file : partLines[part - 1];",
          new="        runtime::ByteSink& lines = partLines[part == 0 ? 0 : part - 1];", kind="wrong sink (the first part in memory)"),
 ]
