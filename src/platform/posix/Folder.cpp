@@ -34,14 +34,19 @@ FolderEntry EntryOf(const struct stat& info) {
 // Sets owner, group and permissions of the open file `fd` to those of `entry`, as far as allowed. The
 // error of the permissions, which a file must not be left without.
 std::error_code GiveMetadata(int fd, const FolderEntry& entry) {
-    bool ownersKept = ::fchown(fd, static_cast<uid_t>(entry.owner), static_cast<gid_t>(entry.group)) == 0;
+    const bool ownersKept = ::fchown(fd, static_cast<uid_t>(entry.owner), static_cast<gid_t>(entry.group)) == 0;
+    // Not root: the file stays this user's, and keeps the group when the user belongs to it.
+    const bool groupKept =
+        ownersKept || ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(entry.group)) == 0;
+    // A set-user or set-group bit on a file of another owner or group than before would hand that
+    // owner's or group's rights to whoever runs it: each bit goes with its own id only.
+    mode_t mode = static_cast<mode_t>(entry.mode);
     if (!ownersKept) {
-        // Not root: the file stays this user's, and keeps the group when the user belongs to it.
-        ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(entry.group));
+        mode &= ~static_cast<mode_t>(S_ISUID);
     }
-    // A set-user or set-group bit on a file of another owner than before would hand that owner's rights
-    // to whoever runs it: those bits go with the owner only.
-    const mode_t mode = static_cast<mode_t>(ownersKept ? entry.mode : entry.mode & 01777);
+    if (!groupKept) {
+        mode &= ~static_cast<mode_t>(S_ISGID);
+    }
     return ErrorUnless(::fchmod(fd, mode) == 0);
 }
 
