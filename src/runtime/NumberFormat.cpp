@@ -183,13 +183,14 @@ bool ScaledDigits(double magnitude, uint32_t& six, int& exponent) {
 // The exact path, for single-precision values: a float is m * 2^b with m below 2^24 and b from -149 to 104,
 // and the 21-digit expansion of the value rounds it half to even on its 21st digit and then half up on its
 // seventh. That rounds the six up exactly when the digits after them, as a fraction r of a unit in the
-// sixth, reach 1/2 - 1/(2 * 10^15). Where r has a denominator below 10^15 it cannot fall short of 1/2 by so
-// little, and the six round half up on the exact value; elsewhere the 21 digits are worked out.
+// sixth, reach 1/2 - 1/(2 * 10^15). Where r is a multiple of 1/d for an even d below 2 * 10^15, it is either
+// at least 1/2 or at most 1/2 - 1/d, and the six round half up on the exact value; elsewhere the 21 digits
+// are worked out.
 constexpr int kLimbs = 5;
 constexpr int kMostFifths = 65;    // the largest power of five needed, for the smallest floats
 constexpr int kDividedFifths = 13; // 5^13 is the largest power of five below 2^31: one pass of a division
 constexpr int kShortFifths = 17;   // m * 5^17 is below 2^64
-constexpr int kShortFraction = 46; // 47 bits after the point: 1 / (5 * 2^48) is above 1 / (2 * 10^15)
+constexpr int kShortFraction = 46; // 47 bits after the point: 5 * 2^48 is below 2 * 10^15
 
 struct FloatDigits {
     uint32_t six;
@@ -306,8 +307,8 @@ inline FloatDigits ExactDigits(float magnitude) {
                            : ExpandedFloatDigits(mantissa & 0x7FFFFFu, -149,
                                                  DecimalExponentBelow(BinaryExponent(magnitude)));
     }
-    // At most 47 bits after the point, r is a multiple of 2^-47 (of 1 / (5 * 2^48) when divided by ten) and
-    // so, below 1/2, at least that below it: half up on the exact value.
+    // With at most 47 bits after the point, r is a multiple of 2^-47, or of 1 / (5 * 2^48) when divided by
+    // ten: half up on the exact value.
     const uint64_t twice = mantissa * kFifthPowers.low[scale] >> -shift;
     const bool seven = twice >= 2000000;
     return {static_cast<uint32_t>(((seven ? twice / 10 : twice) + 1) >> 1), estimate + (seven ? 1 : 0)};
