@@ -1,5 +1,6 @@
 #include "runtime/NumberFormat.h"
 
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -105,6 +106,20 @@ inline char* WriteSix(char* out, bool negative, uint32_t six, int exponent) {
     return p + sizeof text;
 }
 
+// The binary exponent e of a finite `magnitude` above 0: magnitude in [2^e, 2^(e+1)).
+inline int BinaryExponent(double magnitude) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    return static_cast<int>(bits >> 52) - 1023;
+}
+
+// floor(e * log10(2)): the decimal exponent of the values of binary exponent e, or one less. 1233 / 4096 is
+// just below log10(2), close enough for every e from -600 to 600, which holds every float's and the quick
+// path's; e is offset to keep the product positive.
+inline int DecimalExponentBelow(int binaryExponent) {
+    return ((binaryExponent + 4096) * 1233 >> 12) - 1233;
+}
+
 // The reference path: the six digits and the exponent of a finite `magnitude` above 0 from the 21-digit
 // expansion that the target's formatter rounds from, rounded half up on its seventh digit.
 void ExpansionDigits(double magnitude, uint32_t& six, int& exponent) {
@@ -143,12 +158,7 @@ bool ScaledDigits(double magnitude, uint32_t& six, int& exponent) {
     if (!(magnitude >= 1e-5 && magnitude < 1e15)) {
         return false;
     }
-    uint64_t bits = 0;
-    std::memcpy(&bits, &magnitude, sizeof bits);
-    const int binaryExponent = static_cast<int>(bits >> 52) - 1023; // magnitude in [2^e, 2^(e+1)), e >= -17
-    // floor(binaryExponent * log10(2)), from -6 to 14: 1233 / 4096 is just below log10(2).
-    const int product = binaryExponent * 1233;
-    const int estimate = product >= 0 ? product >> 12 : -((4095 - product) >> 12);
+    const int estimate = DecimalExponentBelow(BinaryExponent(magnitude)); // from -6 to 14
     const uint64_t scaled = static_cast<uint64_t>(magnitude * kScales[estimate + 6]);
     const uint64_t leading = scaled >> 20; // six digits, or seven when the estimate was one too low
     if (leading < 100000 || leading > 9999999) {
@@ -170,8 +180,142 @@ bool ScaledDigits(double magnitude, uint32_t& six, int& exponent) {
     return true;
 }
 
-// The general notation, its digits by the quick path when `quick` and the value takes it, else by the
-// reference path, and laid out once.
+// The exact path, for single-precision values: a float is m * 2^b with m below 2^24 and b from -149 to 104,
+// and the 21-digit expansion of the value rounds it half to even on its 21st digit and then half up on its
+// seventh. That rounds the six up exactly when the digits after them, as a fraction r of a unit in the
+// sixth, reach 1/2 - 1/(2 * 10^15). Where r is a multiple of 1/d for an even d below 2 * 10^15, it is either
+// at least 1/2 or at most 1/2 - 1/d, and the six round half up on the exact value; elsewhere the 21 digits
+// are worked out.
+constexpr int kLimbs = 5;
+constexpr int kMostFifths = 65;    // the largest power of five needed, for the smallest floats
+constexpr int kDividedFifths = 13; // 5^13 is the largest power of five below 2^31: one pass of a division
+constexpr int kShortFifths = 17;   // m * 5^17 is below 2^64
+constexpr int kShortFraction = 46; // 47 bits after the point: 5 * 2^48 is below 2 * 10^15
+
+struct FloatDigits {
+    uint32_t six;
+    int exponent;
+};
+
+// Powers of five in 32-bit limbs, lowest first, so that 32- and 64-bit builds do the same work.
+struct FifthPowers {
+    uint32_t limbs[kMostFifths + 1][kLimbs]; // 5^q
+    int used[kMostFifths + 1];               // its limbs up to the highest that is not 0
+    uint64_t low[kMostFifths + 1];           // its lowest 64 bits, all of it up to 5^27
+};
+
+constexpr FifthPowers MakeFifthPowers() {
+    FifthPowers powers{};
+    uint32_t power[kLimbs] = {1, 0, 0, 0, 0};
+    for (int q = 0; q <= kMostFifths; ++q) {
+        powers.low[q] = power[0] | uint64_t{power[1]} << 32;
+        uint64_t carry = 0;
+        for (int i = 0; i < kLimbs; ++i) {
+            powers.limbs[q][i] = power[i];
+            powers.used[q] = power[i] != 0 ? i + 1 : powers.used[q];
+            const uint64_t product = uint64_t{power[i]} * 5 + carry;
+            power[i] = static_cast<uint32_t>(product);
+            carry = product >> 32;
+        }
+    }
+    return powers;
+}
+constexpr FifthPowers kFifthPowers = MakeFifthPowers();
+
+// floor(number / 2^from) modulo 2^64 for `from` from -63 on, of a number held in `count` limbs.
+inline uint64_t Window(const uint32_t* limbs, int count, int from) {
+    uint64_t window = 0;
+    for (int i = 0; i < count; ++i) {
+        const int at = 32 * i - from; // where the limb's lowest bit lands in the window
+        if (at >= 0 && at < 64) {
+            window |= uint64_t{limbs[i]} << at;
+        } else if (at < 0 && at > -32) {
+            window |= limbs[i] >> -at;
+        }
+    }
+    return window;
+}
+
+// The six digits of `mantissa` * 2^`binary` from Z = floor(2 * value * 10^(20 - estimate)), the 21 digits
+// (22 when the estimate is one below the exponent) and the bit after them, rounded up when Z mod 2 * 10^15,
+// that is floor(2 * 10^15 * r), is at least 10^15 - 1. Z is an integer product: for q = 20 - estimate from 0
+// to 65 it is m * 5^q shifted by b + 1 + q bits, for q from -18 to -1 it is m * 2^(b + 1 + q) divided by
+// 5^-q; both fit in 160 bits.
+FloatDigits ExpandedFloatDigits(uint32_t mantissa, int binary, int estimate) {
+    const int fifths = 20 - estimate;
+    uint32_t limbs[kLimbs + 1] = {};
+    int count = 0;
+    int from = 0; // Z = floor(the number in the limbs / 2^from)
+    if (fifths >= 0) {
+        const uint32_t* power = kFifthPowers.limbs[fifths];
+        uint64_t carry = 0;
+        for (; count < kFifthPowers.used[fifths]; ++count) {
+            const uint64_t product = uint64_t{mantissa} * power[count] + carry;
+            limbs[count] = static_cast<uint32_t>(product);
+            carry = product >> 32;
+        }
+        limbs[count++] = static_cast<uint32_t>(carry);
+        from = -(binary + 1 + fifths);
+    } else {
+        const int shift = binary + 1 + fifths; // at least 29: the value is at least 10^21
+        limbs[shift / 32] = mantissa << (shift % 32);
+        limbs[shift / 32 + 1] = static_cast<uint32_t>(uint64_t{mantissa} >> (32 - shift % 32));
+        count = shift / 32 + 2;
+        for (int left = -fifths; left > 0; left -= kDividedFifths) {
+            const uint64_t divisor = kFifthPowers.limbs[left < kDividedFifths ? left : kDividedFifths][0];
+            uint64_t remainder = 0;
+            for (int i = count - 1; i >= 0; --i) {
+                const uint64_t current = (remainder << 32) | limbs[i];
+                limbs[i] = static_cast<uint32_t>(current / divisor);
+                remainder = current % divisor;
+            }
+        }
+    }
+    uint64_t high = Window(limbs, count, from + 16); // Z = high * 2^16 + low
+    uint64_t low = Window(limbs, count, from) & 0xFFFF;
+    int exponent = estimate;
+    constexpr uint64_t kFive15 = 30517578125; // 2 * 10^15 = 2^16 * 5^15
+    if (high >= kFive15 * 1000000) {          // 2 * 10^21 / 2^16
+        // 22 digits: the exponent is one more, and its Z is floor(Z / 10). With high = 5 * tenth + r,
+        // Z / 10 = tenth * 2^15 + (r * 2^16 + low) / 10, the latter below 2^15.
+        const uint64_t tenth = high / 5;
+        const uint64_t below = (((high - 5 * tenth) << 16) | low) / 10;
+        high = tenth >> 1;
+        low = ((tenth & 1) << 15) | below;
+        ++exponent;
+    }
+    const uint64_t leading = high / kFive15; // Z / (2 * 10^15)
+    const uint64_t rest = ((high - leading * kFive15) << 16) | low;
+    return {static_cast<uint32_t>(leading) + (rest >= 999999999999999u ? 1 : 0), exponent};
+}
+
+// The six digits and the exponent of a float `magnitude` from 2^-149 to FLT_MAX, rounded as the 21-digit
+// expansion of its value widened to double rounds them.
+inline FloatDigits ExactDigits(float magnitude) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int biased = static_cast<int>(bits >> 23);
+    const uint32_t mantissa = (bits & 0x7FFFFFu) | 0x800000u;
+    // 2 * value * 10^scale = mantissa * 5^scale * 2^shift, below 4 * 10^6: six digits and a bit, or seven
+    // and a bit when the estimate is one below the exponent. The estimate is that of a normal float; a
+    // subnormal one, whose scale is beyond the short one, has its own worked out.
+    const int estimate = DecimalExponentBelow(biased - 127);
+    const int scale = 5 - estimate;
+    const int shift = biased - 149 + scale; // below 0, as the mantissa is at least 2^23
+    if (static_cast<unsigned>(scale) > kShortFifths || shift < -kShortFraction) {
+        return biased != 0 ? ExpandedFloatDigits(mantissa, biased - 150, estimate)
+                           : ExpandedFloatDigits(mantissa & 0x7FFFFFu, -149,
+                                                 DecimalExponentBelow(BinaryExponent(magnitude)));
+    }
+    // With at most 47 bits after the point, r is a multiple of 2^-47, or of 1 / (5 * 2^48) when divided by
+    // ten: half up on the exact value.
+    const uint64_t twice = mantissa * kFifthPowers.low[scale] >> -shift;
+    const bool seven = twice >= 2000000;
+    return {static_cast<uint32_t>(((seven ? twice / 10 : twice) + 1) >> 1), estimate + (seven ? 1 : 0)};
+}
+
+// The general notation, its digits by the quick path when `quick` and the value takes it, else by the exact
+// path when `quick` and the value is a float, else by the reference path, and laid out once.
 char* Write(char* out, double value, bool quick) {
     const double magnitude = std::fabs(value);
     uint32_t six = 0;
@@ -183,7 +327,13 @@ char* Write(char* out, double value, bool quick) {
         if (value == 0.0) {
             return Put(out, std::signbit(value) ? "-0" : "0");
         }
-        ExpansionDigits(magnitude, six, exponent);
+        if (quick && magnitude <= FLT_MAX && static_cast<float>(magnitude) == magnitude) {
+            const FloatDigits digits = ExactDigits(static_cast<float>(magnitude));
+            six = digits.six;
+            exponent = digits.exponent;
+        } else {
+            ExpansionDigits(magnitude, six, exponent);
+        }
     }
     return WriteSix(out, std::signbit(value), six, exponent);
 }
@@ -205,12 +355,27 @@ char* WriteGeneral(char* out, double value) {
     return Write(out, value, true);
 }
 
+char* WriteGeneral(char* out, float value) {
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    if ((bits & 0x7FFFFFFFu) - 1 >= 0x7F7FFFFFu) {
+        return Write(out, value, false); // zeros, infinities and NaNs as the value widened is written
+    }
+    const FloatDigits digits = ExactDigits(std::fabs(value));
+    return WriteSix(out, (bits >> 31) != 0, digits.six, digits.exponent);
+}
+
 void AppendInteger(std::string& out, int64_t value) {
     char text[kNumberRoom];
     out.append(text, static_cast<size_t>(WriteInteger(text, value) - text));
 }
 
 void AppendGeneral(std::string& out, double value) {
+    char text[kNumberRoom];
+    out.append(text, static_cast<size_t>(WriteGeneral(text, value) - text));
+}
+
+void AppendGeneral(std::string& out, float value) {
     char text[kNumberRoom];
     out.append(text, static_cast<size_t>(WriteGeneral(text, value) - text));
 }

@@ -23,13 +23,17 @@ void AppendInteger(std::string& out, int64_t value);
 // half away from zero on the decimal expansion, as the target's formatter rounds. Special values are written
 // as the target writes them: 1.#INF, -1.#INF, 1.#QNAN, -1.#QNAN, -1.#IND.
 void AppendGeneral(std::string& out, double value);
+// The same for a single-precision value, written as the target writes it widened to double; its digits by
+// exact integer arithmetic on the float.
+void AppendGeneral(std::string& out, float value);
 // The same, always by way of the 21-digit expansion that the target's formatter rounds from: the reference
-// that the quick path of AppendGeneral, taken by most values, must agree with.
+// that the quick path of AppendGeneral, taken by most values, and the exact path of floats must agree with.
 void AppendGeneralByExpansion(std::string& out, double value);
 
 // AppendInteger and AppendGeneral into a character buffer with kNumberRoom characters of room from `out`;
 // they return the end of the text.
 char* WriteInteger(char* out, int64_t value);
 char* WriteGeneral(char* out, double value);
+char* WriteGeneral(char* out, float value);
 
 } // namespace quorix::runtime

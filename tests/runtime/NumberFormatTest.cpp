@@ -1,11 +1,12 @@
 // Numbers as the host's runtime writes them: the general notation and integers, and the quick path of the
-// general notation against the 21-digit expansion that the runtime rounds from.
+// general notation and the exact path of floats against the 21-digit expansion that the runtime rounds from.
 #include "runtime/NumberFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -55,8 +56,6 @@ double ShortMantissa(uint64_t bits) {
 TEST(NumberFormat, QuickPathWritesWhatTheExpansionGives) {
     const std::pair<const char*, double (*)(uint64_t)> kinds[] = {
         // clang-format off
-        {"floats", [](uint64_t bits) { float single = 0.0f; std::memcpy(&single, &bits, sizeof single);
-                                       return static_cast<double>(single); }},
         {"every power of ten the quick path reaches", [](uint64_t bits) {
              return std::pow(10.0, static_cast<double>(bits % 2300000) / 100000.0 - 6.5); }},
         {"halves on the seventh digit", [](uint64_t bits) {
@@ -79,6 +78,56 @@ TEST(NumberFormat, QuickPathWritesWhatTheExpansionGives) {
             AppendGeneral(quick, value);
             AppendGeneralByExpansion(expansion, value);
             ASSERT_EQ(quick, expansion) << name << ": " << std::hexfloat << value;
+        }
+    }
+}
+
+uint32_t NearestFloat(const std::string& decimal, int ulps) {
+    const float value = std::strtof(decimal.c_str(), nullptr);
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits + static_cast<uint32_t>(ulps);
+}
+
+// Float bit patterns of every class, each written by the exact path of floats and through the general
+// notation of doubles as the 21-digit expansion of the value widened to double writes it. The whole range
+// of patterns is swept on demand by bench/float_sweep.cpp.
+TEST(NumberFormat, FloatsAreWrittenAsTheExpansionWritesThem) {
+    // Each class makes its i-th pattern of `count` from a random number.
+    struct Class {
+        const char* name;
+        uint32_t count;
+        uint32_t (*make)(uint32_t i, uint64_t random);
+    };
+    const Class classes[] = {
+        // clang-format off
+        {"every sign and exponent (subnormals, infinities, NaNs): edge mantissas, then random ones", 512 * 600,
+         [](uint32_t i, uint64_t random) {
+             const uint32_t edges[] = {0, 1, 2, 0x3FFFFF, 0x400000, 0x7FFFFE, 0x7FFFFF};
+             return (i % 512) << 23 | (i / 512 < 7 ? edges[i / 512] : static_cast<uint32_t>(random) & 0x7FFFFF); }},
+        {"subnormals of every length", 200000, [](uint32_t i, uint64_t random) {
+             const auto bits = static_cast<uint32_t>(random);
+             return (bits & 0x80000000) | (bits & 0x7FFFFF) >> (i % 24); }},
+        {"halves on the seventh digit at every decimal exponent, and their neighbours", 84 * 5 * 2000,
+         [](uint32_t i, uint64_t random) {
+             return NearestFloat(std::to_string(1000005 + random % 900000 * 10) + "e" + std::to_string(static_cast<int>(i % 84) - 51),
+                                 static_cast<int>(i / 84 % 5) - 2); }},
+        {"powers of ten and their neighbours", 84 * 9, [](uint32_t i, uint64_t) {
+             return NearestFloat("1e" + std::to_string(static_cast<int>(i % 84) - 45), static_cast<int>(i / 84) - 4); }},
+        // clang-format on
+    };
+    for (const Class& kind : classes) {
+        std::mt19937_64 random(23);
+        for (uint32_t i = 0; i < kind.count; ++i) {
+            const uint32_t bits = kind.make(i, random());
+            float value = 0.0f;
+            std::memcpy(&value, &bits, sizeof value);
+            std::string exact;
+            std::string expansion;
+            AppendGeneral(exact, value);
+            AppendGeneral(exact += ' ', static_cast<double>(value));
+            AppendGeneralByExpansion(expansion, static_cast<double>(value));
+            ASSERT_EQ(exact, expansion + ' ' + expansion) << kind.name << ": " << std::hex << bits;
         }
     }
 }
