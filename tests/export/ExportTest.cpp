@@ -173,19 +173,14 @@ TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
                 name = alphabet[below(5)];
             }
         }
-        std::vector<Placement> placements(static_cast<size_t>(below(4) == 0 ? below(60) : below(9)));
+        PlacementList placements;
         std::map<quorix::detail::PairKey, int32_t> counts;
-        for (Placement& p : placements) {
-            p = Placement{};
-            p.modelIndex = index(models);
-            p.pieceIndex = index(pieces);
-            p.x = static_cast<float>(&p - placements.data()); // tells the placements apart
-            p.y = static_cast<float>(below(1000));
-            p.angle = static_cast<float>(below(360));
-            p.flag1 = below(2) == 0;
-            p.flag2 = below(2) == 0;
-            p.isP = below(2) == 0;
-            ++counts[{p.modelIndex, p.pieceIndex}];
+        for (int k = below(4) == 0 ? below(60) : below(9); k > 0; --k) {
+            PlacementSpec spec = At(index(models), index(pieces), static_cast<float>(placements.size()),
+                                    below(4), static_cast<float>(below(360))); // x tells them apart
+            spec.y = static_cast<float>(below(1000));
+            placements.Append(B::Entry(spec).data(), below(2) == 0);
+            ++counts[{spec.model, spec.piece}];
         }
         counts[{below(4) - 1, below(4) - 1}] += below(3) == 0 ? below(3) - 1 : 0;
         std::vector<Row> walked, matched;
@@ -195,7 +190,7 @@ TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
             for (size_t j = 0; j < pieces.size(); ++j) {
                 int32_t found = 0;
                 for (size_t k = 0; k < placements.size(); ++k) {
-                    const Placement& p = placements[k];
+                    const Placement p = placements[k];
                     if (!taken[k] && named(models, p.modelIndex, models[i]) &&
                         named(pieces, p.pieceIndex, pieces[j])) {
                         taken[k] = true;
@@ -207,12 +202,13 @@ TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
                 agrees = agrees && found == (count == counts.end() ? 0 : count->second);
             }
         }
-        std::vector<quorix::detail::Position> ordered(1);
+        quorix::detail::PositionOrder ordered;
         ASSERT_EQ(quorix::detail::MatchPositions(models, pieces, placements, counts, ordered), agrees)
             << "round " << round;
-        for (const quorix::detail::Position& q : ordered) {
-            matched.emplace_back(models[q.model], pieces[q.piece], q.x, q.y, q.angle, q.turned, q.flag2,
-                                 q.isP);
+        for (size_t line = 0; line < ordered.Lines(); ++line) {
+            const Placement q = placements[ordered.PlacementOf(line)];
+            matched.emplace_back(models[static_cast<size_t>(q.modelIndex)], pieces[static_cast<size_t>(q.pieceIndex)],
+                                 q.x, q.y, q.angle, q.flag1, q.flag2, q.isP);
         }
         ASSERT_EQ(matched, agrees ? walked : std::vector<Row>()) << "round " << round;
         refused += agrees ? 0 : 1;
