@@ -37,7 +37,8 @@ void DefinitionFileWriter::Piece(const std::string& pieceName, int32_t count) {
     char* out = sink.Reserve(2 + 2 * pieceName.size() + 4 + runtime::kNumberRoom + 2);
     std::memcpy(out, "p:", 2);
     out += 2;
-    for (char c : pieceName) {
+    for (size_t i = 0; i < pieceName.size(); ++i) {
+        char c = pieceName[i];
         CleanChar(c);
         if (c == '\n') {
             *out++ = '\r';

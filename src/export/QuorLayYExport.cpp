@@ -121,22 +121,24 @@ size_t WritePositions(const QuorLayY& lay, runtime::ByteSink& file) {
     // in its turn through the buffer of its part (see PartLines), so that the file is the same as when
     // written in one go.
     constexpr size_t kLeastPartLines = 32768;
-    constexpr size_t kChunkLines = 4096;
     const size_t parts = parallel::PartsFor(lines, kLeastPartLines);
     if (parts == 1) {
         WriteLines(writer, placements, order, file, 0, lines);
         return lines;
     }
+    // Chunks of 4096 lines (about 170 KB, which the part's buffer holds), or eight per part when that
+    // makes them shorter.
+    const size_t chunkLines = std::max<size_t>(1, std::min<size_t>(4096, lines / (8 * parts)));
     std::vector<std::unique_ptr<PartLines>> partLines(parts);
-    parallel::ForEachChunkInOrder(parts, (lines + kChunkLines - 1) / kChunkLines,
+    parallel::ForEachChunkInOrder(parts, (lines + chunkLines - 1) / chunkLines,
                                   [&](size_t part, size_t chunk, parallel::Turn& turn) {
                                       if (!partLines[part]) {
                                           partLines[part] = std::make_unique<PartLines>(file);
                                       }
                                       PartLines& sink = *partLines[part];
                                       sink.Begin(turn);
-                                      WriteLines(writer, placements, order, sink, chunk * kChunkLines,
-                                                 std::min(lines, (chunk + 1) * kChunkLines));
+                                      WriteLines(writer, placements, order, sink, chunk * chunkLines,
+                                                 std::min(lines, (chunk + 1) * chunkLines));
                                       sink.HandOn();
                                   });
     return lines;
