@@ -37,8 +37,9 @@ struct PairLines {
 class PairTable {
 public:
     explicit PairTable(size_t pairs) : multiplier(DrawnMultiplier()) {
+        // At most three quarters full, as the counter's table.
         size_t size = 16;
-        for (shift = 64 - 4; size < 2 * pairs; size *= 2) {
+        for (shift = 64 - 4; 3 * size < 4 * pairs; size *= 2) {
             --shift;
         }
         slots.assign(size, Slot{0, kNone});

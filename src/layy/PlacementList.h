@@ -67,10 +67,6 @@ public:
         size_t index;
     };
 
-    PlacementList() = default;
-    PlacementList(PlacementList&&) = default;
-    PlacementList& operator=(PlacementList&&) = default;
-
     size_t size() const { return count; }
     bool empty() const { return count == 0; }
     Placement operator[](size_t i) const { return At(i).Expand(); }

@@ -24,6 +24,7 @@ void AdviseHugePages(void* data, size_t bytes);
 // address space, of which only the first small page is ever touched.
 template <typename T> class LargeArray {
     static_assert(std::is_trivial<T>::value, "the elements are left uninitialised");
+    static_assert(alignof(T) <= alignof(std::max_align_t), "operator new aligns them");
 
 public:
     LargeArray() = default;
@@ -37,23 +38,21 @@ public:
         if (size == 0) {
             return;
         }
-        if (size > SIZE_MAX / sizeof(T) - 2 * alignof(T)) {
+        const size_t huge = HugePageBytes();
+        if (size > (SIZE_MAX - huge) / sizeof(T)) {
             throw std::bad_alloc();
         }
         const size_t bytes = size * sizeof(T);
-        const size_t huge = HugePageBytes();
-        const size_t slack = huge != 0 && bytes >= huge ? huge : alignof(T);
-        if (bytes > SIZE_MAX - slack) {
-            throw std::bad_alloc();
-        }
+        const size_t slack = huge != 0 && bytes >= huge ? huge : 0;
         storage.reset(new char[bytes + slack]);
-        const uintptr_t start = reinterpret_cast<uintptr_t>(storage.get());
-        const uintptr_t aligned = (start + slack - 1) / slack * slack;
-        data = reinterpret_cast<T*>(storage.get() + (aligned - start));
-        count = size;
-        if (slack == huge) {
-            AdviseHugePages(data, bytes);
+        char* start = storage.get();
+        if (slack != 0) {
+            const auto at = reinterpret_cast<uintptr_t>(start);
+            start += (slack - at % slack) % slack;
+            AdviseHugePages(start, bytes);
         }
+        data = reinterpret_cast<T*>(start);
+        count = size;
     }
 
     size_t size() const { return count; }
