@@ -9,7 +9,6 @@
 
 namespace quorix::detail {
 
-using runtime::kLongestGeneral;
 using runtime::kNumberRoom;
 using runtime::TextModeWriter;
 using runtime::WriteGeneral;

@@ -16,12 +16,13 @@ size_t HugePageBytes() {
 void AdviseHugePages(void* data, size_t bytes) {
 #ifdef MADV_HUGEPAGE
     // madvise takes whole small pages: the range is narrowed to those that lie inside it.
-    const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto first = (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page;
-    const auto end = (reinterpret_cast<uintptr_t>(data) + bytes) / page * page;
-    if (end > first) {
+    const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    char* const begin = static_cast<char*>(data);
+    const size_t skip = (page - reinterpret_cast<uintptr_t>(begin) % page) % page;
+    const size_t length = bytes > skip ? (bytes - skip) / page * page : 0;
+    if (length > 0) {
         // Refused where the system has no transparent huge pages, or they are switched off: nothing changes.
-        static_cast<void>(::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE));
+        static_cast<void>(::madvise(begin + skip, length, MADV_HUGEPAGE));
     }
 #else
     static_cast<void>(data);
