@@ -107,6 +107,7 @@ void ForEachChunkInOrder(size_t parts, size_t chunks, const std::function<void(s
         }
     } release{semaphores};
     parts = std::min(parts, chunks);
+    semaphores.reserve(parts); // so that no semaphore made is lost to a failing push_back
     for (size_t i = 0; i < parts && parts > 1; ++i) {
         semaphores.push_back(system::NewSemaphore());
         if (semaphores.back() == nullptr) {
