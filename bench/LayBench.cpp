@@ -26,7 +26,7 @@ void ParseLay(benchmark::State& state, const bench::LayParams& params) {
             state.SkipWithError("the lay did not load");
             return;
         }
-        benchmark::DoNotOptimize(lay.GetPlacements().data());
+        benchmark::DoNotOptimize(lay.GetPlacements().size());
     }
     state.SetBytesProcessed(state.iterations() * bench::FileSize(path));
     state.SetItemsProcessed(state.iterations() * params.placements);
@@ -56,15 +56,15 @@ BENCHMARK(BM_LayYParsePairs)->Args({200000, 0})->Args({200000, 1})->Unit(benchma
 
 void BM_PositionMatcher(benchmark::State& state) {
     const QuorLayY& lay = bench::LoadedLay(state.range(0));
-    // The form the position file is written from: the positions themselves, in written order.
-    std::vector<quorix::detail::Position> ordered;
+    // The form the position file is written from: the placements' indexes, in written order.
+    quorix::detail::PositionOrder ordered;
     for (auto _ : state) {
         if (!quorix::detail::MatchPositions(lay.GetModelNames(), lay.GetPieceNames(), lay.GetPlacements(),
                                             lay.GetPlacementCounts(), ordered)) {
             state.SkipWithError("the placements do not match their counts");
             return;
         }
-        benchmark::DoNotOptimize(ordered.data());
+        benchmark::DoNotOptimize(ordered.Lines());
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lay.GetPlacements().size()));
 }

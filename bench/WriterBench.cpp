@@ -101,10 +101,8 @@ void BM_PositionFileWriter(benchmark::State& state) {
             return;
         }
         const PositionFileWriter writer(lay.GetPieceNames(), lay.GetModelNames());
-        for (const Placement& p : lay.GetPlacements()) {
-            writer.Line(file, {static_cast<uint32_t>(p.modelIndex), static_cast<uint32_t>(p.pieceIndex),
-                               p.angle, p.x, p.y, p.flag1, p.flag2, p.isP});
-        }
+        lay.GetPlacements().ForEach(0, lay.GetPlacements().size(),
+                                    [&](size_t, const PlacementList::Entry& p) { writer.Line(file, p); });
         if (!file.Replace()) {
             state.SkipWithError("cannot write the position file");
             return;

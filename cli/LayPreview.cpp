@@ -505,9 +505,9 @@ private:
                 ++noPosition;
             } else if (p.x >= -near && p.x <= sheet.length + near && p.y >= -near &&
                        p.y <= sheet.width + near) {
-                onSheet.push_back(&p);
+                onSheet.push_back(p);
             } else {
-                farOff.push_back(&p);
+                farOff.push_back(p);
             }
         }
     }
@@ -525,7 +525,8 @@ private:
     // The foot of each far piece's arrow is the nearest point of the sheet; it points along the axes on which
     // the piece lies off the sheet.
     void AddArrows() {
-        for (const Placement* p : farOff) {
+        for (const Placement& placed : farOff) {
+            const Placement* p = &placed;
             const double sx = p->x < -near ? -1.0 : p->x > sheet.length + near ? 1.0 : 0.0;
             const double sy = p->y < -near ? -1.0 : p->y > sheet.width + near ? 1.0 : 0.0;
             const double x = std::clamp(static_cast<double>(p->x), 0.0, sheet.length);
@@ -548,7 +549,8 @@ private:
             std::min(sheet.width * layout.scale / 40.0,
                      0.3 * std::sqrt(sheetPixels / static_cast<double>(std::max<size_t>(onSheet.size(), 1)))),
             kSmallestDisc, kLargestDisc);
-        for (const Placement* p : onSheet) {
+        for (const Placement& placed : onSheet) {
+            const Placement* p = &placed;
             const float written = quorix::WrittenAngle(*p);
             Drawn d{p, layout.X(p->x), layout.Y(p->x, p->y), false, 0, 0, written, {}, {}, {}};
             d.anchor = {d.x - r, d.y - r, d.x + r, d.y + r};
@@ -673,8 +675,8 @@ private:
     double bandsBottom = 0.0; // pixel y below the last band and its overhang
     double near = 0.0;        // lay units a piece may lie off the sheet and be drawn on it
     double r = 0.0;           // the discs' radius
-    std::vector<const Placement*> onSheet;
-    std::vector<const Placement*> farOff;
+    std::vector<Placement> onSheet; // copies: the lay hands its placements out by value
+    std::vector<Placement> farOff;
     size_t noPosition = 0;
     std::string legend;
     Room room;

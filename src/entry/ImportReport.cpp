@@ -69,9 +69,9 @@ void LayLosses(const QuorLayY& lay, size_t perKind, Losses& losses) {
     const size_t pieces = lay.GetPieceNames().size();
     {
         Capped lines(losses, perKind, "placements left out of the position file");
-        const std::vector<Placement>& placements = lay.GetPlacements();
+        const PlacementList& placements = lay.GetPlacements();
         for (size_t i = 0; i < placements.size(); ++i) {
-            const Placement& p = placements[i];
+            const PlacementList::Entry& p = placements.At(i);
             const bool modelOutside = p.modelIndex < 0 || static_cast<size_t>(p.modelIndex) >= models;
             const bool pieceOutside = p.pieceIndex < 0 || static_cast<size_t>(p.pieceIndex) >= pieces;
             if (modelOutside || pieceOutside) {

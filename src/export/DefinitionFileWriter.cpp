@@ -3,6 +3,8 @@
 #include "export/NameRules.h"
 #include "runtime/NumberFormat.h"
 
+#include <cstring>
+
 namespace quorix::detail {
 
 void DefinitionFileWriter::EndLine() {
@@ -23,19 +25,30 @@ void DefinitionFileWriter::BeginModel(const std::string& orderName, const std::s
 }
 
 void DefinitionFileWriter::Count(const char* key, int32_t count) {
-    line += key;
-    runtime::AppendInteger(line, count);
-    EndLine();
+    char* out = sink.Reserve(2 + runtime::kNumberRoom + 2);
+    std::memcpy(out, key, 2);
+    out = runtime::WriteInteger(out + 2, count);
+    std::memcpy(out, "\r\n", 2);
+    sink.Commit(out + 2);
 }
 
 void DefinitionFileWriter::Piece(const std::string& pieceName, int32_t count) {
-    line += "p:";
-    line += pieceName;
-    for (size_t i = 2; i < line.size(); ++i) {
-        CleanChar(line[i]);
+    // Both lines at once, in place: the name cleaned, each of its line feeds stored as CR LF.
+    char* out = sink.Reserve(2 + 2 * pieceName.size() + 4 + runtime::kNumberRoom + 2);
+    std::memcpy(out, "p:", 2);
+    out += 2;
+    for (size_t i = 0; i < pieceName.size(); ++i) {
+        char c = pieceName[i];
+        CleanChar(c);
+        if (c == '\n') {
+            *out++ = '\r';
+        }
+        *out++ = c;
     }
-    EndLine();
-    Count("i:", count);
+    std::memcpy(out, "\r\ni:", 4);
+    out = runtime::WriteInteger(out + 4, count);
+    std::memcpy(out, "\r\n", 2);
+    sink.Commit(out + 2);
 }
 
 void DefinitionFileWriter::ExtraCount(int32_t extraCount) {

@@ -13,7 +13,7 @@ namespace quorix::detail {
 class DefinitionFileWriter {
 public:
     // Writes the lines into `file`, which must outlive the writer.
-    explicit DefinitionFileWriter(runtime::ByteSink& file) : file(file) {}
+    explicit DefinitionFileWriter(runtime::ByteSink& file) : sink(file), file(file) {}
 
     // "=:model" and "m:<order name>-<label>".
     void BeginModel(const std::string& orderName, const std::string& label);
@@ -33,6 +33,7 @@ private:
     void Line(const char* key, const std::string& value = std::string());
     void Count(const char* key, int32_t count);
 
+    runtime::ByteSink& sink; // the lines of pieces, put together in place in their stored form
     runtime::TextModeWriter file;
     std::string line;
 };

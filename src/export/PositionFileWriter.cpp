@@ -9,17 +9,10 @@
 
 namespace quorix::detail {
 
-using runtime::kLongestGeneral;
 using runtime::kNumberRoom;
 using runtime::TextModeWriter;
 using runtime::WriteGeneral;
 using runtime::WriteInteger;
-
-size_t PositionFileWriter::ExpectedLength(const Position& p) const {
-    // The names, the kind and the flags (two digits at most), three numbers, three zeros, nine commas,
-    // CR LF.
-    return pieces.Length(p.piece) + models.Length(p.model) + 2 * 2 + 3 * kLongestGeneral + 3 + 9 + 2;
-}
 
 PositionFileWriter::Names::Names(const std::vector<std::string>& names) {
     // One block of all names one after another, each line feed as CR LF, and room for the last copy.
@@ -49,20 +42,21 @@ char* PositionFileWriter::Names::CopyTo(char* out, size_t i) const {
     return out + length;
 }
 
-void PositionFileWriter::Line(runtime::ByteSink& file, const Position& position) const {
+void PositionFileWriter::Line(runtime::ByteSink& file, const PlacementList::Entry& position) const {
     // The line is put together in place in its stored form: the names, each rounded up to whole blocks,
     // then five numbers with room for each.
-    char* p = file.Reserve(pieces.Length(position.piece) + models.Length(position.model) + 2 * Names::kBlock +
-                           5 * kNumberRoom + 16);
-    p = pieces.CopyTo(p, position.piece);
+    const auto piece = static_cast<size_t>(position.pieceIndex);
+    const auto model = static_cast<size_t>(position.modelIndex);
+    char* p = file.Reserve(pieces.Length(piece) + models.Length(model) + 2 * Names::kBlock + 5 * kNumberRoom + 16);
+    p = pieces.CopyTo(p, piece);
     *p++ = ',';
-    p = models.CopyTo(p, position.model);
+    p = models.CopyTo(p, model);
     *p++ = ',';
-    p = WriteInteger(p, position.isP ? kKindP : kKindT);
+    p = WriteInteger(p, position.IsP() ? kKindP : kKindT);
     *p++ = ',';
-    p = WriteInteger(p, (position.turned ? 1 : 0) + (position.flag2 ? 2 : 0));
+    p = WriteInteger(p, (position.Flag1() ? 1 : 0) + (position.Flag2() ? 2 : 0));
     *p++ = ',';
-    p = WriteGeneral(p, WrittenAngle(position.angle, position.turned));
+    p = WriteGeneral(p, WrittenAngle(position.angle, position.Flag1()));
     *p++ = ',';
     p = WriteGeneral(p, position.x);
     *p++ = ',';

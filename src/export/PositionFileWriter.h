@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/PositionMatcher.h"
+#include "layy/PlacementList.h"
 #include "runtime/ByteSink.h"
 
 #include <string>
@@ -18,10 +18,9 @@ public:
     PositionFileWriter(const std::vector<std::string>& pieceNames, const std::vector<std::string>& modelNames)
         : pieces(pieceNames), models(modelNames) {}
 
-    // The longest line that Line writes for `p`.
-    size_t ExpectedLength(const Position& p) const;
-    // "<piece>,<model>,<kind>,<flags>,<angle>,<x>,<y>,0,0,0" for `p`, into `file`.
-    void Line(runtime::ByteSink& file, const Position& p) const;
+    // "<piece>,<model>,<kind>,<flags>,<angle>,<x>,<y>,0,0,0" for `p`, into `file`. The placement's indices
+    // must lie inside the name lists.
+    void Line(runtime::ByteSink& file, const PlacementList::Entry& p) const;
 
 private:
     // A list of names in the form a line stores them, each line feed as CR LF, one after another, so that

@@ -3,6 +3,9 @@
 #include "platform/Parallel.h"
 
 #include <algorithm>
+#include <atomic>
+#include <limits>
+#include <new>
 #include <string_view>
 #include <unordered_map>
 
@@ -23,132 +26,159 @@ bool InRange(int32_t index, size_t size) {
     return index >= 0 && static_cast<size_t>(index) < size;
 }
 
-// Turns counts into the start of each key's run (a counting sort's offsets).
-void Accumulate(std::vector<size_t>& start) {
-    size_t sum = 0;
-    for (size_t& s : start) {
-        const size_t count = s;
-        s = sum;
-        sum += count;
-    }
-}
+// The lines of one pair: where they begin and end in the position file.
+struct PairLines {
+    uint32_t begin;
+    uint32_t end;
+};
 
-// Puts the entries of one model in piece order, keeping their order within a piece. A counting sort
-// through `scratch` when the model has at least as many placements as there are pieces (a model's
-// placements are a small share of the lay, so this stays in the cache), else a merge sort, so that
-// many pieces and few placements cost no more than the placements.
-void SortByPiece(Position* first, Position* last, size_t pieces, std::vector<Position>& scratch,
-                 std::vector<size_t>& start) {
-    const size_t count = static_cast<size_t>(last - first);
-    if (count < 2) {
-        return;
+// The pairs that have lines, by key: open addressing with linear probing, the home slot from a multiplier
+// drawn for each table (see PairCounter), so that no lay can make its pairs share one.
+class PairTable {
+public:
+    explicit PairTable(size_t pairs) : multiplier(DrawnMultiplier()) {
+        // At most three quarters full, as the counter's table.
+        size_t size = 16;
+        for (shift = 64 - 4; 3 * size < 4 * pairs; size *= 2) {
+            --shift;
+        }
+        slots.assign(size, Slot{0, kNone});
     }
-    if (count < pieces) {
-        std::stable_sort(first, last, [](const Position& a, const Position& b) { return a.piece < b.piece; });
-        return;
-    }
-    start.assign(pieces, 0);
-    for (const Position* e = first; e != last; ++e) {
-        ++start[e->piece];
-    }
-    Accumulate(start);
-    scratch.resize(count);
-    for (const Position* e = first; e != last; ++e) {
-        scratch[start[e->piece]++] = *e;
-    }
-    std::copy(scratch.begin(), scratch.end(), first);
-}
+    void Insert(uint64_t key, uint32_t pair) { slots[SlotOf(key)] = Slot{key, pair}; }
+    // The pair of `key`, or kNone.
+    uint32_t Find(uint64_t key) const { return slots[SlotOf(key)].pair; }
 
+    static constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+
+private:
+    struct Slot {
+        uint64_t key;
+        uint32_t pair; // kNone: free
+    };
+    size_t SlotOf(uint64_t key) const {
+        size_t i = static_cast<size_t>((key * multiplier) >> shift);
+        while (slots[i].pair != kNone && slots[i].key != key) {
+            i = (i + 1) & (slots.size() - 1);
+        }
+        return i;
+    }
+
+    uint64_t multiplier;
+    int shift = 0;
+    std::vector<Slot> slots;
+};
 } // namespace
 
-// The placements inside the name lists are sorted by their key pair (model first), keeping the lay's
-// order within a pair, and each pair's run is checked against its count. A counting sort by model writes
-// to as few places at once as there are models, then each model's run is put in piece order. A long lay
-// is cut into parts that are counted and sorted at the same time: each part's placements of a model go
-// after those of the parts before it, so the order is the same as in one go.
+// The placements are put in place in parts at the same time, each part filling a share of the lines: it
+// passes over all placements and takes those of the models whose lines reach into its share. A part
+// follows every pair of its models from the pair's first line, so it also checks that each of them gets
+// as many placements as its count, no more and no fewer; every model, those without lines too, is
+// checked by at least one part.
 bool MatchPositions(const std::vector<std::string>& modelNames, const std::vector<std::string>& pieceNames,
-                    const std::vector<Placement>& placements, const std::map<PairKey, int32_t>& counts,
-                    std::vector<Position>& sorted) {
-    constexpr size_t kLeastPartPlacements = 65536;
+                    const PlacementList& placements, const std::map<PairKey, int32_t>& counts,
+                    PositionOrder& order) {
+    order.lines.Allocate(0);
+    if (placements.size() > std::numeric_limits<uint32_t>::max()) {
+        throw std::bad_alloc(); // beyond the line numbers of four bytes, and beyond any memory to hold them
+    }
     const std::vector<size_t> firstModel = FirstIndexByName(modelNames);
     const std::vector<size_t> firstPiece = FirstIndexByName(pieceNames);
     const size_t models = firstModel.size();
-    const auto inside = [&](const Placement& p) {
-        return InRange(p.modelIndex, models) && InRange(p.pieceIndex, firstPiece.size());
-    };
-    const size_t parts = parallel::PartsFor(placements.size(), kLeastPartPlacements);
-    const auto partStart = [&](size_t part) { return placements.size() * part / parts; };
+    const size_t pieces = firstPiece.size();
 
-    // The number of placements of each model in each part, then where each part's run of each model
-    // starts.
-    std::vector<std::vector<size_t>> starts(parts, std::vector<size_t>(models, 0));
-    parallel::ForEachPart(parts, [&](size_t part) {
-        std::vector<size_t>& count = starts[part];
-        for (size_t i = partStart(part); i < partStart(part + 1); ++i) {
-            const Placement& p = placements[i];
-            if (inside(p)) {
-                ++count[firstModel[static_cast<size_t>(p.modelIndex)]];
-            }
-        }
-    });
-    std::vector<size_t> modelEnd(models); // where the run of each model ends
-    size_t total = 0;
-    for (size_t m = 0; m < models; ++m) {
-        for (size_t part = 0; part < parts; ++part) {
-            const size_t count = starts[part][m];
-            starts[part][m] = total;
-            total += count;
-        }
-        modelEnd[m] = total;
-    }
-    sorted.resize(total);
-    parallel::ForEachPart(parts, [&](size_t part) {
-        std::vector<size_t>& start = starts[part];
-        for (size_t i = partStart(part); i < partStart(part + 1); ++i) {
-            const Placement& p = placements[i];
-            if (inside(p)) {
-                const uint32_t model = static_cast<uint32_t>(firstModel[static_cast<size_t>(p.modelIndex)]);
-                const uint32_t piece = static_cast<uint32_t>(firstPiece[static_cast<size_t>(p.pieceIndex)]);
-                sorted[start[model]++] = {model, piece, p.angle, p.x, p.y, p.flag1, p.flag2, p.isP};
-            }
-        }
-    });
-    starts = std::vector<std::vector<size_t>>();
-    // Each part puts a run of whole models in piece order, the runs about equally long.
-    parallel::ForEachPart(parts, [&](size_t part) {
-        std::vector<Position> scratch;
-        std::vector<size_t> start;
-        size_t from = 0;
-        for (size_t m = 0; m < models; ++m) {
-            // The model belongs to the part in whose share of the entries its run begins.
-            if (static_cast<uint64_t>(from) * parts / (total > 0 ? total : 1) == part) {
-                SortByPiece(sorted.data() + from, sorted.data() + modelEnd[m], firstPiece.size(), scratch,
-                            start);
-            }
-            from = modelEnd[m];
-        }
-    });
-
-    // Both sides in key order: each run of equal keys must be as long as its pair's count, which pairs
-    // outside the name lists do not have.
-    size_t k = 0;
+    // The pairs of first indices with their lines, in key order, which is the order of the file; the
+    // lines of each model.
+    std::vector<uint64_t> keys;
+    std::vector<PairLines> pairs;
+    std::vector<PairLines> modelLines(models);
+    uint64_t total = 0;
+    size_t model = 0; // the models before this one have their lines
     for (const auto& [pair, count] : counts) {
-        if (!InRange(pair.first, models) || !InRange(pair.second, firstPiece.size())) {
+        if (!InRange(pair.first, models) || !InRange(pair.second, pieces)) {
             continue;
         }
-        size_t end = k;
-        while (end < sorted.size() && sorted[end].model == static_cast<uint32_t>(pair.first) &&
-               sorted[end].piece == static_cast<uint32_t>(pair.second)) {
-            ++end;
+        const auto m = static_cast<size_t>(pair.first);
+        if (firstModel[m] != m || firstPiece[static_cast<size_t>(pair.second)] != static_cast<size_t>(pair.second)) {
+            if (count != 0) {
+                return false; // the first pair of these names took its placements
+            }
+            continue;
         }
-        if (end - k != static_cast<uint32_t>(count)) {
-            sorted.clear();
-            return false;
+        for (; model <= m; ++model) {
+            modelLines[model] = {static_cast<uint32_t>(total), static_cast<uint32_t>(total)};
         }
-        k = end;
+        const auto begin = static_cast<uint32_t>(total);
+        total += static_cast<uint32_t>(count);
+        if (total > placements.size()) {
+            return false; // more lines than placements: some pair cannot have them all
+        }
+        keys.push_back(PairBits(pair.first, pair.second));
+        pairs.push_back({begin, static_cast<uint32_t>(total)});
+        modelLines[m].end = static_cast<uint32_t>(total);
     }
-    if (k != sorted.size()) {
-        sorted.clear();
+    for (; model < models; ++model) {
+        modelLines[model] = {static_cast<uint32_t>(total), static_cast<uint32_t>(total)};
+    }
+    PairTable table(pairs.size());
+    for (size_t k = 0; k < keys.size(); ++k) {
+        table.Insert(keys[k], static_cast<uint32_t>(k));
+    }
+
+    constexpr size_t kLeastPartPlacements = 65536;
+    const size_t parts = parallel::PartsFor(placements.size(), kLeastPartPlacements);
+    const auto shareStart = [&](size_t part) { return static_cast<uint32_t>(total * part / parts); };
+    order.lines.Allocate(static_cast<size_t>(total));
+    std::atomic<bool> agree{true};
+    parallel::ForEachPart(parts, [&](size_t part) {
+        const uint32_t shareBegin = shareStart(part);
+        const uint32_t shareEnd = shareStart(part + 1);
+        // The models this part follows: those with a line in its share, and those without lines whose
+        // place lies in it (the end of the file in the last share). For each model index, the first index
+        // of its name when the part follows it.
+        std::vector<uint8_t> follows(models);
+        std::vector<uint32_t> followedModel(models, PairTable::kNone);
+        for (size_t m = 0; m < models; ++m) {
+            const PairLines lines = modelLines[firstModel[m]];
+            follows[m] = lines.begin < lines.end ? lines.begin < shareEnd && lines.end > shareBegin
+                                                 : (lines.begin >= shareBegin && lines.begin < shareEnd) ||
+                                                       (part + 1 == parts && lines.begin == total);
+            if (follows[m] != 0) {
+                followedModel[m] = static_cast<uint32_t>(firstModel[m]);
+            }
+        }
+        std::vector<uint32_t> next(pairs.size()); // the next line of each pair
+        for (size_t k = 0; k < pairs.size(); ++k) {
+            next[k] = pairs[k].begin;
+        }
+        bool fits = true;
+        placements.ForEach(0, placements.size(), [&](size_t index, const PlacementList::Entry& p) {
+            // A negative index is a large one here.
+            const auto model = static_cast<uint32_t>(p.modelIndex);
+            const auto piece = static_cast<uint32_t>(p.pieceIndex);
+            if (model >= models || piece >= pieces || followedModel[model] == PairTable::kNone || !fits) {
+                return;
+            }
+            const uint32_t k = table.Find(PairBits(static_cast<int32_t>(followedModel[model]),
+                                                   static_cast<int32_t>(firstPiece[piece])));
+            if (k == PairTable::kNone || next[k] == pairs[k].end) {
+                fits = false; // a pair without a count, or with more placements than it says
+                return;
+            }
+            const uint32_t line = next[k]++;
+            if (line >= shareBegin && line < shareEnd) {
+                order.lines[line] = static_cast<uint32_t>(index);
+            }
+        });
+        // Each pair of the models followed has all the placements its count says.
+        for (size_t k = 0; k < pairs.size() && fits; ++k) {
+            fits = !follows[static_cast<size_t>(keys[k] >> 32)] || next[k] == pairs[k].end;
+        }
+        if (!fits) {
+            agree = false;
+        }
+    });
+    if (!agree) {
+        order.lines.Allocate(0);
         return false;
     }
     return true;

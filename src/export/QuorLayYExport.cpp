@@ -10,12 +10,62 @@
 #include "platform/Parallel.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace quorix {
 namespace {
 constexpr double kMillimetresPerInch = 25.4;
+
+// The lines that one part makes of the position file, held in a buffer of its own, which is allocated
+// once and reused for every chunk of the part. They are passed on to the file in the chunk's turn: at the
+// end of the chunk, or earlier when the buffer is full, so that a part never holds more than the buffer
+// and its longest line.
+class PartLines final : public runtime::ByteSink {
+public:
+    explicit PartLines(runtime::ByteSink& file) : file(file) { Grow(kBufferBytes); }
+
+    // Starts a chunk, whose turn lines are passed on in.
+    void Begin(parallel::Turn& chunkTurn) { turn = &chunkTurn; }
+    // Waits for the chunk's turn and passes on what is held.
+    void HandOn() {
+        turn->Take();
+        file.Append({buffer.get(), used});
+        used = 0;
+    }
+
+private:
+    static constexpr size_t kBufferBytes = size_t{256} << 10;
+
+    void MakeRoom(size_t room) override {
+        HandOn();
+        if (capacity < room) {
+            Grow(room);
+        }
+    }
+
+    runtime::ByteSink& file;
+    parallel::Turn* turn = nullptr;
+};
+
+// Writes the lines from `from` to before `to` into `sink`. Their placements lie all over the lay, so each
+// costs a cache miss: they are first copied side by side, a batch at a time, in a loop whose loads do not
+// wait for each other, so that the misses overlap rather than come one line at a time.
+void WriteLines(const detail::PositionFileWriter& writer, const PlacementList& placements,
+                const detail::PositionOrder& order, runtime::ByteSink& sink, size_t from, size_t to) {
+    constexpr size_t kBatch = 256;
+    PlacementList::Entry batch[kBatch];
+    for (size_t first = from; first < to; first += kBatch) {
+        const size_t count = std::min(kBatch, to - first);
+        for (size_t k = 0; k < count; ++k) {
+            batch[k] = placements.At(order.PlacementOf(first + k));
+        }
+        for (size_t k = 0; k < count; ++k) {
+            writer.Line(sink, batch[k]);
+        }
+    }
 }
+} // namespace
 
 size_t WriteDefinition(const QuorLayY& lay, runtime::ByteSink& file) {
     const std::vector<std::string>& modelNames = lay.GetModelNames();
@@ -59,37 +109,38 @@ float WrittenAngle(float angle, bool turned) {
 }
 
 size_t WritePositions(const QuorLayY& lay, runtime::ByteSink& file) {
-    std::vector<detail::Position> ordered;
+    detail::PositionOrder order;
     if (!detail::MatchPositions(lay.GetModelNames(), lay.GetPieceNames(), lay.GetPlacements(),
-                                lay.GetPlacementCounts(), ordered)) {
+                                lay.GetPlacementCounts(), order)) {
         throw QuorUnhandledFormatFeatureException(kNoMatchText);
     }
+    const PlacementList& placements = lay.GetPlacements();
     const detail::PositionFileWriter writer(lay.GetPieceNames(), lay.GetModelNames());
-    // A long list is cut into parts (see parallel::PartsFor), made at the same time: the first is written
-    // to the file, the others are made in memory and follow it in their order, so the file is the same as
-    // when written in one go.
+    const size_t lines = order.Lines();
+    // A long file is made in chunks of lines by parts at the same time, each chunk passed on to the file
+    // in its turn through the buffer of its part (see PartLines), so that the file is the same as when
+    // written in one go.
     constexpr size_t kLeastPartLines = 32768;
-    const size_t parts = parallel::PartsFor(ordered.size(), kLeastPartLines);
-    const auto partStart = [&](size_t part) { return ordered.size() * part / parts; };
-    std::vector<runtime::MemorySink> partLines(parts - 1);
-    parallel::ForEachPart(parts, [&](size_t part) {
-        const size_t from = partStart(part);
-        const size_t end = partStart(part + 1);
-        runtime::ByteSink& lines = part == 0 ? file : partLines[part - 1];
-        if (part != 0) {
-            size_t expected = 0;
-            for (size_t k = from; k < end; ++k) {
-                expected += writer.ExpectedLength(ordered[k]);
-            }
-            lines.Reserve(expected);
-        }
-        for (size_t k = from; k < end; ++k) {
-            writer.Line(lines, ordered[k]);
-        }
-    });
-    for (const runtime::MemorySink& lines : partLines) {
-        file.Append(lines.Bytes());
+    const size_t parts = parallel::PartsFor(lines, kLeastPartLines);
+    if (parts == 1) {
+        WriteLines(writer, placements, order, file, 0, lines);
+        return lines;
     }
-    return ordered.size();
+    // Chunks of 4096 lines (about 170 KB, which the part's buffer holds), or eight per part when that
+    // makes them shorter.
+    const size_t chunkLines = std::max<size_t>(1, std::min<size_t>(4096, lines / (8 * parts)));
+    std::vector<std::unique_ptr<PartLines>> partLines(parts);
+    parallel::ForEachChunkInOrder(parts, (lines + chunkLines - 1) / chunkLines,
+                                  [&](size_t part, size_t chunk, parallel::Turn& turn) {
+                                      if (!partLines[part]) {
+                                          partLines[part] = std::make_unique<PartLines>(file);
+                                      }
+                                      PartLines& sink = *partLines[part];
+                                      sink.Begin(turn);
+                                      WriteLines(writer, placements, order, sink, chunk * chunkLines,
+                                                 std::min(lines, (chunk + 1) * chunkLines));
+                                      sink.HandOn();
+                                  });
+    return lines;
 }
 } // namespace quorix

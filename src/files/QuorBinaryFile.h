@@ -107,6 +107,30 @@ protected:
         return data;
     }
 
+    // Up to `entries` entries of `entryBytes` bytes each that hold no CR and lie whole in the buffer, with no
+    // byte carried: folding leaves them as they are, as TakeDirect would each of them. Sets `entries` to
+    // the number taken (at least 1) and moves the read position over them; null, with nothing taken, when
+    // not even the first qualifies.
+    const char* TakeDirectEntries(size_t entryBytes, size_t& entries) {
+        if (hasCarriedByte) {
+            return nullptr;
+        }
+        const char* data = nullptr;
+        const size_t whole = std::min(entries, stream.Window(data) / entryBytes);
+        if (whole == 0) {
+            return nullptr;
+        }
+        const void* cr = std::memchr(data, kCr, whole * entryBytes);
+        const size_t taken =
+            cr == nullptr ? whole : static_cast<size_t>(static_cast<const char*>(cr) - data) / entryBytes;
+        if (taken == 0) {
+            return nullptr;
+        }
+        stream.Advance(taken * entryBytes);
+        entries = taken;
+        return data;
+    }
+
     // Whether folding could change the `count` bytes at `data` (at least 1) or look past them: a CR among
     // them is followed by an LF, or the last is a CR.
     static bool NeedsFolding(const char* data, size_t count) {

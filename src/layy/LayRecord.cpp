@@ -58,12 +58,6 @@ void LayRecord::ReadNamedLists(RecordCount count, std::vector<MGroup>& lists) {
     }
 }
 
-size_t LayRecord::EntriesTheFileHolds(size_t bytes) const {
-    constexpr int64_t kLargestReserved = int64_t{256} << 20;
-    const int64_t fileSize = file.stream.SizeHint();
-    return fileSize > 0 && fileSize <= kLargestReserved ? static_cast<size_t>(fileSize) / bytes : 0;
-}
-
 void LayRecord::RequireFileBytes(int64_t bytes) {
     // Folding makes one byte of two at most, so each byte delivered takes at least one byte of the file,
     // except a byte already read ahead. The last one is looked for where it would be, then the read

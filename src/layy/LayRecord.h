@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,10 +60,6 @@ public:
     void ReadNames(RecordCount count, std::vector<std::string>& names);
     // Reads `count` named lists of 32-bit values (a name, a count, the values) into `lists` in the same way.
     void ReadNamedLists(RecordCount count, std::vector<MGroup>& lists);
-    // Room in `entries` for as many entries of `Bytes` bytes as the file could hold, when `count` calls for
-    // any and the list has none yet, so that a long list does not move while it grows. Lays above 256 MiB,
-    // and lays whose size is not known, grow the list as it goes, taking no more than the entries need.
-    template <size_t Bytes, typename Entry> void Reserve(RecordCount count, std::vector<Entry>& entries);
 
     // Pass over fields as reading them would, keeping nothing: `bytes` bytes, the entries of `entryBytes`
     // bytes that `count` calls for, `strings` NUL-terminated strings, one string (giving the bytes it took).
@@ -91,9 +86,6 @@ private:
         file.ReadBytesFolding(folded, static_cast<int>(bytes));
         return folded;
     }
-    // The number of entries of `bytes` bytes that a file of up to 256 MiB could hold; 0 for larger files
-    // and files of unknown size.
-    size_t EntriesTheFileHolds(size_t bytes) const;
     // Throws the reads' end-of-file failure when the file cannot deliver `bytes` more bytes after folding.
     void RequireFileBytes(int64_t bytes);
 
@@ -118,21 +110,20 @@ template <size_t Bytes, typename Take> void LayRecord::ReadEntries(RecordCount c
         // An entry takes at least as many bytes of the file as it holds, but for one byte that may have
         // been read ahead: after this run the read position stands at the record's end or past it.
         const int64_t run = std::min(left, RoomLeft() / static_cast<int64_t>(Bytes) + 1);
-        for (int64_t i = 0; i < run; ++i) {
-            take(Next(folded, Bytes));
+        for (int64_t i = 0; i < run;) {
+            // As many entries as lie in the buffer without a CR, at once; one through Next otherwise.
+            size_t direct = static_cast<size_t>(run - i);
+            if (const char* entries = file.TakeDirectEntries(Bytes, direct)) {
+                for (size_t k = 0; k < direct; ++k) {
+                    take(entries + k * Bytes);
+                }
+                i += static_cast<int64_t>(direct);
+            } else {
+                take(Next(folded, Bytes));
+                ++i;
+            }
         }
         left -= run;
-    }
-}
-
-template <size_t Bytes, typename Entry>
-void LayRecord::Reserve(RecordCount count, std::vector<Entry>& entries) {
-    if (count.value > 0 && entries.capacity() == 0) {
-        try {
-            entries.reserve(EntriesTheFileHolds(Bytes));
-        } catch (const std::bad_alloc&) {
-            // Then the list grows as it goes.
-        }
     }
 }
 

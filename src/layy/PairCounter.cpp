@@ -4,12 +4,12 @@
 
 namespace quorix::detail {
 
-PairCounter::PairCounter() {
-    // From the clock, spread over all bits: nothing that a lay written beforehand can know. Odd, so that
-    // the multiplication loses no bit of the key.
+uint64_t DrawnMultiplier() {
     const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    multiplier = (now * 0x9E3779B97F4A7C15ull) | 1;
+    return (now * 0x9E3779B97F4A7C15ull) | 1;
 }
+
+PairCounter::PairCounter() : multiplier(DrawnMultiplier()) {}
 
 void PairCounter::Grow() {
     shift = slots.empty() ? 64 - 10 : shift - 1; // 1024 slots first

@@ -8,6 +8,14 @@
 
 namespace quorix::detail {
 
+// An odd multiplier for hashing pairs, drawn from the clock and spread over all bits: nothing that a lay
+// written beforehand can know. Odd, so that the multiplication loses no bit of the key.
+uint64_t DrawnMultiplier();
+// The 64-bit key of a pair.
+inline uint64_t PairBits(int32_t modelIndex, int32_t pieceIndex) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(modelIndex)) << 32) | static_cast<uint32_t>(pieceIndex);
+}
+
 // Counts the placements of each (model index, piece index) pair while a lay is read, so that a placement
 // does not walk the ordered map that the writers read; MoveInto hands the counts to that map once.
 //
@@ -26,8 +34,7 @@ public:
         if (4 * (used + 1) > 3 * slots.size()) {
             Grow();
         }
-        const uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(modelIndex)) << 32) |
-                             static_cast<uint32_t>(pieceIndex);
+        const uint64_t key = PairBits(modelIndex, pieceIndex);
         Slot& slot = slots[SlotOf(key)];
         used += slot.count == 0 ? 1 : 0;
         slot.key = key;

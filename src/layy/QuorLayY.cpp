@@ -2,6 +2,7 @@
 
 #include "files/QuorUnhandledFormatFeatureException.h"
 #include "layy/LayRecord.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
 #include <iterator>
@@ -20,12 +21,11 @@ struct LayModel {
     float& layLength;
     std::vector<CEntry>& cEntries;
     std::vector<KEntry>& kEntries;
-    std::vector<Placement>& placements;
+    PlacementList& placements;
     std::vector<std::string>& pieceNames;
     std::vector<std::string>& modelNames;
     std::vector<int32_t>& mValues;
     std::vector<MGroup>& mGroups;
-    detail::PairCounter& pairCounter;
 };
 
 void ReadWRecord(LayRecord& record, LayModel& lay) {
@@ -70,15 +70,9 @@ void ReadMRecord(LayRecord& record, LayModel& lay) {
 }
 
 void ReadPlacementRecord(LayRecord& record, LayModel& lay) {
-    const RecordCount entries = record.ReadCount();
-    record.Reserve<kPlacementBytes>(entries, lay.placements);
     const bool fromP = record.Tag() == 'P';
-    record.ReadEntries<kPlacementBytes>(entries, [&lay, fromP](const char* entry) {
-        Placement p = DecodePlacement(entry);
-        p.isP = fromP;
-        lay.placements.push_back(p);
-        lay.pairCounter.Add(p.modelIndex, p.pieceIndex);
-    });
+    record.ReadEntries<kPlacementBytes>(record.ReadCount(),
+                                        [&lay, fromP](const char* entry) { lay.placements.Append(entry, fromP); });
 }
 
 void ReadBarRecord(LayRecord& record, LayModel&) {
@@ -172,9 +166,11 @@ bool QuorLayY::ReadRecordHeader(int32_t& tag, int32_t& contentLength) {
 }
 
 bool QuorLayY::Parse() {
+    const size_t first = placements.size();
     const bool parsed = ReadRecords();
     try {
-        pairCounter.MoveInto(placementCounts);
+        // However the walk ended, the placements read are counted.
+        CountPlacements(first);
     } catch (const std::bad_alloc&) {
         // No room for the counts: the lay is refused as if it could not be read.
         SetFailureText("unexpected failure while reading the lay");
@@ -186,8 +182,7 @@ bool QuorLayY::Parse() {
 bool QuorLayY::ReadRecords() {
     bool first = true;
     int32_t previousTag = 0;
-    LayModel model{layWidth,   layLength,  cEntries, kEntries, placements,
-                   pieceNames, modelNames, mValues,  mGroups,  pairCounter};
+    LayModel model{layWidth, layLength, cEntries, kEntries, placements, pieceNames, modelNames, mValues, mGroups};
     try {
         for (;;) {
             int32_t tag = 0;
@@ -245,6 +240,24 @@ bool QuorLayY::ReadRecords() {
         // No room for what the lay keeps (names, entries, the diagnostics composed for the sink).
         SetFailureText("unexpected failure while reading the lay", recordOffset);
         return false;
+    }
+}
+
+void QuorLayY::CountPlacements(size_t first) {
+    // In parts at the same time, each with a counter of its own, whose counts are then added into the map.
+    constexpr size_t kLeastPartPlacements = 65536;
+    const size_t count = placements.size() - first;
+    const size_t parts = parallel::PartsFor(count, kLeastPartPlacements);
+    std::vector<detail::PairCounter> counters(parts);
+    parallel::ForEachPart(parts, [&](size_t part) {
+        detail::PairCounter& counter = counters[part];
+        placements.ForEach(first + count * part / parts, first + count * (part + 1) / parts,
+                           [&counter](size_t, const PlacementList::Entry& entry) {
+                               counter.Add(entry.modelIndex, entry.pieceIndex);
+                           });
+    });
+    for (detail::PairCounter& counter : counters) {
+        counter.MoveInto(placementCounts);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "layy/LayRecords.h"
 #include "layy/PairCounter.h"
 #include "layy/Placement.h"
+#include "layy/PlacementList.h"
 
 #include <cstdint>
 #include <functional>
@@ -44,7 +45,7 @@ public:
     float GetLayLength() const { return layLength; }
     const std::vector<CEntry>& GetCEntries() const { return cEntries; }
     const std::vector<KEntry>& GetKEntries() const { return kEntries; }
-    const std::vector<Placement>& GetPlacements() const { return placements; }
+    const PlacementList& GetPlacements() const { return placements; }
     const std::vector<std::string>& GetPieceNames() const { return pieceNames; }
     const std::vector<std::string>& GetModelNames() const { return modelNames; }
     const std::vector<int32_t>& GetMValues() const { return mValues; }
@@ -54,8 +55,10 @@ public:
 private:
     friend class LayRecord; // reads the file within the bounds of one record
 
-    // The record walk of Parse; the counts of the placements read are still in pairCounter.
+    // The record walk of Parse.
     bool ReadRecords();
+    // Adds the placements from `first` on to placementCounts.
+    void CountPlacements(size_t first);
     bool ReadRecordHeader(int32_t& tag, int32_t& contentLength);
     void Diagnose(const char* text, int32_t tag) const;
 
@@ -63,14 +66,11 @@ private:
     float layLength = kDefaultLength;
     std::vector<CEntry> cEntries;
     std::vector<KEntry> kEntries;
-    std::vector<Placement> placements;
+    PlacementList placements;
     std::vector<std::string> pieceNames;
     std::vector<std::string> modelNames;
     std::vector<int32_t> mValues;
     std::map<PairKey, int32_t> placementCounts;
-    // The placements of each pair counted while the records are read; Parse moves the counts into
-    // placementCounts when the walk ends, however it ends.
-    detail::PairCounter pairCounter;
     std::vector<MGroup> mGroups;
     DiagnosticSink diagnosticSink;
     int64_t recordOffset = 0; // of the length field of the record being read

@@ -1,5 +1,6 @@
 #include "platform/Parallel.h"
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -84,6 +85,70 @@ void ForEachPart(size_t parts, const std::function<void(size_t)>& work) {
     if (failure) {
         std::rethrow_exception(failure);
     }
+}
+
+void Turn::Take() {
+    if (!held) {
+        system::WaitSemaphore(semaphore);
+        held = true;
+    }
+}
+
+void ForEachChunkInOrder(size_t parts, size_t chunks, const std::function<void(size_t, size_t, Turn&)>& work) {
+    // The chunks under way are at most `parts` consecutive ones, so that the chunk c waits on the
+    // semaphore c % parts, which the chunk before posts once it has been handed on.
+    std::vector<void*> semaphores;
+    struct Release {
+        std::vector<void*>& semaphores;
+        ~Release() {
+            for (void* semaphore : semaphores) {
+                system::DeleteSemaphore(semaphore);
+            }
+        }
+    } release{semaphores};
+    parts = std::min(parts, chunks);
+    semaphores.reserve(parts); // so that no semaphore made is lost to a failing push_back
+    for (size_t i = 0; i < parts && parts > 1; ++i) {
+        semaphores.push_back(system::NewSemaphore());
+        if (semaphores.back() == nullptr) {
+            semaphores.pop_back();
+            parts = 1;
+        }
+    }
+    if (parts <= 1) {
+        for (size_t chunk = 0; chunk < chunks; ++chunk) {
+            Turn turn(nullptr, true);
+            work(0, chunk, turn);
+        }
+        return;
+    }
+    std::atomic<size_t> nextChunk{0};
+    std::atomic<bool> stopped{false};
+    ForEachPart(parts, [&](size_t part) {
+        std::exception_ptr failure;
+        // A chunk once taken is always handed on, made or not: the next one waits for it.
+        for (size_t chunk = nextChunk++; chunk < chunks; chunk = nextChunk++) {
+            Turn turn(semaphores[chunk % parts], chunk == 0);
+            if (!stopped) {
+                try {
+                    work(part, chunk, turn);
+                } catch (...) {
+                    failure = std::current_exception();
+                    stopped = true;
+                }
+            }
+            turn.Take();
+            if (chunk + 1 < chunks) {
+                system::PostSemaphore(semaphores[(chunk + 1) % parts]);
+            }
+            if (stopped) {
+                break;
+            }
+        }
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    });
 }
 
 ForcedParts::ForcedParts(size_t parts) : previous(forcedParts.exchange(parts)) {}

@@ -19,6 +19,31 @@ size_t PartsFor(size_t items, size_t leastPerPart);
 // are done. When parts threw, the exception of the lowest such part is thrown again then.
 void ForEachPart(size_t parts, const std::function<void(size_t)>& work);
 
+// The turn of one chunk of work made at the same time as others but handed on in chunk order (see
+// ForEachChunkInOrder).
+class Turn {
+public:
+    // Waits until every chunk before this one has been handed on; returns at once when the turn is held.
+    void Take();
+
+private:
+    friend void ForEachChunkInOrder(size_t, size_t, const std::function<void(size_t, size_t, Turn&)>&);
+    Turn(void* semaphore, bool held) : semaphore(semaphore), held(held) {}
+
+    void* semaphore; // posted when the chunk before has been handed on; null with one part
+    bool held;
+};
+
+// Chunks 0 to chunks - 1 made by `parts` parts at the same time and handed on in chunk order: each part
+// takes the next chunk not yet taken and calls work(part, chunk, turn), which takes the turn (turn.Take())
+// before it hands anything on; the turn passes to the next chunk when work returns. At most `parts`
+// chunks are under way at once. When work throws, no further chunk is begun (the turns of those under
+// way still pass, so that no part waits for ever), and the exception reaches the caller as with
+// ForEachPart. With one part, or where the system gives no means to wait, the chunks are made one after
+// another in the caller.
+void ForEachChunkInOrder(size_t parts, size_t chunks,
+                         const std::function<void(size_t part, size_t chunk, Turn& turn)>& work);
+
 // Mutual exclusion for data that parts share: a critical section on Windows, whose runtime has no standard
 // threads, and std::mutex elsewhere. Not recursive.
 class Mutex {
@@ -72,5 +97,11 @@ void* StartThread(void* part);
 void JoinThread(void* thread);
 // What a started thread runs (Parallel.cpp).
 void RunPart(void* part);
+// A semaphore whose count starts at 0, or null when none can be made; Post adds 1 to its count, Wait waits
+// until the count is above 0 and takes 1 from it.
+void* NewSemaphore();
+void PostSemaphore(void* semaphore);
+void WaitSemaphore(void* semaphore);
+void DeleteSemaphore(void* semaphore);
 } // namespace system
 } // namespace quorix::parallel

@@ -29,6 +29,22 @@ void system::JoinThread(void* thread) {
     CloseHandle(static_cast<HANDLE>(thread));
 }
 
+void* system::NewSemaphore() {
+    return CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr);
+}
+
+void system::PostSemaphore(void* semaphore) {
+    ReleaseSemaphore(static_cast<HANDLE>(semaphore), 1, nullptr);
+}
+
+void system::WaitSemaphore(void* semaphore) {
+    WaitForSingleObject(static_cast<HANDLE>(semaphore), INFINITE);
+}
+
+void system::DeleteSemaphore(void* semaphore) {
+    CloseHandle(static_cast<HANDLE>(semaphore));
+}
+
 struct Mutex::System {
     CRITICAL_SECTION section;
     System() { InitializeCriticalSection(&section); }
