@@ -1,6 +1,7 @@
 #include "marker/PieceTally.h"
 
 #include <algorithm>
+#include <numeric>
 #include <tuple>
 
 namespace quorix {
@@ -81,6 +82,31 @@ void SizeModels::SetSizes(const std::vector<StyleEntry>& all, std::vector<uint32
     for (size_t from = 0; from < sizes.size(); from = RunEnd(from)) {
         ++models;
     }
+    RankNames();
+}
+
+void SizeModels::RankNames() {
+    struct Name {
+        const std::string* name;
+        uint32_t style;
+        uint32_t piece;
+    };
+    std::vector<Name> names;
+    nameRanks.assign(styles.size(), {});
+    for (uint32_t style = 0; style < styles.size(); ++style) {
+        nameRanks[style].resize(styles[style].size());
+        for (uint32_t piece = 0; piece < styles[style].size(); ++piece) {
+            names.push_back({&styles[style][piece].pieceName, style, piece});
+        }
+    }
+    std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return *a.name < *b.name; });
+    uint32_t rank = 0;
+    for (size_t at = 0; at < names.size(); ++at) {
+        if (at > 0 && *names[at].name != *names[at - 1].name) {
+            ++rank;
+        }
+        nameRanks[names[at].style][names[at].piece] = rank;
+    }
 }
 
 size_t SizeModels::RunEnd(size_t from) const {
@@ -97,72 +123,99 @@ std::pair<int32_t, SizeModels::Model> SizeModels::const_iterator::operator*() co
 }
 
 SizeModels::Model::const_iterator SizeModels::Model::begin() const {
+    using Source = const_iterator::Source;
     const_iterator first;
     const SizeModels& of = *models;
+    std::vector<uint32_t> styleOf; // of each source
     for (size_t at = from; at < to;) {
         const SizeItem& size = of.Item(at);
         const uint32_t style = of.StyleAt(at);
         const SizeRef ref = of.sizes[at];
-        const_iterator::Source source{nullptr,        nullptr, size.sizeValue,
-                                      size.sizeCount, 0u,      (uint64_t{ref.entry} << 32) | ref.item};
+        Source source{size.sizeValue, size.sizeCount, 0u, (uint64_t{ref.entry} << 32) | ref.item};
         for (; at < to && of.StyleAt(at) == style && of.Item(at).sizeValue == size.sizeValue &&
                of.Item(at).sizeCount == size.sizeCount;
              ++at) {
             source.copies += of.Item(at).copies;
         }
-        const std::vector<PieceTally>& pieces = of.styles[style];
-        if (!pieces.empty()) {
-            source.at = pieces.data();
-            source.end = pieces.data() + pieces.size();
+        if (!of.styles[style].empty()) {
             first.sources.push_back(source);
+            styleOf.push_back(style);
         }
     }
-    std::make_heap(first.sources.begin(), first.sources.end(), const_iterator::After);
+    // The sources by size value and size count: their pieces, put in name order keeping the order they
+    // come in, are then in tally order.
+    std::vector<uint32_t> order(first.sources.size());
+    size_t total = 0;
+    uint32_t lowest = UINT32_MAX;
+    uint32_t highest = 0;
+    for (uint32_t source = 0; source < order.size(); ++source) {
+        order[source] = source;
+        const std::vector<uint32_t>& ranks = of.nameRanks[styleOf[source]];
+        total += ranks.size();
+        lowest = std::min(lowest, ranks.front());
+        highest = std::max(highest, ranks.back());
+    }
+    const std::vector<Source>& sources = first.sources;
+    std::stable_sort(order.begin(), order.end(), [&sources](uint32_t a, uint32_t b) {
+        const Source& x = sources[a];
+        const Source& y = sources[b];
+        if (x.sizeValue < y.sizeValue || y.sizeValue < x.sizeValue) {
+            return x.sizeValue < y.sizeValue;
+        }
+        return x.sizeCount < y.sizeCount;
+    });
+    const auto eachPiece = [&](auto take) {
+        for (const uint32_t source : order) {
+            const std::vector<PieceTally>& pieces = of.styles[styleOf[source]];
+            const std::vector<uint32_t>& ranks = of.nameRanks[styleOf[source]];
+            for (size_t piece = 0; piece < pieces.size(); ++piece) {
+                take(const_iterator::Taken{&pieces[piece], ranks[piece], source});
+            }
+        }
+    };
+    std::vector<const_iterator::Taken>& taken = first.taken;
+    if (total > 0 && highest - lowest < 2 * total) {
+        // Ranks close together, as where the styles share their names: counted into place.
+        std::vector<size_t> starts(size_t{highest} - lowest + 2, 0);
+        eachPiece([&](const const_iterator::Taken& piece) { ++starts[piece.rank - lowest + 1]; });
+        std::partial_sum(starts.begin(), starts.end(), starts.begin());
+        taken.resize(total);
+        eachPiece([&](const const_iterator::Taken& piece) { taken[starts[piece.rank - lowest]++] = piece; });
+    } else {
+        taken.reserve(total);
+        eachPiece([&](const const_iterator::Taken& piece) { taken.push_back(piece); });
+        std::stable_sort(taken.begin(), taken.end(),
+                         [](const const_iterator::Taken& a, const const_iterator::Taken& b) { return a.rank < b.rank; });
+    }
     return ++first;
 }
 
-bool SizeModels::Model::const_iterator::After(const Source& a, const Source& b) {
-    const int byName = a.at->pieceName.compare(b.at->pieceName);
-    if (byName != 0) {
-        return byName > 0;
-    }
-    if (a.sizeValue < b.sizeValue || b.sizeValue < a.sizeValue) {
-        return b.sizeValue < a.sizeValue;
-    }
-    return b.sizeCount < a.sizeCount;
-}
-
 SizeModels::Model::const_iterator& SizeModels::Model::const_iterator::operator++() {
-    done = sources.empty();
+    done = next == taken.size();
     if (done) {
         return *this;
     }
+    const uint32_t rank = taken[next].rank;
+    const Source& head = sources[taken[next].source];
+    current.pieceName = taken[next].piece->pieceName;
+    current.sizeCount = head.sizeCount;
     uint32_t quantity = 0;
     uint32_t extraQuantity = 0;
     uint64_t firstSize = UINT64_MAX;
-    // Every source whose next piece has the tally's name, size value and size count adds to it; the size
-    // value kept is that of the size read first (0 and -0 are one value but show differently).
-    do {
-        std::pop_heap(sources.begin(), sources.end(), After);
-        Source& source = sources.back();
-        if (firstSize == UINT64_MAX) {
-            current.pieceName = source.at->pieceName;
-            current.sizeCount = source.sizeCount;
+    // Every source whose piece has the tally's name, size value and size count adds to it; the size value
+    // kept is that of the size read first (0 and -0 are one value but show differently).
+    for (; next < taken.size() && taken[next].rank == rank; ++next) {
+        const Source& source = sources[taken[next].source];
+        if (!(source.sizeValue == head.sizeValue && source.sizeCount == head.sizeCount)) {
+            break;
         }
         if (source.firstSize < firstSize) {
             firstSize = source.firstSize;
             current.sizeValue = source.sizeValue;
         }
-        quantity += source.copies * Bits(source.at->quantity);
-        extraQuantity += source.copies * Bits(source.at->extraQuantity);
-        if (++source.at == source.end) {
-            sources.pop_back();
-        } else {
-            std::push_heap(sources.begin(), sources.end(), After);
-        }
-    } while (!sources.empty() && sources.front().at->pieceName == current.pieceName &&
-             sources.front().sizeValue == current.sizeValue &&
-             sources.front().sizeCount == current.sizeCount);
+        quantity += source.copies * Bits(taken[next].piece->quantity);
+        extraQuantity += source.copies * Bits(taken[next].piece->extraQuantity);
+    }
     current.quantity = static_cast<int32_t>(quantity);
     current.extraQuantity = static_cast<int32_t>(extraQuantity);
     return *this;

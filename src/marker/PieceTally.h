@@ -25,7 +25,7 @@ struct PieceTally {
 // styles that list it. A size model holds every piece of every style that lists its size number, so the
 // tallies of a marker can be far more than its files hold: what is kept is the marker's sizes sorted by
 // size number and each style's pieces summed per name, and a model's tallies are merged from them, in
-// tally order, while it is walked.
+// tally order, when it is walked.
 class SizeModels {
 public:
     // One size model as a sequence of PieceTally, made while it is walked.
@@ -41,19 +41,23 @@ public:
 
         private:
             friend class Model;
-            // The pieces of one style, taken for the sizes of one size value and size count.
+            // The sizes of one style, size value and size count, taken together.
             struct Source {
-                const PieceTally* at; // the next piece
-                const PieceTally* end;
                 float sizeValue;
                 int32_t sizeCount;
                 uint32_t copies;    // of the size, summed over the sizes taken together
                 uint64_t firstSize; // the entry and place of the first of those sizes: the one read first
             };
-            // Whether `a` comes after `b` in tally order (the order of a heap with the first at its front).
-            static bool After(const Source& a, const Source& b);
+            // One piece of a source, with the rank of its name.
+            struct Taken {
+                const PieceTally* piece;
+                uint32_t rank;
+                uint32_t source;
+            };
 
-            std::vector<Source> sources; // a heap
+            std::vector<Source> sources;
+            std::vector<Taken> taken; // in tally order: name, size value, size count
+            size_t next = 0;
             PieceTally current;
             bool done = true;
         };
@@ -110,8 +114,14 @@ private:
     // The end of the sizes that share the size number of the size at `from`.
     size_t RunEnd(size_t from) const;
 
+    // Gives every piece name of the styles its rank among all of them in tally order.
+    void RankNames();
+
     // Each style's pieces summed per name, in name order, as tallies without a size.
     std::vector<std::vector<PieceTally>> styles;
+    // The rank of each of those names: a model's pieces are put in tally order by these numbers, as its
+    // many styles would otherwise compare the same names over and over.
+    std::vector<std::vector<uint32_t>> nameRanks;
     const std::vector<StyleEntry>* entries = nullptr;
     std::vector<uint32_t> styleOfEntry;
     // Every size of every entry, by size number, style, size value and size count, then in the marker's
