@@ -111,6 +111,9 @@ void MarkerLosses(const QuorMarker& marker, size_t perKind, Losses& losses) {
         lines.Close();
     }
     Capped lines(losses, perKind, "names that split lines");
+    if (!marker.GetSizeModels().AnyNameHolds('\n')) {
+        return; // the models need not be walked: every tally takes its name from a style
+    }
     for (const auto& [sizeKey, model] : marker.GetSizeModels()) {
         for (const PieceTally& tally : model) {
             if (tally.pieceName.find('\n') != std::string::npos) {
