@@ -58,8 +58,6 @@ ADDED = [
          new="++starts[piece.rank - lowest];", kind="off-by-one (a model's pieces counted into place)"),
     dict(id="PS8", file="src/marker/PieceTally.cpp", old="if (at > 0 && *names[at].name != *names[at - 1].name) {",
          new="if (at > 0) {", kind="loosened check (one rank per name)"),
-    dict(id="PS11", file="src/entry/ImportReport.cpp", old="if (!marker.GetSizeModels().AnyNameHolds('\\n')) {",
-         new="if (!marker.GetSizeModels().AnyNameHolds('\\r')) {", kind="wrong character (names that split lines)"),
     dict(id="PS10", file="src/marker/PieceTally.cpp",
          old="[](const const_iterator::Taken& a, const const_iterator::Taken& b) { return a.rank < b.rank; });",
          new="[](const const_iterator::Taken& a, const const_iterator::Taken& b) { return a.rank > b.rank; });",

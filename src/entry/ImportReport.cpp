@@ -98,28 +98,15 @@ void LayLosses(const QuorLayY& lay, size_t perKind, Losses& losses) {
     }
 }
 
+// A marker's piece names are read line by line, so none holds a line feed: what a marker can lose is
+// the pieces of the styles that could not be read.
 void MarkerLosses(const QuorMarker& marker, size_t perKind, Losses& losses) {
-    {
-        Capped lines(losses, perKind, "style files that could not be read");
-        for (const StyleReading& style : marker.GetStyleReadings()) {
-            if (!style.Loaded()) {
-                lines.Add("style file " + Escaped(paths::ToSystemPath(style.path), paths::kBackslashSeparates) +
-                          (style.stoppedAt == QuorFile::Step::Open ? " cannot be read" : " is refused") +
-                          ": the sizes of its slot get no pieces");
-            }
-        }
-        lines.Close();
-    }
-    Capped lines(losses, perKind, "names that split lines");
-    if (!marker.GetSizeModels().AnyNameHolds('\n')) {
-        return; // the models need not be walked: every tally takes its name from a style
-    }
-    for (const auto& [sizeKey, model] : marker.GetSizeModels()) {
-        for (const PieceTally& tally : model) {
-            if (tally.pieceName.find('\n') != std::string::npos) {
-                lines.Add("piece name " + Quoted(tally.pieceName) + " of size " + std::to_string(sizeKey) +
-                          " holds a line feed: it splits its lines of the definition file");
-            }
+    Capped lines(losses, perKind, "style files that could not be read");
+    for (const StyleReading& style : marker.GetStyleReadings()) {
+        if (!style.Loaded()) {
+            lines.Add("style file " + Escaped(paths::ToSystemPath(style.path), paths::kBackslashSeparates) +
+                      (style.stoppedAt == QuorFile::Step::Open ? " cannot be read" : " is refused") +
+                      ": the sizes of its slot get no pieces");
         }
     }
     lines.Close();

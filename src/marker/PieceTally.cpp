@@ -109,13 +109,6 @@ void SizeModels::RankNames() {
     }
 }
 
-bool SizeModels::AnyNameHolds(char c) const {
-    return std::any_of(styles.begin(), styles.end(), [c](const std::vector<PieceTally>& pieces) {
-        return std::any_of(pieces.begin(), pieces.end(),
-                           [c](const PieceTally& piece) { return piece.pieceName.find(c) != std::string::npos; });
-    });
-}
-
 size_t SizeModels::RunEnd(size_t from) const {
     const int32_t key = Item(from).sizeKey;
     size_t to = from + 1;

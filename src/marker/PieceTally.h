@@ -99,8 +99,6 @@ public:
 
     // The number of size models (of distinct size numbers).
     size_t size() const { return models; }
-    // Whether a piece name of any style holds the byte `c`: cheaper to learn than by walking the models.
-    bool AnyNameHolds(char c) const;
     const_iterator begin() const { return const_iterator(*this, 0); }
     const_iterator end() const { return const_iterator(*this, sizes.size()); }
 
