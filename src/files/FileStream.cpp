@@ -10,10 +10,10 @@ namespace quorix::detail {
 
 namespace {
 // The largest read from the file, and the least: a file that says it is smaller is read in chunks of its
-// own size, so that a short file costs no buffer many times its size; one that grows while it is read, or
-// whose size the system cannot tell, is still read whole, in chunks of at least a page.
+// own size, so that a short file costs no buffer many times its size; one that grows while it is read (or
+// says it is empty, as some system files do) is still read whole, in chunks of at least 512 bytes.
 constexpr size_t kBufferSize = 1 << 16;
-constexpr size_t kLeastBufferSize = 1 << 12;
+constexpr size_t kLeastBufferSize = 1 << 9;
 } // namespace
 
 FileStream::FileStream() = default;
