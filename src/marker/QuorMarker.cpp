@@ -128,7 +128,7 @@ bool QuorMarker::Resolve() {
     for (const StyleEntry& entry : styleEntries) {
         StyleReading reading;
         reading.path = paths::Join(folder, entry.styleName);
-        const auto read = keepStyleFiles ? firstReading.end() : firstReading.find(reading.path);
+        const auto read = keepStyleFiles ? firstReading.end() : firstReading.find(entry.styleName);
         if (read != firstReading.end()) {
             const StyleReading& first = styleReadings[read->second];
             reading.stoppedAt = first.stoppedAt;
@@ -136,7 +136,7 @@ bool QuorMarker::Resolve() {
             reading.openError = first.openError;
             styleOfEntry.push_back(styleOfEntry[read->second]);
         } else {
-            firstReading.emplace(reading.path, styleReadings.size());
+            firstReading.emplace(entry.styleName, styleReadings.size());
             auto style = std::make_unique<QuorStyle>();
             style->Load(reading.path);
             reading.stoppedAt = style->GetStoppedAt();
