@@ -28,7 +28,7 @@ RETARGETED = {
             "old": "    if (!Resolve()) {\n        return false;\n    }\n", "new": "    Resolve();\n"},
     "F26": {"file": "src/platform/PathRules.cpp", "old": "path.substr(slash + 1)", "new": "path.substr(slash)"},
     "M7": {"file": "src/marker/QuorMarker.cpp",
-           "old": "result = style->Load(reading.path);", "new": "result = style->Load(reading.path) && result;"},
+           "old": "result = reading.Loaded();", "new": "result = reading.Loaded() && result;"},
     "M13": {"file": "src/marker/QuorStyle.cpp",
             "old": "return paths::ParentFolder(paths::ParentFolder(markerPath)) + \"\\\\styles\";",
             "new": "return paths::ParentFolder(markerPath) + \"\\\\styles\";"},

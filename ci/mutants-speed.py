@@ -96,4 +96,10 @@ ADDED = [
          new="(bits & 0x7FFFFFFFu) - 1 > 0x7F7FFFFFu", kind="relational >= vs > (infinities)"),
     dict(id="FX16", file="src/runtime/NumberFormat.cpp", old="powers.used[q] = power[i] != 0 ? i + 1 : powers.used[q];",
          new="powers.used[q] = power[i] != 0 ? i : powers.used[q];", kind="off-by-one (the limbs of a power of five)"),
+    dict(id="PS12", file="src/marker/PieceTally.cpp", old="uint64_t{Bits(size.sizeKey) ^ 0x80000000u} << 32",
+         new="uint64_t{Bits(size.sizeKey)} << 32", kind="dropped bias (negative size numbers sorted last)"),
+    dict(id="PS13", file="src/marker/PieceTally.cpp", old="return a.place < b.place;", new="return b.place < a.place;",
+         kind="swapped operands (the size read first of equal sizes)"),
+    dict(id="PS14", file="src/marker/QuorMarker.cpp", old="styleOfEntry.push_back(styleOfEntry[read->second]);",
+         new="styleOfEntry.push_back(0);", kind="changed value (the style of an entry that takes an earlier reading)"),
 ]

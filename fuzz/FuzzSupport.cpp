@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 
 using namespace quorix;
@@ -12,7 +13,6 @@ using namespace quorix;
 const std::string& FuzzScratch::Folder() {
     // Never freed: the clean-up at exit still needs it.
     static const std::string* const folder = new std::string([] {
-        Log::DisableFile();
         const char* base = std::getenv("TMPDIR");
         std::string pattern =
             std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/quorix-fuzz-XXXXXX";
@@ -32,24 +32,23 @@ std::string FuzzScratch::Path(const std::string& relative) {
     return Folder() + "/" + relative;
 }
 
-std::string FuzzScratch::MakeDir(const std::string& relative) {
-    const std::string path = Path(relative);
-    std::filesystem::create_directories(path);
-    return path;
-}
-
-std::string FuzzScratch::Write(const std::string& relative, const uint8_t* data, size_t size) {
+void FuzzScratch::Write(const std::string& relative, std::string_view bytes) {
+    // What this process last wrote to each file: one that already holds the bytes is left as it is (an
+    // input mostly differs from the one before in one part only).
+    static auto* const held = new std::map<std::string, std::string>();
+    const auto [last, added] = held->try_emplace(relative);
+    if (!added && last->second == bytes) {
+        return;
+    }
     const std::string path = Path(relative);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         throw std::runtime_error("cannot write " + path);
     }
-    if (size > 0) {
-        std::fwrite(data, 1, size, file);
-    }
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
-    return path;
+    last->second = bytes;
 }
 
 // Called once before the first input: no run leaves the diagnostic log Log.txt behind.

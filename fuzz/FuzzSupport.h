@@ -3,16 +3,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Scratch space of a fuzz target: one temporary folder per process, reused for every input.
 class FuzzScratch {
 public:
     static const std::string& Folder();
-    // Writes `size` bytes to `relative` inside the scratch folder (folders created); returns the path.
-    static std::string Write(const std::string& relative, const uint8_t* data, size_t size);
+    // Makes the file `relative` inside the scratch folder hold `bytes` (folders created).
+    static void Write(const std::string& relative, std::string_view bytes);
     static std::string Path(const std::string& relative);
-    // Creates the folder `relative` inside the scratch folder; returns its path.
-    static std::string MakeDir(const std::string& relative);
 };
 
 // The fuzz targets' entry point, also driven by the replay program on builds without the fuzzer.

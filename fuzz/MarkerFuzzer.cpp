@@ -8,34 +8,24 @@
 #include "platform/PathMapping.h"
 
 #include <string>
-#include <vector>
 
 using namespace quorix;
 
-using quorix::runtime::MemorySink;
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string bytes(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t cut = bytes.find("\n@@\n", start);
-        if (cut == std::string::npos || parts.size() == 3) {
-            parts.push_back(bytes.substr(start));
-            break;
-        }
-        parts.push_back(bytes.substr(start, cut + 1 - start));
-        start = cut + 4;
+    std::string_view rest(reinterpret_cast<const char*>(data), size);
+    std::string_view parts[4]; // the marker, then the styles; a style without a part is an empty file
+    for (size_t i = 0; i < 4; ++i) {
+        const size_t cut = i < 3 ? rest.find("\n@@\n") : std::string_view::npos;
+        parts[i] = rest.substr(0, cut == std::string_view::npos ? cut : cut + 1);
+        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 4);
     }
-    const char* styleNames[] = {"styles/a", "styles/b", "styles/c"};
-    for (size_t i = 0; i < 3; ++i) {
-        const std::string& part = i + 1 < parts.size() ? parts[i + 1] : std::string();
-        FuzzScratch::Write(styleNames[i], reinterpret_cast<const uint8_t*>(part.data()), part.size());
+    for (size_t i = 1; i < 4; ++i) {
+        FuzzScratch::Write(std::string("styles/") + static_cast<char>('a' + i - 1), parts[i]);
     }
     // The marker itself is read from memory, as if it were markers/m.mkr beside the styles folder.
     QuorMarker reader;
     if (reader.Load(paths::FromCallerPath(FuzzScratch::Path("markers/m.mkr")), parts[0])) {
-        MemorySink definition; // kept in memory: ImportFuzzer writes the files to the disk
+        runtime::MemorySink definition; // kept in memory: ImportFuzzer writes the files to the disk
         quorix::WriteDefinition(reader, definition);
     }
     return 0;

@@ -9,7 +9,11 @@
 namespace quorix::detail {
 
 namespace {
+// The largest read from the file, and the least: a file that says it is smaller is read in chunks of its
+// own size, so that a short file costs no buffer many times its size; one that grows while it is read (or
+// says it is empty, as some system files do) is still read whole, in chunks of at least 512 bytes.
 constexpr size_t kBufferSize = 1 << 16;
+constexpr size_t kLeastBufferSize = 1 << 9;
 } // namespace
 
 FileStream::FileStream() = default;
@@ -33,12 +37,16 @@ void FileStream::OpenMemory(std::string_view bytes, Mode openMode) {
 }
 
 void FileStream::PrepareBuffers() {
+    const int64_t size = SizeHint();
+    const size_t chunk = size >= 0 && static_cast<uint64_t>(size) < kBufferSize
+                             ? std::max(static_cast<size_t>(size), kLeastBufferSize)
+                             : kBufferSize;
     if (mode == Mode::Text) {
         // A chunk of raw bytes translates to at most one byte more: a CR held from the chunk before.
-        rawBuffer.resize(kBufferSize);
-        buffer.resize(kBufferSize + 1);
+        rawBuffer.resize(chunk);
+        buffer.resize(chunk + 1);
     } else {
-        buffer.resize(kBufferSize);
+        buffer.resize(chunk);
     }
 }
 

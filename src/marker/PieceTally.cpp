@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <tuple>
 
 namespace quorix {
 
@@ -54,33 +53,48 @@ void SizeModels::SetSizes(const std::vector<StyleEntry>& all, std::vector<uint32
     for (const StyleEntry& entry : all) {
         total += entry.sizeItems.size();
     }
-    sizes.clear();
-    sizes.reserve(total);
+    // Sizes of one number, style, value and count make the same tallies: sorted together, they are taken
+    // as one with their copies summed. Each size is sorted under its own copy of what orders it, the size
+    // number and the style in one word, so that no comparison looks into the entries. Size values are
+    // never NaN (a text field reads as a finite number or an infinity), so they sort as numbers; 0 and -0
+    // are one value.
+    struct Ordered {
+        uint64_t numberAndStyle; // the size number, moved to sort as unsigned, above the style
+        float sizeValue;
+        int32_t sizeCount;
+        uint64_t place; // the entry above the size's place in it: the marker's order
+    };
+    std::vector<Ordered> ordered;
+    ordered.reserve(total);
     for (uint32_t entry = 0; entry < all.size(); ++entry) {
+        const uint64_t style = styleOfEntry[entry];
         for (uint32_t item = 0; item < all[entry].sizeItems.size(); ++item) {
-            sizes.push_back({entry, item});
+            const SizeItem& size = all[entry].sizeItems[item];
+            ordered.push_back({uint64_t{Bits(size.sizeKey) ^ 0x80000000u} << 32 | style, size.sizeValue,
+                               size.sizeCount, uint64_t{entry} << 32 | item});
         }
     }
-    // Sizes of one number, style, value and count make the same tallies: sorted together, they are taken
-    // as one with their copies summed. Size values are never NaN (a text field reads as a finite number
-    // or an infinity), so they sort as numbers; 0 and -0 are one value.
-    std::sort(sizes.begin(), sizes.end(), [this](const SizeRef& a, const SizeRef& b) {
-        const SizeItem& x = (*entries)[a.entry].sizeItems[a.item];
-        const SizeItem& y = (*entries)[b.entry].sizeItems[b.item];
-        if (x.sizeKey != y.sizeKey) {
-            return x.sizeKey < y.sizeKey;
+    std::sort(ordered.begin(), ordered.end(), [](const Ordered& a, const Ordered& b) {
+        if (a.numberAndStyle != b.numberAndStyle) {
+            return a.numberAndStyle < b.numberAndStyle;
         }
-        if (styleOfEntry[a.entry] != styleOfEntry[b.entry]) {
-            return styleOfEntry[a.entry] < styleOfEntry[b.entry];
+        if (a.sizeValue < b.sizeValue || b.sizeValue < a.sizeValue) {
+            return a.sizeValue < b.sizeValue;
         }
-        if (x.sizeValue < y.sizeValue || y.sizeValue < x.sizeValue) {
-            return x.sizeValue < y.sizeValue;
+        if (a.sizeCount != b.sizeCount) {
+            return a.sizeCount < b.sizeCount;
         }
-        return std::tie(x.sizeCount, a.entry, a.item) < std::tie(y.sizeCount, b.entry, b.item);
+        return a.place < b.place;
     });
+    sizes.clear();
+    sizes.reserve(total);
     models = 0;
-    for (size_t from = 0; from < sizes.size(); from = RunEnd(from)) {
-        ++models;
+    for (size_t at = 0; at < ordered.size(); ++at) {
+        const uint64_t place = ordered[at].place;
+        sizes.push_back({static_cast<uint32_t>(place >> 32), static_cast<uint32_t>(place)});
+        if (at == 0 || ordered[at].numberAndStyle >> 32 != ordered[at - 1].numberAndStyle >> 32) {
+            ++models;
+        }
     }
     RankNames();
 }

@@ -6,6 +6,8 @@
 #include "platform/PathRules.h"
 #include "platform/StringTable.h"
 
+#include <map>
+
 namespace quorix {
 
 bool QuorMarker::IsSupportedVersion() const {
@@ -120,19 +122,34 @@ bool QuorMarker::Resolve() {
     styleReadings.clear();
     sizeModels = SizeModels();
     std::vector<uint32_t> styleOfEntry;
+    // Slots often name one style: its file is read for the first entry that names it, and the entries
+    // after that one take that reading, unless each reading keeps a style of its own.
+    std::map<std::string, size_t> firstReading;
     for (const StyleEntry& entry : styleEntries) {
-        auto style = std::make_unique<QuorStyle>();
         StyleReading reading;
         reading.path = paths::Join(folder, entry.styleName);
-        // Only the last style's load decides the outcome; a style that fails to load has no pieces.
-        result = style->Load(reading.path);
-        reading.stoppedAt = style->GetStoppedAt();
-        reading.refusal = style->GetFailureText();
-        reading.openError = style->GetOpenError();
-        styleOfEntry.push_back(sizeModels.AddStyle(style->GetPieces()));
-        if (keepStyleFiles) {
-            reading.style = std::move(style);
+        const auto read = keepStyleFiles ? firstReading.end() : firstReading.find(entry.styleName);
+        if (read != firstReading.end()) {
+            const StyleReading& first = styleReadings[read->second];
+            reading.stoppedAt = first.stoppedAt;
+            reading.refusal = first.refusal;
+            reading.openError = first.openError;
+            styleOfEntry.push_back(styleOfEntry[read->second]);
+        } else {
+            firstReading.emplace(entry.styleName, styleReadings.size());
+            auto style = std::make_unique<QuorStyle>();
+            style->Load(reading.path);
+            reading.stoppedAt = style->GetStoppedAt();
+            reading.refusal = style->GetFailureText();
+            reading.openError = style->GetOpenError();
+            // A style that fails to load has no pieces.
+            styleOfEntry.push_back(sizeModels.AddStyle(style->GetPieces()));
+            if (keepStyleFiles) {
+                reading.style = std::move(style);
+            }
         }
+        // Only the last style's reading decides the outcome.
+        result = reading.Loaded();
         styleReadings.push_back(std::move(reading));
     }
     sizeModels.SetSizes(styleEntries, std::move(styleOfEntry));
