@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <numeric>
 #include <string_view>
 #include <vector>
 
@@ -209,13 +210,8 @@ double Reach(std::vector<double> values) {
     const auto tenth = values.begin() + static_cast<std::ptrdiff_t>((values.size() - 1) * 9 / 10);
     std::nth_element(values.begin(), tenth, values.end());
     const double limit = 10.0 * *tenth;
-    double reach = 0.0;
-    for (const double v : values) {
-        if (v <= limit) {
-            reach = std::max(reach, v);
-        }
-    }
-    return reach;
+    return std::accumulate(values.begin(), values.end(), 0.0,
+                           [limit](double reach, double v) { return v <= limit ? std::max(reach, v) : reach; });
 }
 
 // The drawn width is the declared width. When the lay declares none (it keeps the default), or one that
@@ -525,14 +521,13 @@ private:
     // The foot of each far piece's arrow is the nearest point of the sheet; it points along the axes on which
     // the piece lies off the sheet.
     void AddArrows() {
-        for (const Placement& placed : farOff) {
-            const Placement* p = &placed;
-            const double sx = p->x < -near ? -1.0 : p->x > sheet.length + near ? 1.0 : 0.0;
-            const double sy = p->y < -near ? -1.0 : p->y > sheet.width + near ? 1.0 : 0.0;
-            const double x = std::clamp(static_cast<double>(p->x), 0.0, sheet.length);
-            const double y = std::clamp(static_cast<double>(p->y), 0.0, sheet.width);
+        for (const Placement& p : farOff) {
+            const double sx = p.x < -near ? -1.0 : p.x > sheet.length + near ? 1.0 : 0.0;
+            const double sy = p.y < -near ? -1.0 : p.y > sheet.width + near ? 1.0 : 0.0;
+            const double x = std::clamp(static_cast<double>(p.x), 0.0, sheet.length);
+            const double y = std::clamp(static_cast<double>(p.y), 0.0, sheet.width);
             const double norm = std::hypot(sx, sy);
-            Drawn d{p, layout.X(x), layout.Y(x, y), true, sx / norm, -sy / norm, 0, {}, {}, {}};
+            Drawn d{&p, layout.X(x), layout.Y(x, y), true, sx / norm, -sy / norm, 0, {}, {}, {}};
             const double tipX = d.x + (kOverhang - 3) * d.dx;
             const double tipY = d.y + (kOverhang - 3) * d.dy;
             d.anchor = {std::min(d.x, tipX) - 7, std::min(d.y, tipY) - 7, std::max(d.x, tipX) + 7,
@@ -549,10 +544,9 @@ private:
             std::min(sheet.width * layout.scale / 40.0,
                      0.3 * std::sqrt(sheetPixels / static_cast<double>(std::max<size_t>(onSheet.size(), 1)))),
             kSmallestDisc, kLargestDisc);
-        for (const Placement& placed : onSheet) {
-            const Placement* p = &placed;
-            const float written = quorix::WrittenAngle(*p);
-            Drawn d{p, layout.X(p->x), layout.Y(p->x, p->y), false, 0, 0, written, {}, {}, {}};
+        for (const Placement& p : onSheet) {
+            const float written = quorix::WrittenAngle(p);
+            Drawn d{&p, layout.X(p.x), layout.Y(p.x, p.y), false, 0, 0, written, {}, {}, {}};
             d.anchor = {d.x - r, d.y - r, d.x + r, d.y + r};
             room.Take(d.anchor);
             if (std::isfinite(written)) {

@@ -31,7 +31,7 @@ struct FolderEntry {
 class Folder {
 public:
     Folder() = default;
-    ~Folder();
+    ~Folder() { Close(); }
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
 
@@ -97,7 +97,7 @@ public:
     };
 
     FolderLock() = default;
-    ~FolderLock();
+    ~FolderLock() { Release(); }
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 

@@ -35,7 +35,7 @@ public:
 class RawFile {
 public:
     RawFile() = default;
-    ~RawFile();
+    ~RawFile() { Close(); }
     RawFile(const RawFile&) = delete;
     RawFile& operator=(const RawFile&) = delete;
 
