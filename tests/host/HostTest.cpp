@@ -53,6 +53,8 @@ protected:
         ASSERT_NE(import, nullptr);
         std::fill(std::begin(name), std::end(name), '@');
     }
+    // The import folder lies in the build tree, which other checks walk: nothing planted stays there.
+    void TearDown() override { std::filesystem::remove_all(kImportDir); }
     TempDir work;
     void* module = nullptr;
     ImportFunction import = nullptr;
