@@ -134,7 +134,9 @@ bool ParseSize(const std::string& text, uint64_t& bytes) {
     if (unit.size() > 1 || (unit.size() == 1 && units.find(unit[0]) == std::string::npos)) {
         return false;
     }
-    value <<= unit.empty() ? 0 : 10 * (units.find(unit[0]) + 1); // 1024 to the unit's power
+    for (size_t step = unit.empty() ? 0 : units.find(unit[0]) + 1; step > 0; --step) {
+        value *= 1024;
+    }
     bytes = value;
     return value >= 1 && value <= (uint64_t{1} << 40);
 }

@@ -3,7 +3,6 @@
 #include "platform/PathMapping.h"
 #include "platform/SystemError.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -22,8 +21,9 @@ std::string OffsetText(int64_t offset) {
 
 bool IsDeviceName(std::string base) {
     base = base.substr(0, base.find('.'));
-    std::transform(base.begin(), base.end(), base.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    for (char& c : base) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
         base == "CONOUT$") {
         return true;
@@ -78,6 +78,13 @@ void MarkerNotes(const QuorMarker& marker, std::vector<std::string>& notes) {
     WidthNote("marker", marker.GetMarkerWidth(), notes);
 }
 
+std::string StyleRefusal(const StyleReading& style) {
+    if (style.stoppedAt == QuorFile::Step::Open && style.openError) {
+        return "cannot be read: " + ErrorText(style.openError);
+    }
+    return "is refused: " + style.refusal;
+}
+
 std::string ReaderRefusal(const char* reader, const ReaderVerdict& verdict) {
     std::string text = std::string(reader) + " reader: refused: " + Escaped(verdict.message);
     if (verdict.offset >= 0) {
@@ -116,11 +123,9 @@ Findings FindingsOf(const ImportReading& reading, int64_t inputSize) {
     if (markerParsed) {
         for (const StyleReading& style : reading.marker->GetStyleReadings()) {
             if (!style.Loaded()) {
-                findings.diagnostics.push_back(
-                    "marker reader: style file " + EscapedPath(paths::ToSystemPath(style.path)) + " " +
-                    (style.stoppedAt == QuorFile::Step::Open && style.openError
-                         ? "cannot be read: " + ErrorText(style.openError)
-                         : "is refused: " + style.refusal));
+                findings.diagnostics.push_back("marker reader: style file " +
+                                               EscapedPath(paths::ToSystemPath(style.path)) + " " +
+                                               StyleRefusal(style));
             }
         }
         MarkerNotes(*reading.marker, findings.notes);

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <numeric>
 #include <string_view>
 #include <vector>
 
@@ -210,8 +209,13 @@ double Reach(std::vector<double> values) {
     const auto tenth = values.begin() + static_cast<std::ptrdiff_t>((values.size() - 1) * 9 / 10);
     std::nth_element(values.begin(), tenth, values.end());
     const double limit = 10.0 * *tenth;
-    return std::accumulate(values.begin(), values.end(), 0.0,
-                           [limit](double reach, double v) { return v <= limit ? std::max(reach, v) : reach; });
+    double reach = 0.0;
+    for (const double v : values) {
+        if (v <= limit) {
+            reach = std::max(reach, v);
+        }
+    }
+    return reach;
 }
 
 // The drawn width is the declared width. When the lay declares none (it keeps the default), or one that

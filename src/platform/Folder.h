@@ -31,7 +31,7 @@ struct FolderEntry {
 class Folder {
 public:
     Folder() = default;
-    ~Folder() { Close(); }
+    ~Folder();
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
 
@@ -97,7 +97,7 @@ public:
     };
 
     FolderLock() = default;
-    ~FolderLock() { Release(); }
+    ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 

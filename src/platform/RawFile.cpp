@@ -24,6 +24,10 @@ std::error_code FileFaults::Check(Operation operation, const Folder& folder, con
     return plan != nullptr ? plan->Next(operation, folder.PathOf(name)) : std::error_code();
 }
 
+RawFile::~RawFile() {
+    Close();
+}
+
 size_t RawFile::Read(char* buffer, size_t count) {
     size_t total = 0;
     while (IsOpen() && total < count) {

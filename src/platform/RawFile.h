@@ -35,7 +35,7 @@ public:
 class RawFile {
 public:
     RawFile() = default;
-    ~RawFile() { Close(); }
+    ~RawFile();
     RawFile(const RawFile&) = delete;
     RawFile& operator=(const RawFile&) = delete;
 

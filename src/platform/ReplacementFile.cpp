@@ -66,6 +66,10 @@ std::error_code ReplaceableError(const Folder& folder, const std::string& name, 
 }
 } // namespace
 
+ReplacementFile::~ReplacementFile() {
+    Discard();
+}
+
 const char* ReplacementFile::FailureText(Step step) {
     switch (step) {
     case Step::None:

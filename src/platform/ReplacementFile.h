@@ -23,7 +23,7 @@ public:
     enum class Step { None, Create, Write, Close, Keep, Move };
 
     ReplacementFile() = default;
-    ~ReplacementFile() { Discard(); }
+    ~ReplacementFile();
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 

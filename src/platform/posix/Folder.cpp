@@ -93,6 +93,10 @@ void Folder::Split(const std::string& systemPath, std::string& folder, std::stri
     name = systemPath.substr(slash + 1);
 }
 
+Folder::~Folder() {
+    Close();
+}
+
 std::error_code Folder::Open(const std::string& systemPath) {
     Close();
     path = systemPath;
@@ -236,6 +240,10 @@ void Folder::Remove(const std::string& name) const {
 
 std::error_code Folder::KeepMetadata(RawFile& file, const FolderEntry& entry) {
     return file.fd < 0 ? SystemError(std::errc::bad_file_descriptor) : GiveMetadata(file.fd, entry);
+}
+
+FolderLock::~FolderLock() {
+    Release();
 }
 
 FolderLock::Outcome FolderLock::Acquire(const Folder& folder, std::chrono::milliseconds wait,

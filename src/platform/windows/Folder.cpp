@@ -67,6 +67,10 @@ void Folder::Split(const std::string& systemPath, std::string& folder, std::stri
     name = systemPath.substr(separator + 1);
 }
 
+Folder::~Folder() {
+    Close();
+}
+
 std::error_code Folder::Open(const std::string& systemPath) {
     Close();
     path = systemPath;
@@ -196,6 +200,10 @@ void Folder::Remove(const std::string& name) const {
 
 std::error_code Folder::KeepMetadata(RawFile& /*file*/, const FolderEntry& /*entry*/) {
     return {}; // a new file takes the permissions that its folder hands down, as the host's own files do
+}
+
+FolderLock::~FolderLock() {
+    Release();
 }
 
 FolderLock::Outcome FolderLock::Acquire(const Folder& folder, std::chrono::milliseconds wait,
