@@ -129,12 +129,15 @@ size_t WritePositions(const QuorLayY& lay, runtime::ByteSink& file) {
     // Chunks of 4096 lines (about 170 KB, which the part's buffer holds), or eight per part when that
     // makes them shorter.
     const size_t chunkLines = std::max<size_t>(1, std::min<size_t>(4096, lines / (8 * parts)));
-    std::vector<std::unique_ptr<PartLines>> partLines(parts);
+    // Every part's buffer made before any part starts: which part takes which chunk depends on the
+    // threads' timing, and the memory an import asks for must not.
+    std::vector<std::unique_ptr<PartLines>> partLines;
+    partLines.reserve(parts);
+    for (size_t part = 0; part < parts; ++part) {
+        partLines.push_back(std::make_unique<PartLines>(file));
+    }
     parallel::ForEachChunkInOrder(parts, (lines + chunkLines - 1) / chunkLines,
                                   [&](size_t part, size_t chunk, parallel::Turn& turn) {
-                                      if (!partLines[part]) {
-                                          partLines[part] = std::make_unique<PartLines>(file);
-                                      }
                                       PartLines& sink = *partLines[part];
                                       sink.Begin(turn);
                                       WriteLines(writer, placements, order, sink, chunk * chunkLines,
