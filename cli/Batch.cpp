@@ -32,14 +32,7 @@ struct FileJob {
 };
 
 const char* KindName(ImportKind kind) {
-    switch (kind) {
-    case ImportKind::LayY:
-        return "lay";
-    case ImportKind::Marker:
-        return "marker";
-    default:
-        return "-";
-    }
+    return kind == ImportKind::LayY ? "lay" : kind == ImportKind::Marker ? "marker" : "-";
 }
 
 // The folder of a file's import: its order name, with every control byte and every byte outside a valid

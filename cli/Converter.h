@@ -91,9 +91,6 @@ public:
     // replaced or neither is touched.
     Conversion Convert(const InputFile& input, const ConvertOptions& options) const;
 
-    // The output folder in the operating system's form.
-    const std::string& OutputDir() const { return systemOutputDir; }
-
     // The whole order name of an input file, before its cut to 20 characters.
     static std::string FullOrderName(const std::string& file);
 

@@ -525,14 +525,13 @@ private:
     // The foot of each far piece's arrow is the nearest point of the sheet; it points along the axes on which
     // the piece lies off the sheet.
     void AddArrows() {
-        for (const Placement& placed : farOff) {
-            const Placement* p = &placed;
-            const double sx = p->x < -near ? -1.0 : p->x > sheet.length + near ? 1.0 : 0.0;
-            const double sy = p->y < -near ? -1.0 : p->y > sheet.width + near ? 1.0 : 0.0;
-            const double x = std::clamp(static_cast<double>(p->x), 0.0, sheet.length);
-            const double y = std::clamp(static_cast<double>(p->y), 0.0, sheet.width);
+        for (const Placement& p : farOff) {
+            const double sx = p.x < -near ? -1.0 : p.x > sheet.length + near ? 1.0 : 0.0;
+            const double sy = p.y < -near ? -1.0 : p.y > sheet.width + near ? 1.0 : 0.0;
+            const double x = std::clamp(static_cast<double>(p.x), 0.0, sheet.length);
+            const double y = std::clamp(static_cast<double>(p.y), 0.0, sheet.width);
             const double norm = std::hypot(sx, sy);
-            Drawn d{p, layout.X(x), layout.Y(x, y), true, sx / norm, -sy / norm, 0, {}, {}, {}};
+            Drawn d{&p, layout.X(x), layout.Y(x, y), true, sx / norm, -sy / norm, 0, {}, {}, {}};
             const double tipX = d.x + (kOverhang - 3) * d.dx;
             const double tipY = d.y + (kOverhang - 3) * d.dy;
             d.anchor = {std::min(d.x, tipX) - 7, std::min(d.y, tipY) - 7, std::max(d.x, tipX) + 7,
@@ -549,10 +548,9 @@ private:
             std::min(sheet.width * layout.scale / 40.0,
                      0.3 * std::sqrt(sheetPixels / static_cast<double>(std::max<size_t>(onSheet.size(), 1)))),
             kSmallestDisc, kLargestDisc);
-        for (const Placement& placed : onSheet) {
-            const Placement* p = &placed;
-            const float written = quorix::WrittenAngle(*p);
-            Drawn d{p, layout.X(p->x), layout.Y(p->x, p->y), false, 0, 0, written, {}, {}, {}};
+        for (const Placement& p : onSheet) {
+            const float written = quorix::WrittenAngle(p);
+            Drawn d{&p, layout.X(p.x), layout.Y(p.x, p.y), false, 0, 0, written, {}, {}, {}};
             d.anchor = {d.x - r, d.y - r, d.x + r, d.y + r};
             room.Take(d.anchor);
             if (std::isfinite(written)) {

@@ -111,10 +111,6 @@ void MarkerLosses(const QuorMarker& marker, size_t perKind, Losses& losses) {
     }
     lines.Close();
 }
-
-bool Is(const std::string& message, const char* text) {
-    return message == text;
-}
 } // namespace
 
 Refusal RefusalOf(const ImportReading& reading) {
@@ -137,11 +133,10 @@ Refusal RefusalOf(const ImportReading& reading) {
         refusal.systemError = refusal.style->openError;
         return refusal;
     }
-    if (!Is(lay.message, QuorLayY::kNotLayText)) {
+    if (lay.message != QuorLayY::kNotLayText) {
         // The first record is the lay's own: the file is a lay, and the reader's reason is the one to read.
         refusal.offset = lay.offset;
-        if (Is(lay.message, QuorBinaryFile::kEndOfFileText) ||
-            Is(lay.message, QuorLayY::kOverReadAtEndText)) {
+        if (lay.message == QuorBinaryFile::kEndOfFileText || lay.message == QuorLayY::kOverReadAtEndText) {
             refusal.kind = RefusalKind::LayCutOff;
         } else {
             refusal.kind = RefusalKind::DamagedLay;

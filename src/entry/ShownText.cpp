@@ -48,27 +48,19 @@ std::string Escaped(const std::string& bytes, bool backslashAsIs) {
                 continue;
             }
         }
-        char escaped[8];
-        switch (byte) {
-        case '\\':
-            text += backslashAsIs ? "\\" : "\\\\";
-            break;
-        case '\n':
-            text += "\\n";
-            break;
-        case '\t':
-            text += "\\t";
-            break;
-        case '\r':
-            text += "\\r";
-            break;
-        default:
-            if (byte >= 0x20 && byte < 0x7F) {
-                text += static_cast<char>(byte);
-            } else {
-                std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-                text += escaped;
-            }
+        const char* named = byte == '\\' ? (backslashAsIs ? "\\" : "\\\\")
+                            : byte == '\n'  ? "\\n"
+                            : byte == '\t'  ? "\\t"
+                            : byte == '\r'  ? "\\r"
+                                            : nullptr;
+        if (named != nullptr) {
+            text += named;
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            text += static_cast<char>(byte);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            text += escaped;
         }
         ++i;
     }

@@ -2,7 +2,6 @@
 
 #include "platform/Parallel.h"
 
-#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <new>

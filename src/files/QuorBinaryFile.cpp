@@ -81,20 +81,7 @@ void QuorBinaryFile::ReadBytesFolding(char* buffer, int count) {
 }
 
 bool QuorBinaryFile::CrNeedsFolding(const char* data, size_t count) {
-    if (data[count - 1] == kCr) {
-        return true;
-    }
-    const char* const last = data + count - 1;
-    for (const char* cr = data; cr < last; ++cr) {
-        cr = static_cast<const char*>(std::memchr(cr, kCr, static_cast<size_t>(last - cr)));
-        if (cr == nullptr) {
-            return false;
-        }
-        if (cr[1] == kLf) {
-            return true;
-        }
-    }
-    return false;
+    return data[count - 1] == kCr || CrLfPairs(data, count) > 0;
 }
 
 void QuorBinaryFile::ReadInt32(char* fourBytes) {

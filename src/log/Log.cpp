@@ -1,9 +1,8 @@
 #include "log/Log.h"
 
 #include "platform/PathMapping.h"
-#include "runtime/TextModeWriter.h"
 
-#include <cstdio>
+#include <atomic>
 
 namespace quorix {
 
@@ -22,7 +21,7 @@ Log::Untouched::~Untouched() {
 
 void Log::StartOfFile() {
     if (!untouched) {
-        Instance()->ResetLineNumber();
+        Instance();
     }
 }
 
@@ -37,50 +36,12 @@ void Log::DisableFile() {
 }
 
 Log::Log(bool withFile) {
-    if (withFile) {
-        hasFile = file.CreatePlain(paths::ToSystemPath(kPath));
+    // The header is the log's only line, numbered 0, in its stored form: the line feed before it as CR LF.
+    // Written at once, with nothing kept back: the log is read while the process still runs.
+    const std::string line = std::string("\r\n[   0]") + kHeader;
+    if (withFile && file.CreatePlain(paths::ToSystemPath(kPath))) {
+        file.Write(line.data(), line.size());
     }
-    WriteLine(kHeader);
-}
-
-Log::~Log() {
-    file.Close();
-}
-
-void Log::ResetLineNumber() {
-    lineNumber.store(0);
-}
-
-void Log::Write(const std::string& text) {
-    if (!hasFile) {
-        return;
-    }
-    if (atLineStart) {
-        char number[12];
-        std::snprintf(number, sizeof number, "%4d]", static_cast<int>(lineNumber.load()));
-        std::string prefix = "\n[";
-        prefix += number;
-        for (int32_t i = 0; i < indentDepth; ++i) {
-            prefix += "    ";
-        }
-        Store(prefix);
-        atLineStart = false;
-    }
-    Store(text);
-}
-
-void Log::Store(const std::string& text) {
-    // Written at once, with nothing kept back: the log is read while the process still runs. What cannot
-    // be written is lost, as with the host runtime's own log.
-    std::string stored(2 * text.size(), '\0');
-    stored.resize(static_cast<size_t>(
-        runtime::TextModeWriter::StoreText(&stored[0], text.data(), text.size()) - &stored[0]));
-    file.Write(stored.data(), stored.size());
-}
-
-void Log::WriteLine(const std::string& text) {
-    Write(text);
-    atLineStart = true;
 }
 
 } // namespace quorix

@@ -2,8 +2,6 @@
 
 #include "platform/RawFile.h"
 
-#include <atomic>
-#include <cstdint>
 #include <string>
 
 namespace quorix {
@@ -39,29 +37,18 @@ public:
         bool before;
     };
 
-    // A file starts to be read: restarts the line numbers, creating the log on the process's first read,
-    // unless the calling thread holds an Untouched.
+    // A file starts to be read: creates the log on the process's first read, unless the calling thread
+    // holds an Untouched.
     static void StartOfFile();
 
-    virtual ~Log();
+    virtual ~Log() = default;
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
-
-    void ResetLineNumber();
-    void Write(const std::string& text);
-    void WriteLine(const std::string& text);
 
 private:
     explicit Log(bool withFile);
 
-    std::atomic<int32_t> lineNumber{0};
-    int32_t indentDepth = 0;
-    // Writes `text` to the file in its stored form (each line feed as CR LF).
-    void Store(const std::string& text);
-
     RawFile file;
-    bool hasFile = false;
-    bool atLineStart = true;
 };
 
 } // namespace quorix

@@ -70,12 +70,9 @@ void ForEachPart(size_t parts, const std::function<void(size_t)>& work) {
         others.push_back(std::make_unique<PartThread>(work, part));
         others.back()->Start();
     }
-    std::exception_ptr failure;
-    try {
-        work(0);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    PartThread own(work, 0); // part 0 runs in the caller
+    own.Run();
+    std::exception_ptr failure = own.Join();
     for (const auto& other : others) {
         const std::exception_ptr thrown = other->Join();
         if (!failure) {

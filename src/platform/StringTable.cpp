@@ -3,15 +3,15 @@
 #include "platform/MessageTexts.h"
 #include "platform/ModuleHandle.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace quorix::detail {
 
 const char* MessagePattern(unsigned id) {
-    for (const MessageText& m : kMessageTexts) {
-        if (m.id == id) {
-            return m.text;
-        }
-    }
-    return nullptr;
+    const auto* found = std::find_if(std::begin(kMessageTexts), std::end(kMessageTexts),
+                                     [id](const MessageText& m) { return m.id == id; });
+    return found != std::end(kMessageTexts) ? found->text : nullptr;
 }
 
 std::string LoadMessage(unsigned id, const std::vector<std::string>& inserts) {

@@ -20,11 +20,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <map>
-#include <new>
 #include <random>
 #include <tuple>
 

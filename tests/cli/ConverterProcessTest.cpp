@@ -9,7 +9,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -95,10 +94,12 @@ TEST_P(ConverterCommandLine, GivesItsStatusOutputAndFirstError) {
     } else {
         EXPECT_EQ(r.out.substr(0, out.size()), out);
     }
-    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), Expand(c.firstError, dir)) << r.err;
+    // A usage error, which names no input, ends in one line that says where to read more.
+    const bool usage = c.exitCode == 64 && c.firstError.rfind("quorix-import: {", 0) != 0;
+    const std::string first = Expand(c.firstError, dir);
+    EXPECT_EQ(usage ? r.err : r.err.substr(0, r.err.find('\n')),
+              usage ? first + "\nTry 'quorix-import --help' for more information.\n" : first);
 }
-
-const char* const kTry = "Try 'quorix-import --help' for more information.";
 
 const CommandCase kCommandCases[] = {
     {"NoArguments", {}, 64, "", "quorix-import: missing input file"},
@@ -190,18 +191,6 @@ const CommandCase kCommandCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rows, ConverterCommandLine, testing::ValuesIn(kCommandCases),
                          [](const testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
-
-// Every usage error ends in one line that says where to read more.
-TEST(ConverterCommandLine, UsageErrorsPointToTheHelp) {
-    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"--bogus"}, {"-o"}, {"-j", "x", "a"}}) {
-        std::vector<std::string> line = {kConverter};
-        line.insert(line.end(), args.begin(), args.end());
-        const ProcessResult r = RunProcess(line);
-        EXPECT_EQ(r.exitCode, 64);
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
-        EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), std::string(kTry) + "\n");
-    }
-}
 
 struct RefusalCase {
     const char* name;

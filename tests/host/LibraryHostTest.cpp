@@ -2,6 +2,7 @@
 // the result's fields, and that the output folder holds a new pair or is exactly as it was.
 #include "entry/ImportQuorixFile.h"
 #include "support/LayBuilder.h"
+#include "support/MarkerBuilder.h"
 #include "support/TempDir.h"
 
 #include <dlfcn.h>
@@ -16,7 +17,6 @@
 #include <functional>
 #include <ostream>
 #include <string>
-#include <vector>
 
 namespace {
 using LibraryImport = int (*)(const char*, const char*, quorix_result*);
@@ -30,11 +30,6 @@ std::string Expected(const std::string& orderName, const std::string& file) {
 LibraryImport LoadImport() {
     void* module = dlopen(QUORIX_MODULE, RTLD_NOW | RTLD_LOCAL);
     return module != nullptr ? reinterpret_cast<LibraryImport>(dlsym(module, "quorix_import")) : nullptr;
-}
-
-std::string MarkerText(const std::string& styleName) {
-    return "%19\n0\n1\n1\n0\n0\n0\n0\n50800000\n1397000\n0\n%\n80\n0\n0\n1.5\nA\nB\nC\n0\n0\n0\n0\n0\n" +
-           styleName + "\n1\n40\n1\n1\n0\n0\n";
 }
 
 struct LibraryCase {
@@ -127,7 +122,8 @@ const LibraryCase kLibraryCases[] = {
     {"MarkerWithoutItsLastStyle",
      [](const TempDir& d) {
          d.MakeDir("data/styles");
-         return d.Write("data/markers/m.mkr", MarkerText("gone.sty"));
+         const MarkerBuilder marker = MarkerBuilder(19).Slot("gone.sty", {{40, "1", 1}}).Truncate();
+         return d.Write("data/markers/m.mkr", marker.Text());
      },
      QUORIX_STYLE_MISSING, 0, "",
      "cannot read style file {dir}/data/styles/gone.sty: No such file or directory"},

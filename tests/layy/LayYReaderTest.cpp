@@ -7,7 +7,6 @@
 
 #include <cctype>
 #include <sstream>
-#include <tuple>
 #include <vector>
 
 using namespace quorix;

@@ -25,7 +25,6 @@ public:
     MarkerBuilder(std::string line, int layout_) : versionLine(std::move(line)), layout(layout_) {}
     explicit MarkerBuilder(int version) : MarkerBuilder("%" + std::to_string(version), version) {}
 
-    MarkerBuilder& Width(int32_t micrometres) { return Set(width, std::to_string(micrometres)); }
     MarkerBuilder& Separator(std::string line) { return Set(separator, std::move(line)); }
     // A slot whose size count is the number of sizes; keys, values and counts in three passes.
     MarkerBuilder& Slot(const std::string& styleName, const std::vector<MarkerSize>& sizes);
