@@ -5,6 +5,9 @@ MOVED_FILES = {"src/platform/BackgroundTask.cpp": "src/platform/Parallel.cpp"}
 RETARGETED = {
     "T19": {"file": "src/platform/HostLog.cpp", "old": "dll_vq_log_error(kHostLogLevel, kHostLogCode,",
             "new": "dll_vq_log_error(kHostLogCode, kHostLogLevel,"},
+    "M16": {"file": "src/marker/QuorStyle.cpp", "old": "for (int i = 0; i < 10; ++i) {",
+            "new": "for (int i = 0; i < 9; ++i) {"},
+    "M17": {"file": "src/marker/QuorStyle.cpp", "old": "        SkipField(' ');\n", "new": ""},
     "M8": {"file": "src/marker/PieceTally.cpp", "old": "quantity += source.copies * Bits(taken[next].piece->quantity);",
            "new": "quantity += source.copies * Bits(taken[next].piece->extraQuantity);"},
     "M10": {"file": "src/marker/PieceTally.cpp", "old": "return x.sizeCount < y.sizeCount;",

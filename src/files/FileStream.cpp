@@ -164,13 +164,22 @@ void FileStream::SeekRelative(int64_t offset) {
     seekPending = true;
 }
 
-void FileStream::GetLine(std::string& field, size_t maxStored, char delim) {
-    field.clear();
+void FileStream::Extract(std::string* field, size_t maxStored, char delim) {
+    if (field != nullptr) {
+        field->clear();
+    }
     if (!Good()) {
         failBit = true;
         return;
     }
     size_t extracted = 0;
+    size_t stored = 0;
+    const auto keep = [&](const char* start, size_t count) {
+        if (field != nullptr) {
+            field->append(start, count);
+        }
+        stored += count;
+    };
     for (;;) {
         if (pos == length && !Fill()) {
             eofBit = true;
@@ -178,26 +187,26 @@ void FileStream::GetLine(std::string& field, size_t maxStored, char delim) {
         }
         const char* start = buffer.data() + pos;
         const size_t available = length - pos;
-        const size_t room = maxStored - field.size();
+        const size_t room = maxStored - stored;
         // Look at one character more than fits, to tell a delimiter after a full field from an overlong one.
         const size_t window = std::min(available, room + 1);
         const void* found = std::memchr(start, delim, window);
         if (found != nullptr) {
             const size_t taken = static_cast<size_t>(static_cast<const char*>(found) - start);
-            field.append(start, taken);
+            keep(start, taken);
             pos += taken + 1;
             extracted += taken + 1;
             break;
         }
         if (available > room) {
             // The field is full and the next character is not the delimiter: it stays unread.
-            field.append(start, room);
+            keep(start, room);
             pos += room;
             extracted += room;
             failBit = true;
             break;
         }
-        field.append(start, available);
+        keep(start, available);
         pos += available;
         extracted += available;
     }

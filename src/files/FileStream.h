@@ -69,9 +69,13 @@ public:
     // characters are taken up to `delim` (consumed, not stored), the end of the file, or `maxStored`
     // characters; a further character other than `delim` then fails the stream and is left unread. A read
     // that takes nothing at all fails the stream. `field` receives the characters stored.
-    void GetLine(std::string& field, size_t maxStored, char delim);
+    void GetLine(std::string& field, size_t maxStored, char delim) { Extract(&field, maxStored, delim); }
+    // Reads a field as GetLine does and drops its characters.
+    void SkipLine(size_t maxStored, char delim) { Extract(nullptr, maxStored, delim); }
 
 private:
+    // GetLine, storing the characters in `field` unless it is null.
+    void Extract(std::string* field, size_t maxStored, char delim);
     bool Fill();
     // Sizes the buffers for the mode.
     void PrepareBuffers();

@@ -35,6 +35,11 @@ bool QuorTextFile::RefuseVersion() {
     return false;
 }
 
+bool QuorTextFile::SkipField(char delim) {
+    stream.SkipLine(kMaxFieldLength, delim);
+    return !stream.Fail();
+}
+
 bool QuorTextFile::ReadInt(int& value, char delim) {
     const bool ok = ReadField(delim);
     value = Atoi(field.c_str());

@@ -30,6 +30,8 @@ public:
     bool ReadFloat(float& value, char delim = '\n');
     bool ReadBool(bool& value, char delim = '\n');
     bool ReadString(std::string& value, char delim = '\n');
+    // Reads a field whose value is not kept, as any of the above would.
+    bool SkipField(char delim = '\n');
 
     // True once every further field of the file will read as empty (the stream is failed or at its end).
     bool IsExhausted() const { return stream.Fail() || stream.Eof(); }

@@ -17,14 +17,12 @@ bool QuorStyle::Parse() {
     if (!ReadVersionLine()) {
         return RefuseVersion();
     }
-    int dropInt = 0;
-    std::string dropText;
-    ReadInt(dropInt);
-    ReadString(dropText);
-    ReadString(dropText);
+    SkipField();
+    SkipField();
+    SkipField();
     ReadString(styleText);
     if (formatVersion >= 13) {
-        ReadString(dropText);
+        SkipField();
     }
     // Piece blocks follow while the block mark line begins with '+'; an exhausted file reads as an empty
     // line and ends the list.
@@ -38,16 +36,12 @@ bool QuorStyle::Parse() {
         ReadString(piece.pieceName);
         ReadString(piece.pieceText);
         // The count line: a word, the two counts, each ended by a single space, then the rest of the line.
-        ReadString(dropText, ' ');
+        SkipField(' ');
         ReadInt(piece.quantity, ' ');
         ReadInt(piece.extraQuantity, ' ');
-        ReadString(dropText);
-        ReadInt(dropInt);
-        ReadString(dropText);
-        ReadString(dropText);
-        ReadInt(dropInt);
-        for (int i = 0; i < 5; ++i) {
-            ReadString(dropText);
+        // Then lines of no use to the import: passed over without being kept.
+        for (int i = 0; i < 10; ++i) {
+            SkipField();
         }
         pieces.push_back(std::move(piece));
     }
