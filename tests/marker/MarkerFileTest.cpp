@@ -92,13 +92,16 @@ TEST(MarkerVersion, UnsupportedVersionIsReportedToTheHostAndRefused) {
 
 // Version line, layout written, mark and count line of the first block (a second one, "b 3/0", follows),
 // whether the file is accepted and the pieces read as "name quantity/extra;" each. Version 12 has no line
-// between the style text and the first block; 13 and 16 have one.
+// between the style text and the first block; 13 and 16 have one. A field longer than 255 characters, kept
+// or not, ends the reading.
 TEST(StyleFile, VersionsBlockMarksAndCountLines) {
     const std::vector<std::tuple<std::string, int, std::string, std::string, bool, std::string>> cases = {
         {"%12", 12, "+", "W 2 1 rest", true, "a 2/1;b 3/0;"},
         {"%13", 13, "+", "W 2 1 rest", true, "a 2/1;b 3/0;"},
         {"%16", 16, "+ more", "X 2 1 ", true, "a 2/1;b 3/0;"},
         {"%16", 16, "++", "word -3 4 more words", true, "a -3/4;b 3/0;"},
+        {"%16", 16, "+", "W 2 1 " + std::string(255, 'r'), true, "a 2/1;b 3/0;"},
+        {"%16", 16, "+", "W 2 1 " + std::string(256, 'r'), true, "a 2/1;"}, // the line's rest overlong
         {"%16", 16, "", "W 2 1 rest", true, ""},
         {"%16", 16, " +", "W 2 1 rest", true, ""},
         {"%11", 12, "+", "W 2 1 rest", false, ""},
