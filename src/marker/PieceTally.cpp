@@ -106,14 +106,25 @@ void SizeModels::RankNames() {
         uint32_t piece;
     };
     std::vector<Name> names;
+    std::vector<size_t> runs{0}; // where each style's names begin, and their end
     nameRanks.assign(styles.size(), {});
     for (uint32_t style = 0; style < styles.size(); ++style) {
         nameRanks[style].resize(styles[style].size());
         for (uint32_t piece = 0; piece < styles[style].size(); ++piece) {
             names.push_back({&styles[style][piece].pieceName, style, piece});
         }
+        runs.push_back(names.size());
     }
-    std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return *a.name < *b.name; });
+    // Each style lists its names in order already: the styles are merged two by two, not sorted again.
+    const auto byName = [](const Name& a, const Name& b) { return *a.name < *b.name; };
+    for (size_t width = 1; width + 1 < runs.size(); width *= 2) {
+        for (size_t first = 0; first + width + 1 < runs.size(); first += 2 * width) {
+            const size_t last = std::min(first + 2 * width, runs.size() - 1);
+            std::inplace_merge(names.begin() + static_cast<std::ptrdiff_t>(runs[first]),
+                               names.begin() + static_cast<std::ptrdiff_t>(runs[first + width]),
+                               names.begin() + static_cast<std::ptrdiff_t>(runs[last]), byName);
+        }
+    }
     uint32_t rank = 0;
     for (size_t at = 0; at < names.size(); ++at) {
         if (at > 0 && *names[at].name != *names[at - 1].name) {
