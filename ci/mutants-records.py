@@ -79,6 +79,6 @@ ADDED = [
     dict(id="SK3", file="src/runtime/TextModeWriter.cpp", old="        text.remove_prefix(piece);\n",
          new="        text.remove_prefix(piece < text.size() ? piece + 1 : piece);\n",
          kind="off-by-one (a long text written in pieces)"),
-    dict(id="SK4", file="src/export/QuorLayYExport.cpp", old="        HandOn();\n        if (capacity < room) {",
+    dict(id="SK4", file="src/export/PartLines.h", old="        HandOn();\n        if (capacity < room) {",
          new="        if (capacity < room) {", kind="removed statement (a full part buffer handed on)"),
 ]

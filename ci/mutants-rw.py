@@ -83,7 +83,7 @@ RETARGETED = {
         "kind": "wrong offset",
     },
     "X6": {
-        "file": "src/export/QuorLayYExport.cpp",
+        "file": "src/export/PartLines.h",
         "old": "        file.Append({buffer.get(), used});\n",
         "new": "",
         "kind": "removed statement (parts written)",

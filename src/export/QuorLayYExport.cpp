@@ -2,6 +2,7 @@
 #include "export/QuorLayYExport.h"
 
 #include "export/DefinitionFileWriter.h"
+#include "export/PartLines.h"
 #include "export/NameRules.h"
 #include "export/PositionFileWriter.h"
 #include "export/PositionMatcher.h"
@@ -10,43 +11,11 @@
 #include "platform/Parallel.h"
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 namespace quorix {
 namespace {
 constexpr double kMillimetresPerInch = 25.4;
-
-// The lines that one part makes of the position file, held in a buffer of its own, which is allocated
-// once and reused for every chunk of the part. They are passed on to the file in the chunk's turn: at the
-// end of the chunk, or earlier when the buffer is full, so that a part never holds more than the buffer
-// and its longest line.
-class PartLines final : public runtime::ByteSink {
-public:
-    explicit PartLines(runtime::ByteSink& file) : file(file) { Grow(kBufferBytes); }
-
-    // Starts a chunk, whose turn lines are passed on in.
-    void Begin(parallel::Turn& chunkTurn) { turn = &chunkTurn; }
-    // Waits for the chunk's turn and passes on what is held.
-    void HandOn() {
-        turn->Take();
-        file.Append({buffer.get(), used});
-        used = 0;
-    }
-
-private:
-    static constexpr size_t kBufferBytes = size_t{256} << 10;
-
-    void MakeRoom(size_t room) override {
-        HandOn();
-        if (capacity < room) {
-            Grow(room);
-        }
-    }
-
-    runtime::ByteSink& file;
-    parallel::Turn* turn = nullptr;
-};
 
 // Writes the lines from `from` to before `to` into `sink`. Their placements lie all over the lay, so each
 // costs a cache miss: they are first copied side by side, a batch at a time, in a loop whose loads do not
@@ -117,9 +86,7 @@ size_t WritePositions(const QuorLayY& lay, runtime::ByteSink& file) {
     const PlacementList& placements = lay.GetPlacements();
     const detail::PositionFileWriter writer(lay.GetPieceNames(), lay.GetModelNames());
     const size_t lines = order.Lines();
-    // A long file is made in chunks of lines by parts at the same time, each chunk passed on to the file
-    // in its turn through the buffer of its part (see PartLines), so that the file is the same as when
-    // written in one go.
+    // A long file is made in chunks of lines by parts at the same time (see WriteInChunks).
     constexpr size_t kLeastPartLines = 32768;
     const size_t parts = parallel::PartsFor(lines, kLeastPartLines);
     if (parts == 1) {
@@ -129,21 +96,11 @@ size_t WritePositions(const QuorLayY& lay, runtime::ByteSink& file) {
     // Chunks of 4096 lines (about 170 KB, which the part's buffer holds), or eight per part when that
     // makes them shorter.
     const size_t chunkLines = std::max<size_t>(1, std::min<size_t>(4096, lines / (8 * parts)));
-    // Every part's buffer made before any part starts: which part takes which chunk depends on the
-    // threads' timing, and the memory an import asks for must not.
-    std::vector<std::unique_ptr<PartLines>> partLines;
-    partLines.reserve(parts);
-    for (size_t part = 0; part < parts; ++part) {
-        partLines.push_back(std::make_unique<PartLines>(file));
-    }
-    parallel::ForEachChunkInOrder(parts, (lines + chunkLines - 1) / chunkLines,
-                                  [&](size_t part, size_t chunk, parallel::Turn& turn) {
-                                      PartLines& sink = *partLines[part];
-                                      sink.Begin(turn);
-                                      WriteLines(writer, placements, order, sink, chunk * chunkLines,
-                                                 std::min(lines, (chunk + 1) * chunkLines));
-                                      sink.HandOn();
-                                  });
+    detail::WriteInChunks(file, parts, (lines + chunkLines - 1) / chunkLines,
+                          [&](runtime::ByteSink& sink, size_t chunk) {
+                              WriteLines(writer, placements, order, sink, chunk * chunkLines,
+                                         std::min(lines, (chunk + 1) * chunkLines));
+                          });
     return lines;
 }
 } // namespace quorix

@@ -3,9 +3,13 @@
 
 #include "export/DefinitionFileWriter.h"
 #include "export/NameRules.h"
+#include "export/PartLines.h"
 #include "marker/QuorMarker.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quorix {
 namespace {
@@ -20,25 +24,39 @@ std::string SizeLabel(int32_t sizeKey) {
 
 size_t WriteDefinition(const QuorMarker& marker, runtime::ByteSink& file) {
     const SizeModels& sizeModels = marker.GetSizeModels();
-    detail::DefinitionFileWriter writer(file);
     const std::string orderName = OrderName(marker.GetFileName());
+    std::vector<std::pair<int32_t, SizeModels::Model>> models;
+    for (const auto& model : sizeModels) {
+        models.push_back(model);
+    }
     // The tallies of a model are made as they are written: together the models can hold far more pieces
-    // than the marker and its styles.
-    for (const auto& [sizeKey, model] : sizeModels) {
-        writer.BeginModel(orderName, SizeLabel(sizeKey));
-        for (const PieceTally& tally : model) {
+    // than the marker and its styles. Many models are made by parts at the same time, a model a chunk.
+    const auto writeModel = [&](runtime::ByteSink& sink, size_t at) {
+        detail::DefinitionFileWriter writer(sink);
+        writer.BeginModel(orderName, SizeLabel(models[at].first));
+        for (const PieceTally& tally : models[at].second) {
             writer.Piece(tally.pieceName, tally.quantity);
             if (tally.extraQuantity > 0) {
                 writer.ExtraCount(tally.extraQuantity);
             }
         }
+    };
+    constexpr size_t kLeastPartPieces = 65536;
+    const size_t parts = std::min(parallel::PartsFor(sizeModels.PiecesTaken(), kLeastPartPieces), models.size());
+    if (parts <= 1) {
+        for (size_t at = 0; at < models.size(); ++at) {
+            writeModel(file, at);
+        }
+    } else {
+        detail::WriteInChunks(file, parts, models.size(), writeModel);
     }
+    detail::DefinitionFileWriter writer(file);
     writer.BeginOrder(orderName, kMarkerDescription,
                       static_cast<double>(marker.GetMarkerWidth()) / kMicrometresPerInch);
-    for (const auto& [sizeKey, model] : sizeModels) {
-        writer.OrderLine(orderName, SizeLabel(sizeKey));
+    for (const auto& model : models) {
+        writer.OrderLine(orderName, SizeLabel(model.first));
     }
-    return sizeModels.size();
+    return models.size();
 }
 
 size_t WritePositions(const QuorMarker&, runtime::ByteSink&) {

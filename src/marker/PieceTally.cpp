@@ -89,9 +89,11 @@ void SizeModels::SetSizes(const std::vector<StyleEntry>& all, std::vector<uint32
     sizes.clear();
     sizes.reserve(total);
     models = 0;
+    piecesTaken = 0;
     for (size_t at = 0; at < ordered.size(); ++at) {
         const uint64_t place = ordered[at].place;
         sizes.push_back({static_cast<uint32_t>(place >> 32), static_cast<uint32_t>(place)});
+        piecesTaken += styles[static_cast<uint32_t>(ordered[at].numberAndStyle)].size();
         if (at == 0 || ordered[at].numberAndStyle >> 32 != ordered[at - 1].numberAndStyle >> 32) {
             ++models;
         }

@@ -99,6 +99,8 @@ public:
 
     // The number of size models (of distinct size numbers).
     size_t size() const { return models; }
+    // The pieces the models are made from, summed over the sizes: the work of walking them all.
+    size_t PiecesTaken() const { return piecesTaken; }
     const_iterator begin() const { return const_iterator(*this, 0); }
     const_iterator end() const { return const_iterator(*this, sizes.size()); }
 
@@ -128,6 +130,7 @@ private:
     // order (entry by entry).
     std::vector<SizeRef> sizes;
     size_t models = 0;
+    size_t piecesTaken = 0;
 };
 
 } // namespace quorix

@@ -231,7 +231,8 @@ TEST_F(Bounds, MarkersWithFarMoreTalliesThanTheirFiles) {
 // and its styles list them, in 32-bit wrapping arithmetic. The definition file must be that tally written
 // model by model, and the size models (as --dump lists them) that tally, each with the size value read
 // first. Few names, so that a style lists one twice and styles share them ("\xC3\xA9" sorts after all
-// ASCII); size values that read alike ("0", "-0" and "-0.0"; "1e400" as infinity); counts that wrap round.
+// ASCII); size values that read alike ("0", "-0" and "-0.0"; "1e400" as infinity); counts that wrap round;
+// the file written in one part, two or three.
 // The last of the four styles may list what the third lists, or that but for one extra count; a missing
 // style has no pieces, and only the last style entry decides whether the marker loads.
 TEST(MarkerTallyOracle, RandomMarkersWriteWhatAPlainTallyWrites) {
@@ -245,6 +246,7 @@ TEST(MarkerTallyOracle, RandomMarkersWriteWhatAPlainTallyWrites) {
     std::mt19937 random(20240612u);
     const auto below = [&random](uint32_t n) { return random() % n; };
     for (int round = 0; round < 300; ++round) {
+        const parallel::ForcedParts parts(1 + round % 3); // the models also made by parts at once
         const TempDir dir;
         std::vector<std::vector<StylePiece>> styles(4);
         for (size_t s = 0; s < styles.size(); ++s) {
