@@ -153,66 +153,64 @@ SizeModels::Model::const_iterator SizeModels::Model::begin() const {
     using Source = const_iterator::Source;
     const_iterator first;
     const SizeModels& of = *models;
-    std::vector<uint32_t> styleOf; // of each source
+    std::vector<Source>& sources = first.sources;
+    size_t total = 0;
+    uint32_t lowest = UINT32_MAX;
+    uint32_t highest = 0;
     for (size_t at = from; at < to;) {
         const SizeItem& size = of.Item(at);
         const uint32_t style = of.StyleAt(at);
         const SizeRef ref = of.sizes[at];
-        Source source{size.sizeValue, size.sizeCount, 0u, (uint64_t{ref.entry} << 32) | ref.item};
+        const std::vector<uint32_t>& ranks = of.nameRanks[style];
+        Source source{size.sizeValue,           size.sizeCount, 0u,
+                      (uint64_t{ref.entry} << 32) | ref.item, of.styles[style].data(), ranks.data(),
+                      static_cast<uint32_t>(ranks.size())};
         for (; at < to && of.StyleAt(at) == style && of.Item(at).sizeValue == size.sizeValue &&
                of.Item(at).sizeCount == size.sizeCount;
              ++at) {
             source.copies += of.Item(at).copies;
         }
-        if (!of.styles[style].empty()) {
-            first.sources.push_back(source);
-            styleOf.push_back(style);
+        if (!ranks.empty()) {
+            sources.push_back(source);
+            total += ranks.size();
+            lowest = std::min(lowest, ranks.front());
+            highest = std::max(highest, ranks.back());
         }
     }
     // The sources by size value and size count: their pieces, put in name order keeping the order they
     // come in, are then in tally order.
-    std::vector<uint32_t> order(first.sources.size());
-    size_t total = 0;
-    uint32_t lowest = UINT32_MAX;
-    uint32_t highest = 0;
-    for (uint32_t source = 0; source < order.size(); ++source) {
-        order[source] = source;
-        const std::vector<uint32_t>& ranks = of.nameRanks[styleOf[source]];
-        total += ranks.size();
-        lowest = std::min(lowest, ranks.front());
-        highest = std::max(highest, ranks.back());
-    }
-    const std::vector<Source>& sources = first.sources;
-    std::stable_sort(order.begin(), order.end(), [&sources](uint32_t a, uint32_t b) {
-        const Source& x = sources[a];
-        const Source& y = sources[b];
+    std::stable_sort(sources.begin(), sources.end(), [](const Source& x, const Source& y) {
         if (x.sizeValue < y.sizeValue || y.sizeValue < x.sizeValue) {
             return x.sizeValue < y.sizeValue;
         }
         return x.sizeCount < y.sizeCount;
     });
-    const auto eachPiece = [&](auto take) {
-        for (const uint32_t source : order) {
-            const std::vector<PieceTally>& pieces = of.styles[styleOf[source]];
-            const std::vector<uint32_t>& ranks = of.nameRanks[styleOf[source]];
-            for (size_t piece = 0; piece < pieces.size(); ++piece) {
-                take(const_iterator::Taken{&pieces[piece], ranks[piece], source});
+    // Calls take(rank, source) for every piece, source by source.
+    const auto eachPiece = [&sources](auto take) {
+        for (uint32_t source = 0; source < sources.size(); ++source) {
+            for (uint32_t piece = 0; piece < sources[source].pieces; ++piece) {
+                take(sources[source].rank[piece], source);
             }
         }
     };
-    std::vector<const_iterator::Taken>& taken = first.taken;
+    std::vector<uint32_t>& taken = first.taken;
     if (total > 0 && highest - lowest < 2 * total) {
         // Ranks close together, as where the styles share their names: counted into place.
         std::vector<size_t> starts(size_t{highest} - lowest + 2, 0);
-        eachPiece([&](const const_iterator::Taken& piece) { ++starts[piece.rank - lowest + 1]; });
+        eachPiece([&](uint32_t rank, uint32_t) { ++starts[rank - lowest + 1]; });
         std::partial_sum(starts.begin(), starts.end(), starts.begin());
         taken.resize(total);
-        eachPiece([&](const const_iterator::Taken& piece) { taken[starts[piece.rank - lowest]++] = piece; });
+        eachPiece([&](uint32_t rank, uint32_t source) { taken[starts[rank - lowest]++] = source; });
     } else {
+        std::vector<std::pair<uint32_t, uint32_t>> ranked; // rank and source
+        ranked.reserve(total);
+        eachPiece([&](uint32_t rank, uint32_t source) { ranked.emplace_back(rank, source); });
+        std::stable_sort(ranked.begin(), ranked.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
         taken.reserve(total);
-        eachPiece([&](const const_iterator::Taken& piece) { taken.push_back(piece); });
-        std::stable_sort(taken.begin(), taken.end(),
-                         [](const const_iterator::Taken& a, const const_iterator::Taken& b) { return a.rank < b.rank; });
+        for (const auto& piece : ranked) {
+            taken.push_back(piece.second);
+        }
     }
     return ++first;
 }
@@ -222,26 +220,29 @@ SizeModels::Model::const_iterator& SizeModels::Model::const_iterator::operator++
     if (done) {
         return *this;
     }
-    const uint32_t rank = taken[next].rank;
-    const Source& head = sources[taken[next].source];
-    current.pieceName = taken[next].piece->pieceName;
+    const Source& head = sources[taken[next]];
+    const uint32_t rank = *head.rank;
+    const float sizeValue = head.sizeValue;
+    current.pieceName = head.piece->pieceName;
     current.sizeCount = head.sizeCount;
     uint32_t quantity = 0;
     uint32_t extraQuantity = 0;
     uint64_t firstSize = UINT64_MAX;
-    // Every source whose piece has the tally's name, size value and size count adds to it; the size value
-    // kept is that of the size read first (0 and -0 are one value but show differently).
-    for (; next < taken.size() && taken[next].rank == rank; ++next) {
-        const Source& source = sources[taken[next].source];
-        if (!(source.sizeValue == head.sizeValue && source.sizeCount == head.sizeCount)) {
+    // Every source whose next piece has the tally's name, size value and size count adds to it; the size
+    // value kept is that of the size read first (0 and -0 are one value but show differently).
+    for (; next < taken.size(); ++next) {
+        Source& source = sources[taken[next]];
+        if (*source.rank != rank || !(source.sizeValue == sizeValue && source.sizeCount == current.sizeCount)) {
             break;
         }
         if (source.firstSize < firstSize) {
             firstSize = source.firstSize;
             current.sizeValue = source.sizeValue;
         }
-        quantity += source.copies * Bits(taken[next].piece->quantity);
-        extraQuantity += source.copies * Bits(taken[next].piece->extraQuantity);
+        quantity += source.copies * Bits(source.piece->quantity);
+        extraQuantity += source.copies * Bits(source.piece->extraQuantity);
+        ++source.piece;
+        ++source.rank;
     }
     current.quantity = static_cast<int32_t>(quantity);
     current.extraQuantity = static_cast<int32_t>(extraQuantity);

@@ -47,16 +47,15 @@ public:
                 int32_t sizeCount;
                 uint32_t copies;    // of the size, summed over the sizes taken together
                 uint64_t firstSize; // the entry and place of the first of those sizes: the one read first
-            };
-            // One piece of a source, with the rank of its name.
-            struct Taken {
-                const PieceTally* piece;
-                uint32_t rank;
-                uint32_t source;
+                const PieceTally* piece; // the next piece of the source's style to be tallied
+                const uint32_t* rank;    // and the rank of its name
+                uint32_t pieces;         // of the style
             };
 
             std::vector<Source> sources;
-            std::vector<Taken> taken; // in tally order: name, size value, size count
+            // The source of each piece in tally order (name, size value, size count): a source's pieces
+            // come in the order of its style, so each is the next one of its source.
+            std::vector<uint32_t> taken;
             size_t next = 0;
             PieceTally current;
             bool done = true;
