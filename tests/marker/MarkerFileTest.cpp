@@ -122,4 +122,29 @@ TEST(StyleFile, VersionsBlockMarksAndCountLines) {
     }
 }
 
+// A size model's pieces come in name order, also where they are few and their names lie far apart among
+// all the marker's names (the third style's lie between them), and also from several styles in turn.
+TEST(SizeModels, FewPiecesFarApartAmongTheMarkersNamesInNameOrder) {
+    const TempDir dir;
+    const std::vector<std::vector<std::string>> styles = {{"z", "zz"}, {"A"}, {"b", "c", "d", "e", "f", "g", "h"}};
+    MarkerBuilder marker(19);
+    for (size_t s = 0; s < styles.size(); ++s) {
+        StyleBuilder style(16);
+        for (const std::string& name : styles[s]) {
+            style.Piece(name, 1, 0);
+        }
+        dir.Write("data/styles/s" + std::to_string(s), style.Text());
+        marker.Slot("s" + std::to_string(s), {{s == 2 ? 7 : 5, "1", 1}});
+    }
+    QuorMarker read;
+    ASSERT_TRUE(read.Load(paths::FromCallerPath(dir.Write("data/markers/m.mkr", marker.Text()))));
+    std::string names;
+    for (const auto& [key, model] : read.GetSizeModels()) {
+        for (const PieceTally& tally : model) {
+            names += std::to_string(key) + ":" + tally.pieceName + " ";
+        }
+    }
+    EXPECT_EQ(names, "5:A 5:z 5:zz 7:b 7:c 7:d 7:e 7:f 7:g 7:h ");
+}
+
 } // namespace
