@@ -250,8 +250,7 @@ TEST(MarkerTallyOracle, RandomMarkersWriteWhatAPlainTallyWrites) {
         const TempDir dir;
         std::vector<std::vector<StylePiece>> styles(4);
         for (size_t s = 0; s < styles.size(); ++s) {
-            // Now and then one piece: a model's few names then lie far apart among the marker's.
-            for (uint32_t n = below(3) == 0 ? 1 : below(6); n > 0; --n) {
+            for (uint32_t n = below(6); n > 0; --n) {
                 styles[s].push_back({names[below(7)], "", counts[below(7)], counts[below(7)]});
             }
             if (s == 3 && below(2) == 0 && !styles[2].empty()) {
