@@ -19,6 +19,10 @@ Log::Untouched::~Untouched() {
     untouched = before;
 }
 
+bool Log::Untouched::Held() {
+    return untouched;
+}
+
 void Log::StartOfFile() {
     if (!untouched) {
         Instance();

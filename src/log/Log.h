@@ -32,6 +32,8 @@ public:
         ~Untouched();
         Untouched(const Untouched&) = delete;
         Untouched& operator=(const Untouched&) = delete;
+        // Whether the calling thread holds one: work it hands to other threads holds one there too.
+        static bool Held();
 
     private:
         bool before;

@@ -1,12 +1,17 @@
 #include "marker/QuorMarker.h"
 
 #include "marker/QuorStyle.h"
+#include "log/Log.h"
 #include "platform/HostLog.h"
 #include "platform/ModuleStateGuard.h"
+#include "platform/Parallel.h"
 #include "platform/PathRules.h"
 #include "platform/StringTable.h"
 
+#include <atomic>
 #include <map>
+#include <memory>
+#include <optional>
 
 namespace quorix {
 
@@ -118,27 +123,49 @@ void QuorMarker::ReadStyleSlot() {
 
 bool QuorMarker::Resolve() {
     const std::string folder = StylesFolder(fileName);
-    bool result = true;
     styleReadings.clear();
     sizeModels = SizeModels();
-    std::vector<uint32_t> styleOfEntry;
     // Slots often name one style: its file is read for the first entry that names it, and the entries
     // after that one take that reading, unless each reading keeps a style of its own.
+    std::vector<size_t> readingOf(styleEntries.size()); // the entry whose reading an entry takes
+    std::vector<size_t> reads;                           // the entries whose style files are read
     std::map<std::string, size_t> firstReading;
-    for (const StyleEntry& entry : styleEntries) {
+    for (size_t entry = 0; entry < styleEntries.size(); ++entry) {
+        const auto [first, added] = firstReading.emplace(styleEntries[entry].styleName, entry);
+        readingOf[entry] = added || keepStyleFiles ? entry : first->second;
+        if (readingOf[entry] == entry) {
+            reads.push_back(entry);
+        }
+    }
+    // Many style files are read by parts at the same time.
+    constexpr size_t kLeastPartStyles = 4;
+    std::vector<std::unique_ptr<QuorStyle>> styles(styleEntries.size());
+    std::atomic<size_t> nextRead{0};
+    const bool logUntouched = Log::Untouched::Held();
+    parallel::ForEachPart(parallel::PartsFor(reads.size(), kLeastPartStyles), [&](size_t) {
+        std::optional<Log::Untouched> untouched;
+        if (logUntouched) {
+            untouched.emplace();
+        }
+        for (size_t read = nextRead++; read < reads.size(); read = nextRead++) {
+            auto style = std::make_unique<QuorStyle>();
+            style->Load(paths::Join(folder, styleEntries[reads[read]].styleName));
+            styles[reads[read]] = std::move(style);
+        }
+    });
+    bool result = true;
+    std::vector<uint32_t> styleOfEntry;
+    for (size_t entry = 0; entry < styleEntries.size(); ++entry) {
         StyleReading reading;
-        reading.path = paths::Join(folder, entry.styleName);
-        const auto read = keepStyleFiles ? firstReading.end() : firstReading.find(entry.styleName);
-        if (read != firstReading.end()) {
-            const StyleReading& first = styleReadings[read->second];
+        reading.path = paths::Join(folder, styleEntries[entry].styleName);
+        if (readingOf[entry] != entry) {
+            const StyleReading& first = styleReadings[readingOf[entry]];
             reading.stoppedAt = first.stoppedAt;
             reading.refusal = first.refusal;
             reading.openError = first.openError;
-            styleOfEntry.push_back(styleOfEntry[read->second]);
+            styleOfEntry.push_back(styleOfEntry[readingOf[entry]]);
         } else {
-            firstReading.emplace(entry.styleName, styleReadings.size());
-            auto style = std::make_unique<QuorStyle>();
-            style->Load(reading.path);
+            std::unique_ptr<QuorStyle>& style = styles[entry];
             reading.stoppedAt = style->GetStoppedAt();
             reading.refusal = style->GetFailureText();
             reading.openError = style->GetOpenError();
@@ -147,6 +174,7 @@ bool QuorMarker::Resolve() {
             if (keepStyleFiles) {
                 reading.style = std::move(style);
             }
+            style.reset();
         }
         // Only the last style's reading decides the outcome.
         result = reading.Loaded();

@@ -122,7 +122,12 @@ const LibraryCase kLibraryCases[] = {
     {"MarkerWithoutItsLastStyle",
      [](const TempDir& d) {
          d.MakeDir("data/styles");
-         const MarkerBuilder marker = MarkerBuilder(19).Slot("gone.sty", {{40, "1", 1}}).Truncate();
+         // Enough styles to be read by parts at the same time, none of which may leave a Log.txt.
+         MarkerBuilder marker(19);
+         for (const char* style : {"a", "b", "c", "d", "e", "f", "g", "gone.sty"}) {
+             marker.Slot(style, {{40, "1", 1}});
+         }
+         marker.Truncate();
          return d.Write("data/markers/m.mkr", marker.Text());
      },
      QUORIX_STYLE_MISSING, 0, "",
