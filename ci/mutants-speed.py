@@ -119,6 +119,6 @@ ADDED = [
          new="uint64_t{Bits(size.sizeKey)} << 32", kind="dropped bias (negative size numbers sorted last)"),
     dict(id="PS13", file="src/marker/PieceTally.cpp", old="return a.place < b.place;", new="return b.place < a.place;",
          kind="swapped operands (the size read first of equal sizes)"),
-    dict(id="PS14", file="src/marker/QuorMarker.cpp", old="styleOfEntry.push_back(styleOfEntry[read->second]);",
+    dict(id="PS14", file="src/marker/QuorMarker.cpp", old="styleOfEntry.push_back(styleOfEntry[readingOf[entry]]);",
          new="styleOfEntry.push_back(0);", kind="changed value (the style of an entry that takes an earlier reading)"),
 ]

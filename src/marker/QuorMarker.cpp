@@ -8,7 +8,6 @@
 #include "platform/PathRules.h"
 #include "platform/StringTable.h"
 
-#include <atomic>
 #include <map>
 #include <memory>
 #include <optional>
@@ -137,17 +136,17 @@ bool QuorMarker::Resolve() {
             reads.push_back(entry);
         }
     }
-    // Many style files are read by parts at the same time.
+    // Many style files are read by parts at the same time, each part every so many of them in turn.
     constexpr size_t kLeastPartStyles = 4;
     std::vector<std::unique_ptr<QuorStyle>> styles(styleEntries.size());
-    std::atomic<size_t> nextRead{0};
+    const size_t parts = parallel::PartsFor(reads.size(), kLeastPartStyles);
     const bool logUntouched = Log::Untouched::Held();
-    parallel::ForEachPart(parallel::PartsFor(reads.size(), kLeastPartStyles), [&](size_t) {
+    parallel::ForEachPart(parts, [&](size_t part) {
         std::optional<Log::Untouched> untouched;
         if (logUntouched) {
             untouched.emplace();
         }
-        for (size_t read = nextRead++; read < reads.size(); read = nextRead++) {
+        for (size_t read = part; read < reads.size(); read += parts) {
             auto style = std::make_unique<QuorStyle>();
             style->Load(paths::Join(folder, styleEntries[reads[read]].styleName));
             styles[reads[read]] = std::move(style);
