@@ -147,4 +147,20 @@ TEST(SizeModels, FewPiecesFarApartAmongTheMarkersNamesInNameOrder) {
     EXPECT_EQ(names, "5:A 5:z 5:zz 7:b 7:c 7:d 7:e 7:f 7:g 7:h ");
 }
 
+// A style named by two slots is read once, unless each reading is to keep its style (as --dump asks).
+TEST(StyleReadings, KeptPerEntryOnlyWhenAsked) {
+    for (const bool keep : {false, true}) {
+        const TempDir dir;
+        dir.Write("data/styles/s", StyleBuilder(16).Piece("p", 1, 0).Text());
+        QuorMarker marker;
+        marker.KeepStyleFiles(keep);
+        const MarkerBuilder text = MarkerBuilder(19).Slot("s", {{5, "1", 1}}).Slot("s", {{6, "1", 1}});
+        ASSERT_TRUE(marker.Load(paths::FromCallerPath(dir.Write("data/markers/m.mkr", text.Text()))));
+        const std::vector<StyleReading>& readings = marker.GetStyleReadings();
+        ASSERT_EQ(readings.size(), 2u);
+        EXPECT_EQ(readings[0].style != nullptr && readings[1].style != nullptr, keep) << keep;
+        EXPECT_EQ(readings[0].style == nullptr && readings[1].style == nullptr, !keep) << keep;
+    }
+}
+
 } // namespace
