@@ -136,8 +136,9 @@ bool QuorMarker::Resolve() {
             reads.push_back(entry);
         }
     }
-    // Many style files are read by parts at the same time, each part every so many of them in turn.
-    constexpr size_t kLeastPartStyles = 4;
+    // Many style files are read by parts at the same time, each part every so many of them in turn (a
+    // thread costs more than reading a few short files).
+    constexpr size_t kLeastPartStyles = 16;
     std::vector<std::unique_ptr<QuorStyle>> styles(styleEntries.size());
     const size_t parts = parallel::PartsFor(reads.size(), kLeastPartStyles);
     const bool logUntouched = Log::Untouched::Held();

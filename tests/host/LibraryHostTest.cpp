@@ -124,10 +124,10 @@ const LibraryCase kLibraryCases[] = {
          d.MakeDir("data/styles");
          // Enough styles to be read by parts at the same time, none of which may leave a Log.txt.
          MarkerBuilder marker(19);
-         for (const char* style : {"a", "b", "c", "d", "e", "f", "g", "gone.sty"}) {
-             marker.Slot(style, {{40, "1", 1}});
+         for (int style = 0; style < 31; ++style) {
+             marker.Slot("s" + std::to_string(style), {{40, "1", 1}});
          }
-         marker.Truncate();
+         marker.Slot("gone.sty", {{40, "1", 1}}).Truncate();
          return d.Write("data/markers/m.mkr", marker.Text());
      },
      QUORIX_STYLE_MISSING, 0, "",
