@@ -46,8 +46,11 @@ void FuzzScratch::Write(const std::string& relative, std::string_view bytes) {
     if (file == nullptr) {
         throw std::runtime_error("cannot write " + path);
     }
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    // An empty part may have no bytes at all to point at.
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (std::fclose(file) != 0 || !written) {
+        throw std::runtime_error("cannot write " + path);
+    }
     last->second = bytes;
 }
 
