@@ -228,11 +228,11 @@ TEST_P(PositionMatcherOracle, SameResultAndOrderAsTheWalkOnRandomLays) {
         PlacementList placements;
         std::map<quorix::detail::PairKey, int32_t> counts;
         for (int k = below(4) == 0 ? below(60) : below(9); k > 0; --k) {
-            PlacementSpec spec = At(index(models), index(pieces), static_cast<float>(placements.size()),
-                                    below(4), static_cast<float>(below(360))); // x tells them apart
-            spec.y = static_cast<float>(below(1000));
-            placements.Append(B::Entry(spec).data(), below(2) == 0);
-            ++counts[{spec.model, spec.piece}];
+            PlacementSpec placed = At(index(models), index(pieces), static_cast<float>(placements.size()),
+                                      below(4), static_cast<float>(below(360))); // x tells them apart
+            placed.y = static_cast<float>(below(1000));
+            placements.Append(B::Entry(placed).data(), below(2) == 0);
+            ++counts[{placed.model, placed.piece}];
         }
         counts[{below(4) - 1, below(4) - 1}] += below(3) == 0 ? below(3) - 1 : 0;
         refused += WalkRefuses(models, pieces, placements, counts) ? 1 : 0;
