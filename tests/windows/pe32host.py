@@ -1740,7 +1740,7 @@ def printf(host, form, args):
         at = end + 1
         while at < len(form) and form[at] in b"-+ #0123456789.hl":
             at += 1
-        spec, conversion = form[end:at].decode().replace("h", "").replace("l", ""), form[at:at + 1].decode()
+        flags, conversion = form[end:at].decode().replace("h", "").replace("l", ""), form[at:at + 1].decode()
         at += 1
         if conversion == "%":
             out += b"%"
@@ -1748,14 +1748,14 @@ def printf(host, form, args):
             value = host.get32(args)
             args += 4
             if conversion == "s":
-                out += (spec + "s") % ansi(host.cstring(value) or b"(null)")
+                out += to_ansi((flags + "s") % ansi(host.cstring(value) or b"(null)"))
             elif conversion == "p":
                 out += b"%08X" % value
             else:
-                out += ((spec + conversion) % (chr(value & 0xFF) if conversion == "c" else
+                out += ((flags + conversion) % (chr(value & 0xFF) if conversion == "c" else
                                                s32(value) if conversion in "di" else value)).encode()
         else:
-            raise Unimplemented("printf conversion %s%s" % (spec, conversion))
+            raise Unimplemented("printf conversion %s%s" % (flags, conversion))
     return bytes(out)
 
 
