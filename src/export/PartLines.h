@@ -3,6 +3,7 @@
 #include "platform/Parallel.h"
 #include "runtime/ByteSink.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -43,9 +44,17 @@ private:
 
 // Chunks 0 to chunks - 1 of an import file made by `parts` parts at the same time and passed on to `file`
 // in chunk order, each through the buffer of its part, so that the file is the same as when written in
-// one go: write(sink, chunk) puts the lines of a chunk into sink.
+// one go: write(sink, chunk) puts the lines of a chunk into sink. With one part the chunks go straight
+// into the file.
 inline void WriteInChunks(runtime::ByteSink& file, size_t parts, size_t chunks,
                           const std::function<void(runtime::ByteSink&, size_t)>& write) {
+    parts = std::min(parts, chunks);
+    if (parts <= 1) {
+        for (size_t chunk = 0; chunk < chunks; ++chunk) {
+            write(file, chunk);
+        }
+        return;
+    }
     // Every part's buffer made before any part starts: which part takes which chunk depends on the
     // threads' timing, and the memory an import asks for must not.
     std::vector<std::unique_ptr<PartLines>> partLines;

@@ -89,10 +89,6 @@ size_t WritePositions(const QuorLayY& lay, runtime::ByteSink& file) {
     // A long file is made in chunks of lines by parts at the same time (see WriteInChunks).
     constexpr size_t kLeastPartLines = 32768;
     const size_t parts = parallel::PartsFor(lines, kLeastPartLines);
-    if (parts == 1) {
-        WriteLines(writer, placements, order, file, 0, lines);
-        return lines;
-    }
     // Chunks of 4096 lines (about 170 KB, which the part's buffer holds), or eight per part when that
     // makes them shorter.
     const size_t chunkLines = std::max<size_t>(1, std::min<size_t>(4096, lines / (8 * parts)));

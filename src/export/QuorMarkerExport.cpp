@@ -6,7 +6,6 @@
 #include "export/PartLines.h"
 #include "marker/QuorMarker.h"
 
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,14 +41,8 @@ size_t WriteDefinition(const QuorMarker& marker, runtime::ByteSink& file) {
         }
     };
     constexpr size_t kLeastPartPieces = 65536;
-    const size_t parts = std::min(parallel::PartsFor(sizeModels.PiecesTaken(), kLeastPartPieces), models.size());
-    if (parts <= 1) {
-        for (size_t at = 0; at < models.size(); ++at) {
-            writeModel(file, at);
-        }
-    } else {
-        detail::WriteInChunks(file, parts, models.size(), writeModel);
-    }
+    detail::WriteInChunks(file, parallel::PartsFor(sizeModels.PiecesTaken(), kLeastPartPieces), models.size(),
+                          writeModel);
     detail::DefinitionFileWriter writer(file);
     writer.BeginOrder(orderName, kMarkerDescription,
                       static_cast<double>(marker.GetMarkerWidth()) / kMicrometresPerInch);
