@@ -108,8 +108,9 @@ public:
     std::error_code Error() const { return error; }
 
 private:
-    const Folder* locked = nullptr; // POSIX: the folder whose descriptor holds the lock
-    void* mutex = nullptr;          // Windows: the named mutex
+    // Each system uses one of the two; the other is marked so that no compiler calls it unused.
+    [[maybe_unused]] const Folder* locked = nullptr; // POSIX: the folder whose descriptor holds the lock
+    [[maybe_unused]] void* mutex = nullptr;          // Windows: the named mutex
     bool held = false;
     std::error_code error;
 };
