@@ -58,19 +58,19 @@ void BM_NumberFormatGeneral(benchmark::State& state) {
 }
 BENCHMARK(BM_NumberFormatGeneral)->Unit(benchmark::kMillisecond);
 
-// Values with more than six significant digits and halves on the seventh (floats, as a lay holds them),
-// which the quick path of doubles leaves to the exact one, and values that take the exponent form.
+// Floats, as a lay holds them, with more than six significant digits and halves on the seventh, and
+// values that take the exponent form.
 void BM_NumberFormatGeneralHard(benchmark::State& state) {
-    std::vector<double> values;
+    std::vector<float> values;
     for (int i = 0; i < 100000; ++i) {
-        values.push_back(123456.5 + i);
-        values.push_back(0.000012345678 * (i + 1));
-        values.push_back(62.99212598425197 + i * 1e-3);
+        values.push_back(static_cast<float>(123456.5 + i));
+        values.push_back(static_cast<float>(0.000012345678 * (i + 1)));
+        values.push_back(static_cast<float>(62.99212598425197 + i * 1e-3));
     }
     std::string out;
     for (auto _ : state) {
         out.clear();
-        for (const double value : values) {
+        for (const float value : values) {
             quorix::runtime::AppendGeneral(out, value);
         }
         benchmark::DoNotOptimize(out.data());

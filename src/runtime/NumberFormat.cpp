@@ -1,6 +1,5 @@
 #include "runtime/NumberFormat.h"
 
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -314,8 +313,8 @@ inline FloatDigits ExactDigits(float magnitude) {
     return {static_cast<uint32_t>(((seven ? twice / 10 : twice) + 1) >> 1), estimate + (seven ? 1 : 0)};
 }
 
-// The general notation, its digits by the quick path when `quick` and the value takes it, else by the exact
-// path when `quick` and the value is a float, else by the reference path, and laid out once.
+// The general notation, its digits by the quick path when `quick` and the value takes it, else by the
+// reference path, and laid out once. Floats have their own exact path (WriteGeneral of a float).
 char* Write(char* out, double value, bool quick) {
     const double magnitude = std::fabs(value);
     uint32_t six = 0;
@@ -327,13 +326,7 @@ char* Write(char* out, double value, bool quick) {
         if (value == 0.0) {
             return Put(out, std::signbit(value) ? "-0" : "0");
         }
-        if (quick && magnitude <= FLT_MAX && static_cast<float>(magnitude) == magnitude) {
-            const FloatDigits digits = ExactDigits(static_cast<float>(magnitude));
-            six = digits.six;
-            exponent = digits.exponent;
-        } else {
-            ExpansionDigits(magnitude, six, exponent);
-        }
+        ExpansionDigits(magnitude, six, exponent);
     }
     return WriteSix(out, std::signbit(value), six, exponent);
 }
