@@ -123,6 +123,7 @@ void QuorMarker::ReadStyleSlot() {
 bool QuorMarker::Resolve() {
     const std::string folder = StylesFolder(fileName);
     styleReadings.clear();
+    styleReadings.resize(styleEntries.size());
     sizeModels = SizeModels();
     // Slots often name one style: its file is read for the first entry that names it, and the entries
     // after that one take that reading, unless each reading keeps a style of its own.
@@ -130,6 +131,7 @@ bool QuorMarker::Resolve() {
     std::vector<size_t> reads;                           // the entries whose style files are read
     std::map<std::string, size_t> firstReading;
     for (size_t entry = 0; entry < styleEntries.size(); ++entry) {
+        styleReadings[entry].path = paths::Join(folder, styleEntries[entry].styleName);
         const auto [first, added] = firstReading.emplace(styleEntries[entry].styleName, entry);
         readingOf[entry] = added || keepStyleFiles ? entry : first->second;
         if (readingOf[entry] == entry) {
@@ -149,15 +151,14 @@ bool QuorMarker::Resolve() {
         }
         for (size_t read = part; read < reads.size(); read += parts) {
             auto style = std::make_unique<QuorStyle>();
-            style->Load(paths::Join(folder, styleEntries[reads[read]].styleName));
+            style->Load(styleReadings[reads[read]].path);
             styles[reads[read]] = std::move(style);
         }
     });
     bool result = true;
     std::vector<uint32_t> styleOfEntry;
     for (size_t entry = 0; entry < styleEntries.size(); ++entry) {
-        StyleReading reading;
-        reading.path = paths::Join(folder, styleEntries[entry].styleName);
+        StyleReading& reading = styleReadings[entry];
         if (readingOf[entry] != entry) {
             const StyleReading& first = styleReadings[readingOf[entry]];
             reading.stoppedAt = first.stoppedAt;
@@ -178,7 +179,6 @@ bool QuorMarker::Resolve() {
         }
         // Only the last style's reading decides the outcome.
         result = reading.Loaded();
-        styleReadings.push_back(std::move(reading));
     }
     sizeModels.SetSizes(styleEntries, std::move(styleOfEntry));
     if (!result) {
